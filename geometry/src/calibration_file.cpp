@@ -1,0 +1,180 @@
+#include <geometry/calibration_file.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include <unistd.h>
+
+namespace orb {
+namespace {
+
+constexpr std::size_t kRotationsOffset = 0;
+constexpr std::size_t kCentresOffset = 288;
+constexpr std::size_t kCoefficientsOffset = 352;
+constexpr std::size_t kCameraCountOffset = 364;
+constexpr std::size_t kImageWidthOffset = 368;
+constexpr std::size_t kImageHeightOffset = 372;
+constexpr std::size_t kMaxAngleOffset = 376;
+
+std::uint32_t load_u32(std::span<const unsigned char, kCalibrationFileSize> b, std::size_t at) {
+  return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
+         static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+float load_f32(std::span<const unsigned char, kCalibrationFileSize> b, std::size_t at) {
+  return std::bit_cast<float>(load_u32(b, at));
+}
+std::int32_t load_i32(std::span<const unsigned char, kCalibrationFileSize> b, std::size_t at) {
+  return std::bit_cast<std::int32_t>(load_u32(b, at));
+}
+
+void store_u32(std::array<unsigned char, kCalibrationFileSize>& b, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (8 * i));
+}
+void store_f32(std::array<unsigned char, kCalibrationFileSize>& b, std::size_t at, float v) {
+  store_u32(b, at, std::bit_cast<std::uint32_t>(v));
+}
+
+bool all_finite(const CalibrationFile& f) {
+  for (const auto& r : f.rotations)
+    for (float v : r)
+      if (!std::isfinite(v)) return false;
+  for (const auto& c : f.centres)
+    if (!std::isfinite(c[0]) || !std::isfinite(c[1])) return false;
+  return std::isfinite(f.c1) && std::isfinite(f.c3) && std::isfinite(f.c5) &&
+         std::isfinite(f.max_ray_angle_rad);
+}
+
+}  // namespace
+
+std::array<unsigned char, kCalibrationFileSize> encode_calibration(const CalibrationFile& f) {
+  std::array<unsigned char, kCalibrationFileSize> b{};
+  for (int k = 0; k < kLensSlots; ++k) {
+    for (int e = 0; e < 9; ++e) store_f32(b, kRotationsOffset + 36 * k + 4 * e, f.rotations[k][e]);
+    store_f32(b, kCentresOffset + 8 * k, f.centres[k][0]);
+    store_f32(b, kCentresOffset + 8 * k + 4, f.centres[k][1]);
+  }
+  store_f32(b, kCoefficientsOffset, f.c1);
+  store_f32(b, kCoefficientsOffset + 4, f.c3);
+  store_f32(b, kCoefficientsOffset + 8, f.c5);
+  store_u32(b, kCameraCountOffset, std::bit_cast<std::uint32_t>(f.camera_count));
+  store_u32(b, kImageWidthOffset, std::bit_cast<std::uint32_t>(f.image_width));
+  store_u32(b, kImageHeightOffset, std::bit_cast<std::uint32_t>(f.image_height));
+  store_f32(b, kMaxAngleOffset, f.max_ray_angle_rad);
+  return b;
+}
+
+CalibrationFile decode_calibration(std::span<const unsigned char, kCalibrationFileSize> b) {
+  CalibrationFile f;
+  for (int k = 0; k < kLensSlots; ++k) {
+    for (int e = 0; e < 9; ++e) f.rotations[k][e] = load_f32(b, kRotationsOffset + 36 * k + 4 * e);
+    f.centres[k][0] = load_f32(b, kCentresOffset + 8 * k);
+    f.centres[k][1] = load_f32(b, kCentresOffset + 8 * k + 4);
+  }
+  f.c1 = load_f32(b, kCoefficientsOffset);
+  f.c3 = load_f32(b, kCoefficientsOffset + 4);
+  f.c5 = load_f32(b, kCoefficientsOffset + 8);
+  f.camera_count = load_i32(b, kCameraCountOffset);
+  f.image_width = load_i32(b, kImageWidthOffset);
+  f.image_height = load_i32(b, kImageHeightOffset);
+  f.max_ray_angle_rad = load_f32(b, kMaxAngleOffset);
+  return f;
+}
+
+CalibrationFile single_lens_calibration(float centre_x, float centre_y, float radius,
+                                        int image_width, int image_height, float fov_deg) {
+  CalibrationFile f;
+  for (int k = 0; k < kLensSlots; ++k) {
+    f.rotations[k] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    f.centres[k] = {centre_x, centre_y};
+  }
+  f.max_ray_angle_rad = static_cast<float>(fov_deg * 0.5 / 180.0 * M_PI);
+  f.c1 = (radius / kReferenceRadius) / f.max_ray_angle_rad;
+  f.c3 = 1e-10f;
+  f.c5 = 1e-10f;
+  f.camera_count = 1;
+  f.image_width = image_width;
+  f.image_height = image_height;
+  return f;
+}
+
+int apply_calibration(const CalibrationFile& f, CameraParams& camera) {
+  for (int k = 0; k < kLensSlots; ++k) {
+    LensParams& lens = camera.lenses[k];
+    lens.rotation = f.rotations[k];
+    lens.centre_x = f.centres[k][0];
+    lens.centre_y = f.centres[k][1];
+    lens.c1 = f.c1;
+    lens.c3 = f.c3;
+    lens.c5 = f.c5;
+  }
+  camera.camera_count = f.camera_count;
+  if (f.camera_count < 1 || f.camera_count > 2) {
+    std::printf("error: invalid camera number!\n");
+    return 1;
+  }
+  // Refused here so that no later division by zero or NaN reaches a mesh.
+  if (f.image_width <= 0 || f.image_height <= 0) {
+    std::printf("error: invalid image size %dx%d in calibration file!\n", f.image_width, f.image_height);
+    return 1;
+  }
+  if (!all_finite(f)) {
+    std::printf("error: calibration file holds a number that is not finite!\n");
+    return 1;
+  }
+  if (!(f.max_ray_angle_rad > 0)) {
+    std::printf("error: invalid maximum ray angle %g in calibration file!\n", f.max_ray_angle_rad);
+    return 1;
+  }
+  const double t = f.max_ray_angle_rad;
+  const auto radius = static_cast<float>(
+      kReferenceRadius * (f.c1 * t + f.c3 * std::pow(t, 3.0) + f.c5 * std::pow(t, 5.0)));
+  if (!std::isfinite(radius)) {
+    std::printf("error: calibration file gives a circle radius that is not finite!\n");
+    return 1;
+  }
+  camera.image_width = f.image_width;
+  camera.image_height = f.image_height;
+  camera.max_ray_angle_rad = f.max_ray_angle_rad;
+  camera.circle_radius = radius;
+  return 0;
+}
+
+int read_calibration_file(const char* path, CameraParams& camera) {
+  if (path == nullptr) {
+    std::printf("error: null calibration file!\n");
+    return 2;
+  }
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) {
+    std::printf("error: can not open calibration file %s!\n", path);
+    return 2;
+  }
+  std::array<unsigned char, kCalibrationFileSize> bytes{};
+  const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+  if (got != bytes.size()) {
+    std::printf("error: calibration file %s is too short (%zu of %zu bytes)!\n", path, got,
+                kCalibrationFileSize);
+    return 2;
+  }
+  return apply_calibration(decode_calibration(bytes), camera);
+}
+
+int write_calibration_file(const char* path, const CalibrationFile& f) {
+  if (path == nullptr || *path == '\0') return 1;
+  const std::string temp = std::string(path) + ".part";
+  std::FILE* file = std::fopen(temp.c_str(), "wb");
+  if (file == nullptr) return 1;
+  const auto bytes = encode_calibration(f);
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const bool closed = std::fclose(file) == 0;
+  if (!written || !closed || std::rename(temp.c_str(), path) != 0) {
+    ::unlink(temp.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace orb

@@ -1,0 +1,2 @@
+// Header-only helpers; this unit keeps the support library non-empty.
+#include "capture.h"
