@@ -72,7 +72,7 @@ TEST(IniFile, ReadsUtf8BomAndUtf16WithBom) {
 
 TEST(IniFile, HostileTextNeverBreaksTheReader) {
   std::string junk = "[unterminated\nkey=value\n[]\n=\n==\n[";
-  junk += std::string("\0\0[x]\n\0=\0\n", 12);
+  junk += std::string("\0\0[x]\n\0=\0\n", 10);  // embedded NULs
   const IniFile ini = IniFile::parse(junk);
   EXPECT_EQ(ini.value("unterminated", "key"), "value");
   EXPECT_EQ(ini.value("", ""), "");

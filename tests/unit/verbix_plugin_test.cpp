@@ -98,7 +98,7 @@ TEST_F(VerbixPlugin, MissingOrHostileFilesGiveEmptyStrings) {
   EXPECT_EQ(at(0), "");
 
   std::string hostile = "[Option]\n9=" + std::string(100000, 'S') + "\n[" + std::string(300, 'S') + "]\n";
-  hostile += std::string("0=\xFF\xFE\0bad\n", 11) + "1=" + std::string(1 << 20, 'x') + "\n";
+  hostile += std::string("0=\xFF\xFE\0bad\n", 9) + "1=" + std::string(1 << 20, 'x') + "\n";
   EXPECT_EQ(load(dir.write("hostile.osd", hostile)), 1);
   EXPECT_EQ(at(0), "");  // the section name is cut to 259 characters and so not found
 
