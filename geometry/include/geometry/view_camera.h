@@ -28,6 +28,7 @@ class ViewCamera {
   // Flat modes (0, 1) keep an identity model and do not store the angles.
   void set_view_angles(float pitch_deg, float yaw_deg, float roll_deg);
   void set_roll_offset(float deg) { roll_offset_deg_ = deg; }
+  void reset_model() { set_identity(model_); }
 
   // projection x (view x model)
   Mat4 mvp() const;
