@@ -164,17 +164,25 @@ int ogl_rendererMgr::set_view_angles(int index, float pitch_deg, float yaw_deg, 
 
 int ogl_rendererMgr::upload_frame(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v, int width,
                                   int height) {
-  const std::uint8_t* planes[3] = {y, u, v};
+  const std::uint8_t* const planes[3] = {y, u, v};
+  const int strides[3] = {width, width / 2, width / 2};
+  return upload_frame(planes, strides, width, height);
+}
+
+int ogl_rendererMgr::upload_frame(const std::uint8_t* const planes[3], const int strides[3], int width, int height) {
   const int widths[3] = {width, width / 2, width / 2};
   const int heights[3] = {height, height / 2, height / 2};
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  for (int plane = kY; plane <= kV; ++plane) {
+  int result = 0;
+  for (int plane = kY; plane <= kV && result == 0; ++plane) {
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, strides[plane]);
     glBindTexture(GL_TEXTURE_2D, textures_[static_cast<std::size_t>(plane)].get());
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, widths[plane], heights[plane], GL_LUMINANCE, GL_UNSIGNED_BYTE,
                     planes[plane]);
-    if (gl_error_at(kSource, 139)) return 1;
+    if (gl_error_at(kSource, 139)) result = 1;
   }
-  return 0;
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  return result;
 }
 
 int ogl_rendererMgr::draw_all(const std::array<int, kMaxViewports>& enabled) {

@@ -52,17 +52,17 @@ bool in_picture(vec2 p) {
 
 void main() {
   const vec4 black = vec4(0.0, 0.0, 0.0, 1.0);
-  vec2 first = fragTextureCoord.xy;
-  vec2 second = fragTextureCoord.zw;
+  // One picture lookup serves bands 1, 2 and the first area of 3; the
+  // second area and the logo are read only where their band needs them.
+  bool second_band = index > 1.9 && index < 2.1;
+  vec2 p = second_band ? fragTextureCoord.zw : fragTextureCoord.xy;
   if (index >= 3.1) {
-    gl_FragColor = texture2D(logoTexture, first);
+    gl_FragColor = texture2D(logoTexture, fragTextureCoord.xy);
   } else if (index >= 2.9) {
     float w = frag_left_weights;
-    gl_FragColor = vec4(w * rgb_at(first) + (1.0 - w) * rgb_at(second), 1.0);
-  } else if (index > 1.9 && index < 2.1) {
-    gl_FragColor = in_picture(second) ? vec4(rgb_at(second), 1.0) : black;
-  } else if (index > 0.9 && index < 1.1) {
-    gl_FragColor = in_picture(first) ? vec4(rgb_at(first), 1.0) : black;
+    gl_FragColor = vec4(w * rgb_at(p) + (1.0 - w) * rgb_at(fragTextureCoord.zw), 1.0);
+  } else if (second_band || (index > 0.9 && index < 1.1)) {
+    gl_FragColor = in_picture(p) ? vec4(rgb_at(p), 1.0) : black;
   } else {
     gl_FragColor = black;
   }

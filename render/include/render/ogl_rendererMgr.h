@@ -47,6 +47,8 @@ class ogl_rendererMgr {
 
   // Replaces the three planes (tightly packed, the size given to init).
   int upload_frame(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v, int width, int height);
+  // The same for planes whose rows are `strides` bytes apart (decoder frames).
+  int upload_frame(const std::uint8_t* const planes[3], const int strides[3], int width, int height);
   // Clears, then draws the enabled viewports in the order 0, 1, 3, 2.
   int draw_all(const std::array<int, kMaxViewports>& enabled);
   // Binds the Y, U, V and logo textures to units 0..3 (draw_all does it too).

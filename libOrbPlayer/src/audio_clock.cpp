@@ -1,0 +1,194 @@
+// Audio output (decode, convert, mix in the device callback), the playback
+// clock it drives, the clock thread of silent media, and seeking.
+#include "player_impl.h"
+
+#include <common/debug_trace.h>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+}
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace orb::player {
+namespace {
+
+constexpr int kError = 21;
+constexpr std::size_t kAudioOutBytes = 768000;
+constexpr int kOutChannels = 2;
+constexpr int kBytesPerSample = 2;  // signed 16-bit
+
+int64_t now_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+int64_t ISS_OrbPlayerImpl::read_clock() const {
+  std::lock_guard lock(clock_mutex_);
+  return clock_;
+}
+
+void ISS_OrbPlayerImpl::set_clock(int64_t value) {
+  std::lock_guard lock(clock_mutex_);
+  clock_ = value;
+}
+
+double ISS_OrbPlayerImpl::clock_units_to_ms(int64_t units) const {
+  return static_cast<double>(units) * av_q2d(clock_base_) * 1000;
+}
+
+int ISS_OrbPlayerImpl::setup_audio() {
+  AVCodecContext* c = audio_codec_.get();
+  audio_out_.assign(kAudioOutBytes, 0);
+  AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+  AVChannelLayout in_layout{};
+  av_channel_layout_default(&in_layout, c->ch_layout.nb_channels > 0 ? c->ch_layout.nb_channels : 2);
+  SwrContext* swr = nullptr;
+  const int ret = swr_alloc_set_opts2(&swr, &stereo, AV_SAMPLE_FMT_S16, c->sample_rate, &in_layout, c->sample_fmt,
+                                      c->sample_rate, 0, nullptr);
+  av_channel_layout_uninit(&in_layout);
+  if (ret < 0 || !swr) return fail(kError, "error: can not create audio converter;\n");
+  resampler_.reset(swr);
+  if (swr_init(swr) < 0) return fail(kError, "error: can not init audio converter;\n");
+  audio_spec_ = SDL_AudioSpec{};
+  audio_spec_.freq = c->sample_rate;
+  audio_spec_.format = AUDIO_S16SYS;
+  audio_spec_.channels = kOutChannels;
+  audio_spec_.silence = 0;
+  audio_spec_.samples = static_cast<Uint16>(c->frame_size > 0 ? std::min(c->frame_size, 8192) : 1024);
+  audio_spec_.callback = &ISS_OrbPlayerImpl::audio_callback;
+  audio_spec_.userdata = this;
+  return 0;
+}
+
+void ISS_OrbPlayerImpl::audio_callback(void* self, Uint8* stream, int len) {
+  static_cast<ISS_OrbPlayerImpl*>(self)->fill_audio(stream, len);
+}
+
+// The device pulls `len` bytes: carried-over audio first, else the next
+// packet is decoded, converted, and its timestamp becomes the clock.
+void ISS_OrbPlayerImpl::fill_audio(Uint8* stream, int len) {
+  std::memset(stream, 0, static_cast<std::size_t>(len));  // silence unless mixed below
+  if (stopping() || paused_) return;
+  std::lock_guard codec_lock(audio_codec_mutex_);
+  if (audio_carry_ == 0) {
+    AvPacketPtr packet = audio_queue_.pop();
+    if (!packet) {
+      // A stall: the clock goes on by one device buffer.
+      std::lock_guard lock(clock_mutex_);
+      clock_ += av_rescale_q(audio_spec_.samples, AVRational{1, audio_spec_.freq}, clock_base_);
+      return;
+    }
+    if (avcodec_send_packet(audio_codec_.get(), packet.get()) < 0) return;
+    AvFramePtr frame = make_frame();
+    int converted = 0;
+    const int capacity = static_cast<int>(audio_out_.size()) / (kOutChannels * kBytesPerSample);
+    while (avcodec_receive_frame(audio_codec_.get(), frame.get()) >= 0) {
+      std::uint8_t* out = audio_out_.data() + static_cast<std::ptrdiff_t>(converted) * kOutChannels * kBytesPerSample;
+      const int n = swr_convert(resampler_.get(), &out, capacity - converted,
+                                const_cast<const std::uint8_t**>(frame->extended_data), frame->nb_samples);
+      if (n > 0) converted += n;
+      av_frame_unref(frame.get());
+    }
+    if (converted == 0) return;
+    if (packet->pts != AV_NOPTS_VALUE) set_clock(packet->pts);
+    audio_carry_ = converted * kOutChannels * kBytesPerSample;
+    audio_read_ = audio_out_.data();
+  }
+  const int n = std::min(len, audio_carry_);
+  SDL_MixAudioFormat(stream, audio_read_, AUDIO_S16SYS, static_cast<Uint32>(n),
+                     std::clamp(volume_.load(), 0, SDL_MIX_MAXVOLUME));
+  audio_read_ += n;
+  audio_carry_ -= n;
+}
+
+void ISS_OrbPlayerImpl::clock_main() {
+  // The clock starts at the video's first timestamp and holds while paused.
+  int64_t first_ms = 0;
+  if (video_stream_ && video_stream_->start_time != AV_NOPTS_VALUE) {
+    first_ms = av_rescale_q(video_stream_->start_time, video_stream_->time_base, AVRational{1, 1000});
+  }
+  clock_start_ms_ = now_ms();
+  clock_paused_ms_ = -first_ms;
+  while (!stopping()) {
+    if (paused_) {
+      const int64_t t = now_ms();
+      nap(100);
+      clock_paused_ms_ += now_ms() - t;
+      continue;
+    }
+    nap(5);
+    const int64_t ms = now_ms() - clock_start_ms_ - clock_paused_ms_;
+    set_clock(av_rescale_q(ms, AVRational{1, 1000}, clock_base_));
+  }
+  worker_exit(kClock);
+}
+
+int ISS_OrbPlayerImpl::Seek(int minutes, int seconds, int milliseconds) {
+  if (!playing_ || !input_) return fail(kError, "error: the player is not playing;\n");
+  const int64_t target = int64_t{minutes} * 60000 + int64_t{seconds} * 1000 + milliseconds;
+  const int64_t length = int64_t{duration_.minutes} * 60000 + int64_t{duration_.seconds} * 1000 + duration_.milliseconds;
+  if (target >= length) return fail(kError, "error: invalid seeking time: out of video time duration;\n");
+  // Whole seconds only, in the video stream's units.
+  const int64_t start = video_stream_->start_time != AV_NOPTS_VALUE ? video_stream_->start_time : 0;
+  const int64_t seek_ts = av_rescale_q(target / 1000, AVRational{1, 1}, video_stream_->time_base) + start;
+  {
+    std::lock_guard lock(state_mutex_);
+    if (!no_audio_ && audio_device_.id()) SDL_PauseAudioDevice(audio_device_.id(), 1);
+    paused_ = true;
+  }
+  const int64_t target_clock = av_rescale_q(seek_ts, video_stream_->time_base, clock_base_);
+  {
+    // Input, then decoders: the demux and decode threads hold these while
+    // they move a packet, so nothing from before the seek survives it.
+    std::lock_guard input_lock(input_mutex_);
+    const int ret = av_seek_frame(input_.get(), video_index_, seek_ts, AVSEEK_FLAG_BACKWARD);
+    debug_trace("now trace %d %d\n", static_cast<int>(target / 1000), ret);
+    video_queue_.clear();
+    {
+      std::lock_guard lock(video_codec_mutex_);
+      avcodec_flush_buffers(video_codec_.get());
+      ring_.reset();
+    }
+    if (!no_audio_) {
+      std::lock_guard lock(audio_codec_mutex_);
+      avcodec_flush_buffers(audio_codec_.get());
+      audio_queue_.clear();
+      audio_carry_ = 0;
+    }
+    // Pictures before the target are decoded but not shown: the clock starts there.
+    set_clock(target_clock);
+    if (no_audio_) {
+      clock_start_ms_ = now_ms();
+      clock_paused_ms_ = -static_cast<int64_t>(clock_units_to_ms(target_clock));
+    }
+  }
+  if (!no_audio_) {
+    std::lock_guard lock(state_mutex_);
+    paused_ = false;
+    if (audio_device_.id()) SDL_PauseAudioDevice(audio_device_.id(), 0);
+    return 0;
+  }
+  {
+    std::lock_guard lock(state_mutex_);
+    paused_ = false;
+  }
+  // Silent media: the clock goes on from the first new picture (bounded
+  // wait, so a seek near the end never hangs).
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!stopping() && std::chrono::steady_clock::now() < give_up) {
+    if (std::optional<int64_t> head = ring_.head_pts()) {
+      clock_start_ms_ = now_ms();
+      clock_paused_ms_ = -static_cast<int64_t>(clock_units_to_ms(*head));
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return 0;
+}
+
+}  // namespace orb::player

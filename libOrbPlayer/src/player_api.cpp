@@ -1,0 +1,342 @@
+// The operations of the player interface, its lifecycle and the exports.
+#include "player_impl.h"
+
+#include <common/debug_trace.h>
+
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+
+namespace orb::player {
+namespace {
+
+constexpr int kError = 21;
+
+}  // namespace
+
+ISS_OrbPlayerImpl::ISS_OrbPlayerImpl() {
+  for (auto& r : running_) r = 0;
+  avformat_network_init();
+}
+
+ISS_OrbPlayerImpl::~ISS_OrbPlayerImpl() {
+  if (playing_ || stop_) Stop();
+  join_workers();
+  close_input();
+  avformat_network_deinit();
+}
+
+int ISS_OrbPlayerImpl::fail(int code, const char* fmt, ...) {
+  char text[1024];
+  std::va_list args;
+  va_start(args, fmt);
+  std::vsnprintf(text, sizeof text, fmt, args);
+  va_end(args);
+  {
+    std::lock_guard lock(message_mutex_);
+    message_ = text;
+  }
+  debug_trace("%s", text);
+  return code;
+}
+
+bool ISS_OrbPlayerImpl::index_ok(int index) {
+  if (static_cast<unsigned>(index) < kViewports) return true;
+  fail(kError, "error: invalid viewport index: %d: we support at most %d viewports;\n", index, kViewports);
+  return false;
+}
+
+const char* ISS_OrbPlayerImpl::GetLastErrorText() {
+  // The buffer lives as long as the player; the text is that of the last failure.
+  std::lock_guard lock(message_mutex_);
+  return message_.c_str();
+}
+
+int ISS_OrbPlayerImpl::OpenMedia(const MediaOpenParams* params) {
+  if (playing_) return fail(kError, "error: the player is playing video, please stop it first;\n");
+  if (params == nullptr || params->media_path == nullptr) return fail(15, "error: no media path given;\n");
+  join_workers();
+  close_input();
+  params_ = params;
+  volume_ = 64;
+  set_clock(0);
+  const int result = open_input(params->media_path);
+  recording_start_ = parse_recording_start(params->media_path);
+  return result;
+}
+
+int ISS_OrbPlayerImpl::SetDrawMode(int mode, int index) {
+  if (!index_ok(index)) return kError;
+  std::unique_lock lock(viewport_mutex_);
+  viewports_[static_cast<std::size_t>(index)].draw_mode = mode;
+  if (!playing_) return 0;
+  draw_request_ = index + 1;
+  view_dirty_ = true;
+  // The render thread owns GL: wait until it has served the request (or is gone).
+  while (draw_request_ != 0 && running_[kRender] && !stopping()) {
+    lock.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    lock.lock();
+  }
+  return 0;
+}
+
+int ISS_OrbPlayerImpl::SetWindowRect(int x, int y, int width, int height) {
+  if (playing_) return fail(kError, "error: can not create window while playing;\n");
+  std::lock_guard lock(viewport_mutex_);
+  use_native_window_ = false;
+  window_x_ = x;
+  window_y_ = y;
+  window_width_ = width;
+  window_height_ = height;
+  return 0;
+}
+
+int ISS_OrbPlayerImpl::SetNativeWindow(unsigned long native_window) {
+  if (playing_) return fail(kError, "error: can not create window while playing;\n");
+  std::lock_guard lock(viewport_mutex_);
+  use_native_window_ = true;
+  native_window_ = native_window;
+  return 0;
+}
+
+int ISS_OrbPlayerImpl::SetViewportRect(int x, int y, int width, int height, int index) {
+  if (!index_ok(index)) return kError;
+  std::unique_lock lock(viewport_mutex_);
+  ViewportState& vp = viewports_[static_cast<std::size_t>(index)];
+  vp.x = x < 1 ? 0 : x;
+  vp.y = y < 1 ? 0 : y;
+  vp.width = width;
+  vp.height = height;
+  if (!playing_) {
+    vp.enabled = 1;
+    return 0;
+  }
+  rect_request_ = index + 1;
+  view_dirty_ = true;
+  while (rect_request_ != 0 && running_[kRender] && !stopping()) {
+    lock.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    lock.lock();
+  }
+  return 0;
+}
+
+int ISS_OrbPlayerImpl::DisableViewport(int index) {
+  if (!index_ok(index)) return kError;
+  std::lock_guard lock(viewport_mutex_);
+  viewports_[static_cast<std::size_t>(index)].enabled = 0;
+  view_dirty_ = true;
+  return 0;
+}
+
+TimeParts* ISS_OrbPlayerImpl::GetPositionParts(TimeParts* out) {
+  if (out) *out = TimeParts{0, 0, 0};
+  return out;
+}
+
+TimeParts* ISS_OrbPlayerImpl::GetDuration(TimeParts* out) {
+  if (out) *out = duration_;
+  return out;
+}
+
+int64_t ISS_OrbPlayerImpl::GetReservedValue() { return 0; }
+
+int64_t ISS_OrbPlayerImpl::GetPlayTime() {
+  int64_t start = 0;
+  if (video_stream_ && video_stream_->start_time != AV_NOPTS_VALUE) {
+    start = av_rescale_q(video_stream_->start_time, video_stream_->time_base, clock_base_);
+  }
+  const int64_t position = static_cast<int64_t>(static_cast<double>(read_clock() - start) * av_q2d(clock_base_));
+  position_s_ = position;
+  std::lock_guard lock(viewport_mutex_);
+  if (renderer_) {
+    renderer_->set_overlay_text(format_date_time(add_seconds(recording_start_, position)).c_str());
+  }
+  return position + 1;
+}
+
+std::string ISS_OrbPlayerImpl::overlay_text() const {
+  std::lock_guard lock(viewport_mutex_);
+  return renderer_ ? renderer_->overlay_text() : "";
+}
+
+float ISS_OrbPlayerImpl::GetZoom(int index) {
+  std::lock_guard lock(viewport_mutex_);
+  if (static_cast<unsigned>(index) >= kViewports || !renderer_) return 0;
+  return renderer_->viewport(index).camera().zoom();
+}
+
+int ISS_OrbPlayerImpl::GetViewAngles(int index, float* pitch, float* yaw, float* roll) {
+  std::lock_guard lock(viewport_mutex_);
+  float p = 0, y = 0, r = 0;
+  if (static_cast<unsigned>(index) < kViewports && renderer_) {
+    const ViewCamera& cam = renderer_->viewport(index).camera();
+    p = cam.pitch();
+    y = cam.yaw();
+    r = cam.roll();
+  }
+  if (pitch) *pitch = p;
+  if (yaw) *yaw = y;
+  if (roll) *roll = r;
+  return 0;
+}
+
+int ISS_OrbPlayerImpl::SetAngleLimits(float min_pitch, float max_pitch, float min_yaw, float max_yaw, float min_roll,
+                                      float max_roll, int index) {
+  if (static_cast<unsigned>(index) >= kViewports) return 0;
+  std::lock_guard lock(viewport_mutex_);
+  auto& limits = viewports_[static_cast<std::size_t>(index)].limits;
+  limits = {AngleLimits{min_pitch, max_pitch}, AngleLimits{min_yaw, max_yaw}, AngleLimits{min_roll, max_roll}};
+  return 0;
+}
+
+int ISS_OrbPlayerImpl::SetViewAngles(float pitch, float yaw, float roll, int index) {
+  if (static_cast<unsigned>(index) >= kViewports) {
+    std::printf("error: invalid viewport index %d;\n", index);
+    return 0;
+  }
+  std::lock_guard lock(viewport_mutex_);
+  viewports_[static_cast<std::size_t>(index)].angles = {pitch, yaw, roll};
+  apply_angles(index);
+  return 0;
+}
+
+// Caller holds viewport_mutex_.
+void ISS_OrbPlayerImpl::apply_angles(int index) {
+  ViewportState& vp = viewports_[static_cast<std::size_t>(index)];
+  for (int k = 0; k < 3; ++k) {
+    vp.angles[static_cast<std::size_t>(k)] =
+        normalise_angle(vp.angles[static_cast<std::size_t>(k)], vp.limits[static_cast<std::size_t>(k)]);
+  }
+  if (renderer_) renderer_->set_view_angles(index, vp.angles[0], vp.angles[1], vp.angles[2]);
+  view_dirty_ = true;
+}
+
+int ISS_OrbPlayerImpl::SetVolume(int volume) {
+  volume_ = volume;
+  return 0;
+}
+
+int ISS_OrbPlayerImpl::IsPlaying() { return playing_; }
+
+int ISS_OrbPlayerImpl::Pause() {
+  if (!playing_) return 0;
+  std::lock_guard lock(state_mutex_);
+  paused_ = true;
+  if (!no_audio_ && audio_device_.id()) SDL_PauseAudioDevice(audio_device_.id(), 1);
+  return 0;
+}
+
+int ISS_OrbPlayerImpl::Resume() {
+  if (!playing_) return 0;
+  std::lock_guard lock(state_mutex_);
+  paused_ = false;
+  if (!no_audio_ && audio_device_.id()) SDL_PauseAudioDevice(audio_device_.id(), 0);
+  return 0;
+}
+
+int ISS_OrbPlayerImpl::Play(OrbReservedCallback reserved, void* reserved_context, OrbEndCallback on_end,
+                            void* user_context, OrbErrorCallback on_error) {
+  if (playing_) return 0;
+  if (!input_ || video_index_ < 0) return fail(kError, "error: no media is open;\n");
+  join_workers();  // threads of a playback that ended by itself
+  reserved_callback_ = reserved;
+  reserved_context_ = reserved_context;
+  end_callback_ = on_end;
+  user_context_ = user_context;
+  error_callback_ = on_error;
+  ring_.reset();
+  {
+    std::lock_guard lock(state_mutex_);
+    stop_ = false;
+    paused_ = false;
+  }
+  {
+    std::lock_guard lock(viewport_mutex_);
+    draw_request_ = rect_request_ = 0;
+    stats_ = PlaybackStats{};
+  }
+  {
+    std::lock_guard lock(audio_codec_mutex_);
+    audio_carry_ = 0;
+    audio_read_ = nullptr;
+  }
+  audio_queue_.clear();
+  video_queue_.clear();
+  {
+    std::lock_guard lock(start_mutex_);
+    start_states_ = {kStarting, kStarting, kStarting};
+  }
+  no_audio_ = audio_index_ < 0;
+  playing_ = 1;  // from here until the last worker exits
+  if (no_audio_) {
+    debug_trace("The Audio_stream = -1\n");
+    running_[kClock] = 1;
+    threads_[kClock] = std::thread(&ISS_OrbPlayerImpl::clock_main, this);
+  }
+  running_[kDemux] = running_[kVideoDecode] = running_[kRender] = 1;
+  threads_[kDemux] = std::thread(&ISS_OrbPlayerImpl::demux_main, this);
+  threads_[kVideoDecode] = std::thread(&ISS_OrbPlayerImpl::video_decode_main, this);
+  threads_[kRender] = std::thread(&ISS_OrbPlayerImpl::render_main, this);
+  for (;;) {
+    {
+      std::lock_guard lock(start_mutex_);
+      if (start_states_[0] == kRunning && start_states_[1] == kRunning && start_states_[2] == kRunning) return 0;
+      if (start_states_[0] == kFailed || start_states_[1] == kFailed || start_states_[2] == kFailed) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  Stop();
+  return kError;
+}
+
+int ISS_OrbPlayerImpl::Stop() {
+  {
+    std::lock_guard lock(state_mutex_);
+    paused_ = false;
+    stop_ = true;
+  }
+  state_cv_.notify_all();
+  join_workers();
+  return 0;
+}
+
+void ISS_OrbPlayerImpl::join_workers() {
+  for (std::thread& t : threads_) {
+    if (t.joinable()) t.join();
+  }
+}
+
+void ISS_OrbPlayerImpl::nap(int ms) {
+  std::unique_lock lock(state_mutex_);
+  state_cv_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return stop_.load(); });
+}
+
+void ISS_OrbPlayerImpl::worker_exit(Worker w) {
+  OrbEndCallback callback = nullptr;
+  {
+    std::lock_guard lock(state_mutex_);
+    running_[w] = 0;
+    for (const auto& r : running_) {
+      if (r) return;
+    }
+    playing_ = 0;
+    stop_ = false;
+    callback = end_callback_;
+  }
+  if (callback) callback(user_context_);
+}
+
+PlaybackStats ISS_OrbPlayerImpl::stats() const {
+  std::lock_guard lock(viewport_mutex_);
+  return stats_;
+}
+
+int64_t ISS_OrbPlayerImpl::clock_ms() const { return static_cast<int64_t>(clock_units_to_ms(read_clock())); }
+
+int ISS_OrbPlayerImpl::CreateCalibrationFile(const char*, const char*) {
+  return fail(kError, "error: calibration from a video is not available in this build;\n");
+}
+
+}  // namespace orb::player

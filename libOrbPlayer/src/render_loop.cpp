@@ -1,0 +1,358 @@
+// The render thread: window and GL context, the renderer, host requests,
+// frame choice against the clock, mouse input, and presenting.
+#include "player_impl.h"
+
+#include <common/debug_trace.h>
+#include <common/host_message.h>
+
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+namespace orb::player {
+namespace {
+
+constexpr int kError = 21;
+constexpr int kWindowError = 20;
+constexpr double kShowAheadMs = 30;  // a picture is shown when at most this far ahead of the clock
+constexpr auto kIdleRedraw = std::chrono::milliseconds(250);
+
+}  // namespace
+
+void ISS_OrbPlayerImpl::render_main() {
+  int code = 0;
+  SdlSubsystem video(SDL_INIT_VIDEO);
+  std::unique_ptr<SdlSubsystem> audio;
+  if (!video.ok()) code = fail(19, "Could not initialize SDL - %s\n", SDL_GetError());
+  if (code == 0 && !no_audio_) {
+    audio = std::make_unique<SdlSubsystem>(SDL_INIT_AUDIO);
+    if (!audio->ok()) {
+      debug_trace("audio: SDL audio unavailable (%s); using the dummy driver", SDL_GetError());
+      SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
+      audio = std::make_unique<SdlSubsystem>(SDL_INIT_AUDIO);
+    }
+    SDL_AudioSpec obtained{};
+    const SDL_AudioDeviceID id = audio->ok() ? open_audio_output(audio_spec_, obtained) : 0;
+    if (id == 0) {
+      code = fail(kError, "error: can't open audio for SDL;\n");
+    } else {
+      std::lock_guard lock(state_mutex_);
+      audio_device_.reset(id);
+      audio_spec_.samples = obtained.samples;
+      SDL_PauseAudioDevice(id, paused_ ? 1 : 0);
+    }
+  }
+  if (code == 0) code = render_startup();
+  if (code == 0) {
+    {
+      std::lock_guard lock(start_mutex_);
+      start_states_[0] = kRunning;
+    }
+    auto last_draw = std::chrono::steady_clock::now();
+    std::vector<SDL_Event> events;
+    const std::uint32_t window_id = SDL_GetWindowID(window_.get());
+    while (!stopping() && code == 0) {
+      code = serve_requests();
+      if (code != 0) break;
+      std::chrono::milliseconds wait{0};
+      const std::uint64_t seen = ring_.generation();
+      const bool shown = show_due_frame(wait);
+      take_window_events(window_id, events);
+      bool dirty = shown;
+      for (const SDL_Event& e : events) handle_event(e, dirty);
+      const auto now = std::chrono::steady_clock::now();
+      {
+        std::lock_guard lock(viewport_mutex_);
+        ++stats_.passes;
+        dirty = dirty || view_dirty_ || now - last_draw >= kIdleRedraw;
+        if (dirty) {
+          view_dirty_ = false;
+          const std::array<int, kMaxViewports> enabled = {viewports_[0].enabled, viewports_[1].enabled,
+                                                          viewports_[2].enabled, viewports_[3].enabled};
+          renderer_->draw_all(enabled);
+        }
+      }
+      if (dirty) {
+        SDL_GL_SwapWindow(window_.get());
+        last_draw = now;
+      }
+      // Late pictures: one per pass, straight on. Otherwise sleep until the
+      // next one is due (or arrives), never holding a lock.
+      if (!shown && wait.count() > 0) ring_.wait_for_change(seen, wait);
+    }
+  }
+  release_window_resources();
+  {
+    std::lock_guard lock(state_mutex_);
+    audio_device_.reset();
+  }
+  audio.reset();
+  if (code != 0) {
+    {
+      std::lock_guard lock(start_mutex_);
+      start_states_[0] = kFailed;
+    }
+    if (error_callback_) {
+      running_[kRender] = 0;
+      error_callback_(user_context_, code);
+      return;
+    }
+  }
+  worker_exit(kRender);
+}
+
+int ISS_OrbPlayerImpl::render_startup() {
+  bool native;
+  unsigned long native_window;
+  int x, y, w, h;
+  {
+    std::lock_guard lock(viewport_mutex_);
+    native = use_native_window_;
+    native_window = native_window_;
+    x = window_x_;
+    y = window_y_;
+    w = window_width_;
+    h = window_height_;
+  }
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+  SDL_EventState(SDL_DROPFILE, SDL_DISABLE);  // hosts take drops on their own widget
+  SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);
+  if (native) {
+    SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+    window_.reset(SDL_CreateWindowFrom(reinterpret_cast<void*>(native_window)));
+    if (!window_) {
+      const int code = fail(kWindowError, "error: unable to create sdl window from native window: %s\n", SDL_GetError());
+      std::printf("%s", GetLastErrorText());
+      return code;
+    }
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window_.get(), &info) && info.subsystem == SDL_SYSWM_X11) {
+      // SDL selects no input on a foreign window; without this no mouse event arrives.
+      x_display_ = info.info.x11.display;
+      XSelectInput(info.info.x11.display, info.info.x11.window,
+                   ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                       EnterWindowMask | LeaveWindowMask | FocusChangeMask | KeyPressMask | KeyReleaseMask |
+                       PropertyChangeMask);
+    }
+  } else {
+    window_.reset(SDL_CreateWindow("Orbivue VR Player", x, y, w, h,
+                                   SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE));
+    if (!window_) {
+      const int code = fail(kWindowError, "error: unable to create sdl window: %s\n", SDL_GetError());
+      std::printf("%s", GetLastErrorText());
+      return code;
+    }
+  }
+  SDL_GetWindowSize(window_.get(), &w, &h);
+  SDL_GetWindowPosition(window_.get(), &x, &y);
+  {
+    std::lock_guard lock(viewport_mutex_);
+    window_width_ = w;
+    window_height_ = h;
+    window_x_ = x;
+    window_y_ = y;
+  }
+  SDL_GLContext context = SDL_GL_CreateContext(window_.get());
+  if (!context) {
+    const int code = fail(kWindowError, "error: fail to create gl context: %s\n", SDL_GetError());
+    std::printf("%s", GetLastErrorText());
+    return code;
+  }
+  gl_context_ = std::make_unique<SdlGlContext>(context);
+  if (SDL_GL_MakeCurrent(window_.get(), context) != 0) {
+    const int code = fail(kWindowError, "error: fail to make current gl context: %s\n", SDL_GetError());
+    std::printf("%s", GetLastErrorText());
+    return code;
+  }
+  if (SDL_GL_SetSwapInterval(1) != 0) debug_trace("swap interval refused (%s); pacing from the clock", SDL_GetError());
+
+  auto renderer = std::make_unique<ogl_rendererMgr>();
+  std::vector<std::uint8_t> logo;
+  RendererInit init;
+  init.calibration_path = params_->calibration_path;
+  init.logo_enabled = params_->logo_enabled != 0;
+  init.logo_angle_deg = params_->logo_angle;
+  init.no_calibration = params_->no_calibration != 0;
+  init.video_width = video_width_;
+  init.video_height = video_height_;
+  init.mount_mode = params_->mount_mode;
+  if (init.logo_enabled) {
+    if (!load_logo(params_->logo_path, logo, init.logo_width, init.logo_height)) return kError;
+    init.logo_bgr = logo.data();
+  }
+  if (renderer->init(init) != 0) {
+    return fail(kWindowError, "error: in OGL renderer, line: %d: %s\n", 570, renderer->error_text().c_str());
+  }
+  std::lock_guard lock(viewport_mutex_);
+  renderer_ = std::move(renderer);
+  return apply_initial_viewports();
+}
+
+// Caller holds viewport_mutex_.
+int ISS_OrbPlayerImpl::apply_initial_viewports() {
+  for (int i = 0; i < kViewports; ++i) {
+    ViewportState& vp = viewports_[static_cast<std::size_t>(i)];
+    if (!vp.enabled) continue;
+    if (renderer_->set_viewport_rect(i, vp.x, vp.y, vp.width, vp.height) != 0) {
+      return fail(kWindowError, "error: in OGL renderer, line: %d: %s", 584, renderer_->error_text().c_str());
+    }
+    if (renderer_->set_draw_mode(i, vp.draw_mode) != 0) {
+      return fail(kWindowError, "error: in OGL renderer, line: %d: %s", 590, renderer_->error_text().c_str());
+    }
+    vp.zoom = renderer_->viewport(i).camera().default_zoom();
+    renderer_->set_zoom(i, vp.zoom);
+    apply_angles(i);
+  }
+  view_dirty_ = true;
+  return 0;
+}
+
+int ISS_OrbPlayerImpl::serve_requests() {
+  std::lock_guard lock(viewport_mutex_);
+  if (draw_request_ != 0) {
+    const int i = draw_request_ - 1;
+    if (static_cast<unsigned>(i) >= kViewports) {
+      std::printf("error: invalid viewport index %d;\n", i);
+    } else {
+      ViewportState& vp = viewports_[static_cast<std::size_t>(i)];
+      renderer_->set_draw_mode(i, vp.draw_mode);
+      vp.zoom = renderer_->viewport(i).camera().default_zoom();
+      renderer_->set_zoom(i, vp.zoom);
+      vp.angles = {0, 0, 0};
+      apply_angles(i);
+    }
+    draw_request_ = 0;
+    view_dirty_ = true;
+  }
+  if (rect_request_ != 0) {
+    const int i = rect_request_ - 1;
+    if (static_cast<unsigned>(i) >= kViewports) {
+      return fail(kWindowError, "error: in OGL renderer, line: %d: %s\n", 659, renderer_->error_text().c_str());
+    }
+    ViewportState& vp = viewports_[static_cast<std::size_t>(i)];
+    if (renderer_->set_viewport_rect(i, vp.x, vp.y, vp.width, vp.height) != 0) {
+      return fail(kWindowError, "error: in OGL renderer, line: %d: %s\n", 659, renderer_->error_text().c_str());
+    }
+    rect_request_ = 0;
+    vp.enabled = 1;
+    view_dirty_ = true;
+  }
+  return 0;
+}
+
+// Uploads the next picture when it is due (at most 30 ms ahead of the
+// clock). Otherwise sets `wait` to the time until it is due, or 20 ms.
+bool ISS_OrbPlayerImpl::show_due_frame(std::chrono::milliseconds& wait) {
+  wait = std::chrono::milliseconds(20);
+  if (paused_) return false;
+  const std::optional<int64_t> head = ring_.head_pts();
+  if (!head) return false;
+  const double ahead_ms = clock_units_to_ms(*head - read_clock());
+  if (ahead_ms > kShowAheadMs) {
+    wait = std::chrono::milliseconds(std::clamp(static_cast<int>(std::ceil(ahead_ms - kShowAheadMs)), 1, 20));
+    return false;
+  }
+  AvFramePtr frame = ring_.take();
+  if (!frame) return false;
+  const std::uint8_t* const planes[3] = {frame->data[0], frame->data[1], frame->data[2]};
+  std::lock_guard lock(viewport_mutex_);
+  renderer_->upload_frame(planes, frame->linesize, video_width_, video_height_);
+  ++stats_.frames_shown;
+  stats_.offset_sum_ms += ahead_ms;
+  stats_.offset_abs_max_ms = std::max(stats_.offset_abs_max_ms, std::abs(ahead_ms));
+  return true;
+}
+
+// Caller holds viewport_mutex_.
+int ISS_OrbPlayerImpl::viewport_at(int px, int py) const {
+  for (int i = 0; i < kViewports; ++i) {
+    const ViewportState& vp = viewports_[static_cast<std::size_t>(i)];
+    const int dx = px - vp.x;
+    const int dy = window_height_ - vp.y - py;
+    if (vp.enabled && dx >= 0 && dx < vp.width && dy >= 0 && dy < vp.height) return i;
+  }
+  return 0;
+}
+
+void ISS_OrbPlayerImpl::handle_event(const SDL_Event& e, bool& dirty) {
+  std::lock_guard lock(viewport_mutex_);
+  if (stopping()) return;
+  switch (e.type) {
+    case SDL_MOUSEBUTTONDOWN:
+      double_click_latch_ = false;
+      if (e.button.clicks == 2) {
+        double_click_latch_ = true;
+        if (use_native_window_) send_host_message(x_display_, native_window_, ORB_HOST_MESSAGE_DOUBLE_CLICK);
+      }
+      break;
+    case SDL_MOUSEMOTION:
+      if (e.motion.state == SDL_BUTTON_LMASK && !double_click_latch_) {
+        const int i = viewport_at(e.motion.x, e.motion.y);
+        ViewportState& vp = viewports_[static_cast<std::size_t>(i)];
+        vp.angles[0] += static_cast<float>(e.motion.yrel);  // pixels taken as degrees
+        vp.angles[1] += static_cast<float>(e.motion.xrel);
+        apply_angles(i);
+        dirty = true;
+      }
+      mouse_x_ = e.motion.x;
+      mouse_y_ = e.motion.y;
+      break;
+    case SDL_MOUSEWHEEL: {
+      const int i = viewport_at(mouse_x_, mouse_y_);
+      ViewportState& vp = viewports_[static_cast<std::size_t>(i)];
+      vp.zoom += e.wheel.y < 1 ? -0.05f : 0.05f;
+      renderer_->set_zoom(i, vp.zoom);
+      dirty = true;
+      break;
+    }
+    case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && window_width_ > 0 && window_height_ > 0) {
+        const double sx = static_cast<double>(e.window.data1) / window_width_;
+        const double sy = static_cast<double>(e.window.data2) / window_height_;
+        for (int i = 0; i < kViewports; ++i) {
+          ViewportState& vp = viewports_[static_cast<std::size_t>(i)];
+          if (!vp.enabled) continue;
+          vp.x = static_cast<int>(vp.x * sx);
+          vp.y = static_cast<int>(vp.y * sy);
+          vp.width = static_cast<int>(vp.width * sx);
+          vp.height = static_cast<int>(vp.height * sy);
+          renderer_->set_viewport_rect(i, vp.x, vp.y, vp.width, vp.height);
+        }
+        SDL_GetWindowSize(window_.get(), &window_width_, &window_height_);
+        SDL_GetWindowPosition(window_.get(), &window_x_, &window_y_);
+      }
+      dirty = true;  // exposed, resized, shown: draw again
+      break;
+    default:
+      break;
+  }
+}
+
+void ISS_OrbPlayerImpl::release_window_resources() {
+  if (window_ && gl_context_) SDL_GL_MakeCurrent(window_.get(), gl_context_->get());
+  {
+    std::lock_guard lock(viewport_mutex_);
+    renderer_.reset();  // GL names go while the context is current
+  }
+  if (window_) {
+    SDL_GL_MakeCurrent(window_.get(), nullptr);
+    drop_window_events(SDL_GetWindowID(window_.get()));
+  }
+  gl_context_.reset();
+  window_.reset();  // a wrapped host window stays: SDL only forgets it
+  x_display_ = nullptr;
+}
+
+}  // namespace orb::player

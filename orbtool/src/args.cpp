@@ -1,0 +1,57 @@
+#include "args.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace orb::tool {
+
+std::optional<std::string> Args::get(const std::string& name) const {
+  auto it = options.find(name);
+  if (it == options.end()) return std::nullopt;
+  return it->second;
+}
+
+Args parse_args(int argc, char** argv, const std::vector<std::string>& valued, const std::vector<std::string>& flags,
+                std::string& error) {
+  Args args;
+  for (int i = 0; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a.rfind("--", 0) != 0 || a.size() == 2) {
+      args.positional.push_back(a);
+      continue;
+    }
+    const std::string name = a.substr(2);
+    if (std::find(flags.begin(), flags.end(), name) != flags.end()) {
+      args.options[name] = "1";
+    } else if (std::find(valued.begin(), valued.end(), name) != valued.end()) {
+      if (i + 1 >= argc) {
+        error = "error: option --" + name + " needs a value";
+        return args;
+      }
+      args.options[name] = argv[++i];
+    } else {
+      error = "error: unknown option " + a;
+      return args;
+    }
+  }
+  return args;
+}
+
+std::optional<double> to_number(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  errno = 0;
+  const double v = std::strtod(text.c_str(), &end);
+  if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+std::optional<int> to_int(const std::string& text) {
+  const std::optional<double> v = to_number(text);
+  if (!v || *v != std::floor(*v) || *v < -2147483648.0 || *v > 2147483647.0) return std::nullopt;
+  return static_cast<int>(*v);
+}
+
+}  // namespace orb::tool

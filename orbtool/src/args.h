@@ -1,0 +1,26 @@
+#pragma once
+// Command-line options of the form --name value, plus positional arguments.
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orb::tool {
+
+struct Args {
+  std::vector<std::string> positional;
+  std::map<std::string, std::string> options;
+
+  std::optional<std::string> get(const std::string& name) const;
+};
+
+// Splits argv; `flags` lists options that take no value. Unknown options
+// and missing values give an "error: ..." text in `error`.
+Args parse_args(int argc, char** argv, const std::vector<std::string>& valued, const std::vector<std::string>& flags,
+                std::string& error);
+
+// Strict number parsing: the whole text must be the number.
+std::optional<double> to_number(const std::string& text);
+std::optional<int> to_int(const std::string& text);
+
+}  // namespace orb::tool

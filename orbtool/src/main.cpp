@@ -1,0 +1,40 @@
+// orbtool: the suite's command line for headless and scripted work.
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace orb::tool {
+int play_main(int argc, char** argv);
+int synth_main(int argc, char** argv);
+}  // namespace orb::tool
+
+namespace {
+
+void usage(std::FILE* out) {
+  std::fprintf(out,
+               "usage: orbtool COMMAND [ARGS]\n"
+               "  play MEDIA [--calib FILE] [--layout wide|ball|split2|split4] [--mount up|down|side]\n"
+               "             [--seconds N] [--size WxH]\n"
+               "      plays a fisheye video in a window; --seconds ends it by itself\n"
+               "  synth OUT [--size WxH] [--fps N] [--seconds N] [--audio sine|click|none] [--fov DEG]\n"
+               "      writes a synthetic fisheye clip and its calibration file (OUT with .inf)\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
+    usage(argc < 2 ? stderr : stdout);
+    return argc < 2 ? 2 : 0;
+  }
+  av_log_set_level(AV_LOG_ERROR);
+  const std::string command = argv[1];
+  if (command == "play") return orb::tool::play_main(argc - 2, argv + 2);
+  if (command == "synth") return orb::tool::synth_main(argc - 2, argv + 2);
+  std::fprintf(stderr, "error: unknown command '%s' (try orbtool --help)\n", command.c_str());
+  return 2;
+}
