@@ -1,18 +1,23 @@
 // The logo: any picture FFmpeg reads, decoded into packed BGR rows.
-#include "player_impl.h"
+#include "logo_picture.h"
+
+#include <av/av_ptr.h>
 
 extern "C" {
 #include <libavutil/imgutils.h>
 }
 
 #include <cstdio>
+#include <string>
 
 namespace orb::player {
 
-bool ISS_OrbPlayerImpl::load_logo(const char* path, std::vector<std::uint8_t>& bgr, int& width, int& height) {
+bool load_logo_picture(const char* path, std::vector<std::uint8_t>& bgr, int& width, int& height,
+                       std::string& error) {
   auto refuse = [&](const char* text, int code = 0) {
-    fail(21, text, code);
-    std::printf("%s", GetLastErrorText());
+    char line[256];
+    std::snprintf(line, sizeof line, text, code);
+    error = line;
     return false;
   };
   if (path == nullptr) return refuse("error: couldn't open input picture file, code: %d;\n", AVERROR(EINVAL));

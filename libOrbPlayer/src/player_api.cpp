@@ -333,6 +333,11 @@ PlaybackStats ISS_OrbPlayerImpl::stats() const {
   return stats_;
 }
 
+ViewportState ISS_OrbPlayerImpl::viewport_state(int index) const {
+  std::lock_guard lock(viewport_mutex_);
+  return viewports_[static_cast<std::size_t>(index)];
+}
+
 int64_t ISS_OrbPlayerImpl::clock_ms() const { return static_cast<int64_t>(clock_units_to_ms(read_clock())); }
 
 int ISS_OrbPlayerImpl::CreateCalibrationFile(const char*, const char*) {

@@ -45,7 +45,7 @@ struct PlaybackStats {
   std::uint64_t frames_dropped = 0;   // decoded behind the clock, never shown
   double offset_sum_ms = 0;           // frame timestamp minus clock when shown
   double offset_abs_max_ms = 0;
-  int last_frame_code = -1;           // unused by the player; tests fill it
+  double last_shown_ms = -1;          // timestamp of the picture shown last
   std::uint64_t passes = 0;
 };
 
@@ -81,6 +81,7 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   int CreateCalibrationFile(const char* media_path, const char* calibration_path) override;
 
   PlaybackStats stats() const;
+  ViewportState viewport_state(int index) const;
   // Clock in milliseconds since the start of the media (tests).
   int64_t clock_ms() const;
   std::string overlay_text() const;
@@ -118,9 +119,6 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   int viewport_at(int px, int py) const;
   void apply_angles(int index);
   void release_window_resources();
-
-  // Logo picture (logo_picture.cpp).
-  bool load_logo(const char* path, std::vector<std::uint8_t>& bgr, int& width, int& height);
 
   // Threads (player_api.cpp).
   void worker_exit(Worker w);

@@ -1,5 +1,6 @@
 // The render thread: window and GL context, the renderer, host requests,
 // frame choice against the clock, mouse input, and presenting.
+#include "logo_picture.h"
 #include "player_impl.h"
 
 #include <common/debug_trace.h>
@@ -189,7 +190,12 @@ int ISS_OrbPlayerImpl::render_startup() {
   init.video_height = video_height_;
   init.mount_mode = params_->mount_mode;
   if (init.logo_enabled) {
-    if (!load_logo(params_->logo_path, logo, init.logo_width, init.logo_height)) return kError;
+    std::string error;
+    if (!load_logo_picture(params_->logo_path, logo, init.logo_width, init.logo_height, error)) {
+      fail(kError, "%s", error.c_str());
+      std::printf("%s", error.c_str());
+      return kError;
+    }
     init.logo_bgr = logo.data();
   }
   if (renderer->init(init) != 0) {
@@ -248,6 +254,14 @@ int ISS_OrbPlayerImpl::serve_requests() {
     rect_request_ = 0;
     vp.enabled = 1;
     view_dirty_ = true;
+    if (!renderer_->viewport(i).mesh_uploaded()) {
+      // A viewport enabled before its draw mode was applied starts with the
+      // mode it holds, rather than failing every draw.
+      renderer_->set_draw_mode(i, vp.draw_mode);
+      vp.zoom = renderer_->viewport(i).camera().default_zoom();
+      renderer_->set_zoom(i, vp.zoom);
+      apply_angles(i);
+    }
   }
   return 0;
 }
@@ -270,6 +284,7 @@ bool ISS_OrbPlayerImpl::show_due_frame(std::chrono::milliseconds& wait) {
   std::lock_guard lock(viewport_mutex_);
   renderer_->upload_frame(planes, frame->linesize, video_width_, video_height_);
   ++stats_.frames_shown;
+  stats_.last_shown_ms = clock_units_to_ms(*head);
   stats_.offset_sum_ms += ahead_ms;
   stats_.offset_abs_max_ms = std::max(stats_.offset_abs_max_ms, std::abs(ahead_ms));
   return true;

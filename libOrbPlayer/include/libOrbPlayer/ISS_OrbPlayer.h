@@ -43,7 +43,8 @@ class ISS_OrbPlayer {
   virtual int OpenMedia(const MediaOpenParams* params) = 0;
   virtual int SetDrawMode(int mode, int index) = 0;
   virtual int SetWindowRect(int x, int y, int width, int height) = 0;
-  // An X11 window ID (the host's child window the player draws into).
+  // An X11 window ID (the host's child window the player draws into). The
+  // host keeps the window until Stop has returned.
   virtual int SetNativeWindow(unsigned long native_window) = 0;
   virtual int SetViewportRect(int x, int y, int width, int height, int index) = 0;
   virtual int DisableViewport(int index) = 0;

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds the suite and plays the sample fisheye clip (made on first use).
+# Extra arguments go to `orbtool play`, e.g. ./run.sh --layout split4 --seconds 5
+set -euo pipefail
+cd "$(dirname "$0")"
+
+bash scripts/install-deps.sh
+cmake --preset default >/dev/null
+cmake --build --preset default --target orbtool
+
+sample_dir=build/sample
+sample=$sample_dir/fisheye_sample.mp4
+if [ ! -f "$sample" ] || [ ! -f "${sample%.mp4}.inf" ]; then
+  mkdir -p "$sample_dir"
+  build/bin/orbtool synth "$sample" --size 1920x1080 --fps 30 --seconds 10 --fov 200 --audio sine
+fi
+
+xvfb_pid=""
+cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true; }
+trap cleanup EXIT
+if [ -z "${DISPLAY:-}" ]; then
+  # No desktop: play into a virtual one, silently.
+  for n in $(seq 90 120); do
+    [ -e "/tmp/.X${n}-lock" ] && continue
+    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    sleep 1
+    if kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=":$n"; break; fi
+    xvfb_pid=""
+  done
+  export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+fi
+
+exec_args=("$@")
+build/bin/orbtool play "$sample" "${exec_args[@]}"

@@ -1,0 +1,138 @@
+// The player's pure parts: overlay date arithmetic, angle normalisation,
+// the order of pending pictures, and the logo loader.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "frame_ring.h"
+#include "logo_picture.h"
+#include "recording_date.h"
+#include "temp_dir.h"
+#include "view_angles.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/imgutils.h>
+}
+
+namespace orb::player {
+namespace {
+
+std::string shown(const std::string& path, long long seconds) {
+  return format_date_time(add_seconds(parse_recording_start(path), seconds));
+}
+
+TEST(RecordingDate, PositionIsAddedToTheDateInTheFileName) {
+  EXPECT_EQ(shown("/media/cam/20170305235958A.MP4", 3), "2017-03-06 00:00:01");
+  EXPECT_EQ(shown("20170228235959A.MP4", 1), "2017-03-01 00:00:00");
+  EXPECT_EQ(shown("20160228235959A.MP4", 1), "2016-02-29 00:00:00");  // leap year
+  EXPECT_EQ(shown("20161231235959A.MP4", 1), "2017-01-01 00:00:00");
+  EXPECT_EQ(shown("C:\\DCIM\\20170430235959B.mov", 1), "2017-05-01 00:00:00");
+  EXPECT_EQ(shown("20170305120000A.MP4", 3723), "2017-03-05 13:02:03");
+  // No date in a short name: zeros plus the position.
+  EXPECT_EQ(shown("/videos/short.mp4", 5), "0-00-00 00:00:05");
+  // A day or more, or a broken time of day, leaves the date as it is.
+  EXPECT_EQ(shown("20170305120000A.MP4", 86400), "2017-03-05 12:00:00");
+  EXPECT_EQ(shown("20170305256000A.MP4", 10), "2017-03-05 25:60:00");
+}
+
+TEST(ViewAngles, WrapToWholeDegreesThenClamp) {
+  const AngleLimits full;
+  EXPECT_EQ(normalise_angle(190.7f, full), -170.0f);
+  EXPECT_EQ(normalise_angle(-181.0f, full), 179.0f);
+  EXPECT_EQ(normalise_angle(180.0f, full), -180.0f);
+  EXPECT_EQ(normalise_angle(45.9f, full), 45.0f);
+  EXPECT_EQ(normalise_angle(-540.0f, full), -180.0f);
+  EXPECT_EQ(normalise_angle(-530.0f, full), -170.0f);
+  EXPECT_EQ(normalise_angle(120.0f, AngleLimits{-90, 90}), 90.0f);
+  EXPECT_EQ(normalise_angle(-120.0f, AngleLimits{-90, 90}), -90.0f);
+  for (float a : {-100000.5f, -1000.0f, -541.0f, 3.0e9f, NAN, INFINITY}) {
+    const float n = normalise_angle(a, full);
+    EXPECT_GE(n, -180.0f) << a;
+    EXPECT_LT(n, 180.0f) << a;
+  }
+}
+
+TEST(FrameRing, SmallestTimestampIsDueFirst) {
+  FrameRing ring;
+  AvFramePtr frame = make_frame();
+  ring.push(frame, 3000);
+  frame = make_frame();
+  ring.push(frame, 2000);
+  frame = make_frame();
+  ring.push(frame, 2000);
+  EXPECT_EQ(ring.head_pts(), 2000);
+  EXPECT_EQ(ring.count(), 3);
+  EXPECT_NE(ring.take(), nullptr);
+  EXPECT_EQ(ring.head_pts(), 2000);
+  EXPECT_NE(ring.take(), nullptr);
+  EXPECT_EQ(ring.head_pts(), 3000);
+  ring.reset();
+  EXPECT_EQ(ring.count(), 0);
+  EXPECT_EQ(ring.head_pts(), std::nullopt);
+  EXPECT_EQ(ring.take(), nullptr);
+}
+
+TEST(FrameRing, HoldsTwentyPictures) {
+  FrameRing ring;
+  for (int i = 0; i < FrameRing::kSlots; ++i) {
+    AvFramePtr frame = make_frame();
+    ring.push(frame, i);
+  }
+  EXPECT_TRUE(ring.full());
+}
+
+// A picture file written with FFmpeg's own PNG encoder.
+void write_png(const std::filesystem::path& path, int width, int height) {
+  const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_PNG);
+  ASSERT_NE(codec, nullptr);
+  AvCodecContextPtr enc(avcodec_alloc_context3(codec));
+  enc->width = width;
+  enc->height = height;
+  enc->pix_fmt = AV_PIX_FMT_RGB24;
+  enc->time_base = {1, 1};
+  ASSERT_EQ(avcodec_open2(enc.get(), codec, nullptr), 0);
+  AvFramePtr frame = make_frame();
+  frame->format = AV_PIX_FMT_RGB24;
+  frame->width = width;
+  frame->height = height;
+  ASSERT_EQ(av_frame_get_buffer(frame.get(), 0), 0);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      std::uint8_t* p = frame->data[0] + y * frame->linesize[0] + x * 3;
+      p[0] = 250;  // red
+      p[1] = static_cast<std::uint8_t>(x % 256);
+      p[2] = 10;
+    }
+  ASSERT_EQ(avcodec_send_frame(enc.get(), frame.get()), 0);
+  AvPacketPtr packet = make_packet();
+  ASSERT_EQ(avcodec_receive_packet(enc.get(), packet.get()), 0);
+  FILE* f = std::fopen(path.c_str(), "wb");
+  std::fwrite(packet->data, 1, static_cast<std::size_t>(packet->size), f);
+  std::fclose(f);
+}
+
+TEST(LogoPicture, DecodesToPackedBgr) {
+  test::TempDir dir;
+  const auto path = dir.path() / "logo.png";
+  write_png(path, 300, 200);
+  std::vector<std::uint8_t> bgr;
+  int w = 0, h = 0;
+  std::string error;
+  ASSERT_TRUE(load_logo_picture(path.c_str(), bgr, w, h, error)) << error;
+  EXPECT_EQ(w, 300);
+  EXPECT_EQ(h, 200);
+  EXPECT_EQ(bgr.size(), 180000u);
+  EXPECT_NEAR(bgr[2], 250, 2);  // red is the third byte of a BGR pixel
+  EXPECT_NEAR(bgr[0], 10, 2);
+
+  const auto text = dir.write("not-a-picture.png", "this is text, not a picture");
+  EXPECT_FALSE(load_logo_picture(text.c_str(), bgr, w, h, error));
+  EXPECT_EQ(error.rfind("error: ", 0), 0u) << error;
+  EXPECT_FALSE(load_logo_picture((dir.path() / "missing.png").c_str(), bgr, w, h, error));
+  EXPECT_EQ(error.rfind("error: couldn't open input picture file, code: ", 0), 0u) << error;
+  EXPECT_FALSE(load_logo_picture(nullptr, bgr, w, h, error));
+}
+
+}  // namespace
+}  // namespace orb::player

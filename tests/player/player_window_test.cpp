@@ -1,0 +1,219 @@
+// Playback in real windows under X: end of media, pausing, seeking, the
+// refusals while playing, view angles, the host's child window with its
+// double-click message and resizing, and many Play/Stop cycles.
+#include <synth/fisheye_clip.h>
+
+#include <fstream>
+
+#include "capture.h"
+#include "player_fixture.h"
+#include "x11_window.h"
+
+namespace orb::test {
+namespace {
+
+using synth::AudioTrack;
+using namespace std::chrono_literals;
+
+const Clip& silent25() { return clip("silent25.mp4", clip_spec(320, 240, 25, 3, AudioTrack::kNone)); }
+const Clip& sound30() { return clip("sound30.mp4", clip_spec(320, 240, 30, 3, AudioTrack::kSine)); }
+
+using Playback = PlayerTest;
+
+TEST_F(Playback, PlaysToTheEndAndCallsEndOnce) {
+  for (const Clip* c : {&silent25(), &sound30()}) {
+    ends_ = 0;
+    ASSERT_EQ(open(*c), 0) << player_->GetLastErrorText();
+    source_layout(*c);
+    ASSERT_EQ(play(), 0) << player_->GetLastErrorText();
+    EXPECT_EQ(player_->IsPlaying(), 1);
+    ASSERT_TRUE(wait_until([&] { return ends_ > 0; }, 15s)) << c->media;
+    sleep_ms(300);
+    EXPECT_EQ(ends_, 1);
+    EXPECT_EQ(player_->IsPlaying(), 0);
+    const player::PlaybackStats s = player_->stats();
+    const int frames = c->spec.frame_count();
+    EXPECT_GE(s.frames_shown + s.frames_dropped, static_cast<std::uint64_t>(frames - 2)) << c->media;
+    EXPECT_GE(s.frames_shown, static_cast<std::uint64_t>(frames * 9 / 10)) << c->media;
+    EXPECT_EQ(errors_, 0);
+  }
+}
+
+TEST_F(Playback, PauseWithoutAudioHoldsThePosition) {
+  ASSERT_EQ(open(silent25()), 0);
+  source_layout(silent25());
+  ASSERT_EQ(play(), 0);
+  sleep_ms(500);
+  ASSERT_EQ(player_->Pause(), 0);
+  sleep_ms(150);
+  const int64_t held = player_->clock_ms();
+  const auto shown = player_->stats().frames_shown;
+  sleep_ms(1000);
+  EXPECT_NEAR(static_cast<double>(player_->clock_ms()), static_cast<double>(held), 20);
+  EXPECT_EQ(player_->stats().frames_shown, shown);
+  ASSERT_EQ(player_->Resume(), 0);
+  sleep_ms(500);
+  EXPECT_GT(player_->clock_ms(), held + 300);
+  EXPECT_GT(player_->stats().frames_shown, shown);
+}
+
+TEST_F(Playback, SeeksToWholeSecondsWithinTheDuration) {
+  for (const Clip* c : {&silent25(), &sound30()}) {
+    ASSERT_EQ(open(*c), 0);
+    source_layout(*c);
+    ASSERT_EQ(play(), 0);
+    sleep_ms(300);
+    ASSERT_EQ(player_->Seek(0, 1, 900), 0) << c->media;  // 1.9 s goes to 1 s
+    sleep_ms(400);
+    const player::PlaybackStats s = player_->stats();
+    EXPECT_GE(s.last_shown_ms, 1000) << c->media;
+    EXPECT_LE(s.last_shown_ms, 1700) << c->media;
+    EXPECT_EQ(player_->Seek(0, 0, -1), 0);  // to the start
+    sleep_ms(300);
+    EXPECT_LE(player_->stats().last_shown_ms, 600) << c->media;
+    EXPECT_EQ(player_->Seek(0, 3, 0), 21);  // the duration itself
+    EXPECT_STREQ(player_->GetLastErrorText(), "error: invalid seeking time: out of video time duration;\n");
+    EXPECT_EQ(player_->Seek(5, 0, 0), 21);
+    player_->Stop();
+  }
+}
+
+TEST_F(Playback, RefusesToChangeMediaOrWindowWhilePlaying) {
+  ASSERT_EQ(open(silent25()), 0);
+  source_layout(silent25());
+  ASSERT_EQ(play(), 0);
+  EXPECT_EQ(play(), 0);  // already playing: nothing new starts
+  MediaOpenParams other = params_;
+  EXPECT_EQ(player_->OpenMedia(&other), 21);
+  EXPECT_STREQ(player_->GetLastErrorText(), "error: the player is playing video, please stop it first;\n");
+  EXPECT_EQ(player_->SetWindowRect(0, 0, 10, 10), 21);
+  EXPECT_STREQ(player_->GetLastErrorText(), "error: can not create window while playing;\n");
+  EXPECT_EQ(player_->SetNativeWindow(1234), 21);
+  EXPECT_EQ(player_->IsPlaying(), 1);
+  player_->Stop();
+  EXPECT_EQ(player_->IsPlaying(), 0);
+  EXPECT_EQ(ends_, 1);
+}
+
+TEST_F(Playback, ViewRequestsWhilePlaying) {
+  ASSERT_EQ(open(silent25()), 0);
+  player_->SetWindowRect(0, 0, 320, 240);
+  player_->SetViewportRect(0, 0, 320, 240, 0);
+  player_->SetDrawMode(2, 0);
+  ASSERT_EQ(play(), 0);
+  EXPECT_FLOAT_EQ(player_->GetZoom(0), 1.75f);
+  player_->SetAngleLimits(-90, 90, -180, 180, -180, 180, 0);
+  player_->SetViewAngles(120, 190.7f, -181, 0);
+  float p = 0, y = 0, r = 0;
+  EXPECT_EQ(player_->GetViewAngles(0, &p, &y, &r), 0);
+  EXPECT_EQ(p, 90.0f);
+  EXPECT_EQ(y, -170.0f);
+  EXPECT_EQ(r, 179.0f);
+  // A new draw mode starts from the mode's zoom and straight ahead.
+  EXPECT_EQ(player_->SetDrawMode(5, 0), 0);
+  player_->GetViewAngles(0, &p, &y, &r);
+  EXPECT_EQ(p, 0.0f);
+  EXPECT_EQ(y, 0.0f);
+  EXPECT_NE(player_->GetZoom(0), 1.75f);
+  // A second viewport appears once the render thread has applied its rectangle.
+  EXPECT_EQ(player_->SetViewportRect(160, 0, 160, 120, 1), 0);
+  EXPECT_EQ(player_->viewport_state(1).enabled, 1);
+}
+
+TEST_F(Playback, OverlayShowsTheRecordingTimeOfThePosition) {
+  const Clip& named = clip("20170305235958A.mp4", clip_spec(160, 120, 25, 5, AudioTrack::kNone));
+  ASSERT_EQ(open(named), 0);
+  source_layout(named);
+  EXPECT_EQ(player_->GetPlayTime(), 1);
+  ASSERT_EQ(play(), 0);
+  ASSERT_TRUE(wait_until([&] { return player_->clock_ms() >= 3100; }, 10s));
+  EXPECT_EQ(player_->GetPlayTime(), 4);
+  EXPECT_EQ(player_->overlay_text(), "2017-03-06 00:00:01");
+}
+
+TEST_F(Playback, MissingLogoStopsTheStartWithItsMessage) {
+  ASSERT_EQ(open(silent25(), "/nonexistent/logo.png"), 0);
+  source_layout(silent25());
+  EXPECT_EQ(play(), 21);
+  EXPECT_EQ(std::string(player_->GetLastErrorText()).rfind("error: couldn't open input picture file", 0), 0u)
+      << player_->GetLastErrorText();
+  EXPECT_EQ(errors_, 1);
+  EXPECT_EQ(error_code_, 21);
+  EXPECT_EQ(player_->IsPlaying(), 0);
+}
+
+TEST_F(Playback, DrawsIntoTheHostsChildWindowAndReportsDoubleClicks) {
+  X11Host host(320, 240);
+  ASSERT_TRUE(host.ok());
+  ASSERT_EQ(open(silent25()), 0);
+  ASSERT_EQ(player_->SetNativeWindow(host.child()), 0);
+  player_->SetViewportRect(0, 0, 320, 240, 0);
+  player_->SetDrawMode(0, 0);
+  ASSERT_EQ(play(), 0) << player_->GetLastErrorText();
+  sleep_ms(800);
+  // The source picture fills the window 1:1: its frame code can be read back.
+  const std::vector<std::uint8_t> red = host.child_red(320, 240);
+  ASSERT_EQ(red.size(), 320u * 240u);
+  const int code = synth::read_frame_code(red.data(), 320, 320, 240);
+  EXPECT_GE(code, 10);
+  EXPECT_LE(code, 40);
+
+  const std::string command = "xdotool mousemove --window " + std::to_string(host.child()) +
+                              " 100 100 click --repeat 2 --delay 60 1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::vector<long> messages = host.host_messages(1500ms);
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), 1224L), 1);
+  player_->Stop();  // before the host's window goes
+}
+
+TEST_F(Playback, ResizingTheWindowScalesTheViewports) {
+  X11Host host(400, 200);
+  ASSERT_TRUE(host.ok());
+  ASSERT_EQ(open(silent25()), 0);
+  player_->SetNativeWindow(host.child());
+  player_->SetViewportRect(0, 0, 200, 200, 0);
+  player_->SetViewportRect(200, 0, 200, 200, 1);
+  player_->SetDrawMode(2, 0);
+  player_->SetDrawMode(2, 1);
+  ASSERT_EQ(play(), 0);
+  sleep_ms(300);
+  host.resize_child(200, 200);
+  ASSERT_TRUE(wait_until([&] { return player_->viewport_state(1).width == 100; }, 3s));
+  const player::ViewportState vp1 = player_->viewport_state(1);
+  EXPECT_EQ(vp1.x, 100);
+  EXPECT_EQ(vp1.y, 0);
+  EXPECT_EQ(vp1.height, 200);
+  EXPECT_EQ(player_->viewport_state(0).width, 100);
+  player_->Stop();  // before the host's window goes
+}
+
+long resident_kib() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
+TEST_F(Playback, ManyPlayStopCyclesNeitherHangNorLeak) {
+  const Clip& c = sound30();
+  ASSERT_EQ(open(c), 0);
+  source_layout(c);
+  long after_warmup = 0;
+  for (int cycle = 0; cycle < 50; ++cycle) {
+    if (player_->IsPlaying() == 0) {
+      ASSERT_EQ(open(c), 0);  // a playback that ended by itself leaves the media to reopen
+    }
+    ASSERT_EQ(play(), 0) << "cycle " << cycle << ": " << player_->GetLastErrorText();
+    sleep_ms(cycle % 3 == 0 ? 60 : 5);
+    ASSERT_EQ(player_->Stop(), 0);
+    ASSERT_EQ(player_->IsPlaying(), 0);
+    if (cycle == 9) after_warmup = resident_kib();
+  }
+  EXPECT_EQ(ends_, 50);
+  EXPECT_LT(resident_kib() - after_warmup, 40 * 1024) << "resident memory grew over 40 cycles";
+}
+
+}  // namespace
+}  // namespace orb::test
