@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "exported_symbols.h"
 #include "temp_dir.h"
 
 namespace orb {
@@ -46,19 +47,8 @@ void* VerbixPlugin::handle_ = nullptr;
 LangInterface* VerbixPlugin::lang_ = nullptr;
 
 TEST_F(VerbixPlugin, ExportsOnlyGetInterface) {
-  const std::string command = "nm -D --defined-only " + (executable_dir() / "libverbix.so").string();
-  FILE* pipe = ::popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::vector<std::string> symbols;
-  char line[512];
-  while (std::fgets(line, sizeof line, pipe)) {
-    std::string s(line);
-    s = s.substr(s.find_last_of(' ') + 1);
-    s.pop_back();
-    symbols.push_back(s);
-  }
-  ASSERT_EQ(::pclose(pipe), 0);
-  EXPECT_EQ(symbols, std::vector<std::string>{"GetInterface"});
+  EXPECT_EQ(test::exported_functions((executable_dir() / "libverbix.so").string()),
+            std::vector<std::string>{"GetInterface"});
 }
 
 TEST_F(VerbixPlugin, ServesTheChosenSectionByIndex) {
