@@ -333,6 +333,11 @@ PlaybackStats ISS_OrbPlayerImpl::stats() const {
   return stats_;
 }
 
+void ISS_OrbPlayerImpl::reset_offset_max() {
+  std::lock_guard lock(viewport_mutex_);
+  stats_.offset_abs_max_ms = 0;
+}
+
 ViewportState ISS_OrbPlayerImpl::viewport_state(int index) const {
   std::lock_guard lock(viewport_mutex_);
   return viewports_[static_cast<std::size_t>(index)];

@@ -81,6 +81,8 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   int CreateCalibrationFile(const char* media_path, const char* calibration_path) override;
 
   PlaybackStats stats() const;
+  // Starts a new window for the largest offset (benchmarks measure spans).
+  void reset_offset_max();
   ViewportState viewport_state(int index) const;
   // Clock in milliseconds since the start of the media (tests).
   int64_t clock_ms() const;

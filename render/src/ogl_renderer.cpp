@@ -2,6 +2,8 @@
 
 #include <render/gl_check.h>
 
+#include "indexed_mesh.h"
+
 #include <cstdio>
 
 namespace orb {
@@ -82,16 +84,24 @@ int ogl_renderer::set_view_angles(float pitch_deg, float yaw_deg, float roll_deg
 
 int ogl_renderer::upload_mesh() {
   for (GlBuffer& b : buffers_) b.reset();
+  elements_.reset();
   mesh_uploaded_ = false;
   glUseProgram(program_);
   if (gl_error_at_viewport(kSource, 265, number_)) return 1;
-  fill_buffer(buffers_[kPositions], factory_.positions());
+  // Shared corners are shaded once; the triangles are the factory's own.
+  const IndexedMesh mesh = index_mesh(factory_);
+  fill_buffer(buffers_[kPositions], mesh.positions);
   if (gl_error_at_viewport(kSource, 270, number_)) return 1;
-  fill_buffer(buffers_[kTextureCoords], factory_.texture_coords());
-  fill_buffer(buffers_[kWeights], factory_.blend_weights());
-  fill_buffer(buffers_[kIndices], factory_.texture_indices());
+  fill_buffer(buffers_[kTextureCoords], mesh.texture_coords);
+  fill_buffer(buffers_[kWeights], mesh.blend_weights);
+  fill_buffer(buffers_[kIndices], mesh.texture_indices);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
-  vertex_count_ = static_cast<int>(factory_.positions().size() / 3);
+  elements_ = GlBuffer::generate();
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, elements_.get());
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(mesh.elements.size() * sizeof(std::uint32_t)),
+               mesh.elements.data(), GL_STATIC_DRAW);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  vertex_count_ = static_cast<int>(mesh.elements.size());
   mesh_uploaded_ = true;
   return 0;
 }
@@ -110,7 +120,9 @@ int ogl_renderer::draw() {
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   const Mat4 mvp = camera_.mvp();
   glUniformMatrix4fv(uniforms_->mvp_matrix, 1, GL_FALSE, mvp.data());
-  glDrawArrays(GL_TRIANGLES, 0, vertex_count_);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, elements_.get());
+  glDrawElements(GL_TRIANGLES, vertex_count_, GL_UNSIGNED_INT, nullptr);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   return gl_error_at_viewport(kSource, 325, number_) ? 1 : 0;
 }
 

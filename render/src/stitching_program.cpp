@@ -28,7 +28,9 @@ void main() {
 )";
 
 // Index bands tolerate interpolation error; coordinates outside the picture
-// in bands 1 and 2 are opaque black like index 0.
+// in bands 1 and 2 are opaque black like index 0. Software rasterisers run
+// every branch, so the picture is sampled once for bands 1, 2 and the first
+// area of 3, and only the blend's second area costs a second lookup.
 constexpr const char* kFragmentSource = R"(#version 430 compatibility
 varying vec4 fragTextureCoord;
 varying float index;
@@ -52,20 +54,21 @@ bool in_picture(vec2 p) {
 
 void main() {
   const vec4 black = vec4(0.0, 0.0, 0.0, 1.0);
-  // One picture lookup serves bands 1, 2 and the first area of 3; the
-  // second area and the logo are read only where their band needs them.
   bool second_band = index > 1.9 && index < 2.1;
   vec2 p = second_band ? fragTextureCoord.zw : fragTextureCoord.xy;
+  vec3 c = rgb_at(p);
+  vec4 colour;
   if (index >= 3.1) {
-    gl_FragColor = texture2D(logoTexture, fragTextureCoord.xy);
+    colour = texture2D(logoTexture, fragTextureCoord.xy);
   } else if (index >= 2.9) {
     float w = frag_left_weights;
-    gl_FragColor = vec4(w * rgb_at(p) + (1.0 - w) * rgb_at(fragTextureCoord.zw), 1.0);
+    colour = vec4(w * c + (1.0 - w) * rgb_at(fragTextureCoord.zw), 1.0);
   } else if (second_band || (index > 0.9 && index < 1.1)) {
-    gl_FragColor = in_picture(p) ? vec4(rgb_at(p), 1.0) : black;
+    colour = in_picture(p) ? vec4(c, 1.0) : black;
   } else {
-    gl_FragColor = black;
+    colour = black;
   }
+  gl_FragColor = colour;
 }
 )";
 

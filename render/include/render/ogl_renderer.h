@@ -54,7 +54,7 @@ class ogl_renderer {
   const VertexFactory& factory() const { return factory_; }
   const ViewportRect& rect() const { return rect_; }
   bool mesh_uploaded() const { return mesh_uploaded_; }
-  int vertex_count() const { return vertex_count_; }
+  int vertex_count() const { return vertex_count_; }  // triangle corners
 
  private:
   VertexFactory factory_;
@@ -62,7 +62,8 @@ class ogl_renderer {
   // Positions, texture coordinates, weights, indices: filled once per mesh
   // build (the arrays only change then).
   std::array<GlBuffer, 4> buffers_;
-  int vertex_count_ = 0;
+  GlBuffer elements_;  // corners of the triangles, into the shared vertices
+  int vertex_count_ = 0;  // corners drawn
   const StitchUniforms* uniforms_ = nullptr;
   const StitchAttributes* attributes_ = nullptr;
   GLuint program_ = 0;
