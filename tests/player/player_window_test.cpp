@@ -3,6 +3,8 @@
 // double-click message and resizing, and many Play/Stop cycles.
 #include <synth/fisheye_clip.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <fstream>
 
 #include "capture.h"
@@ -185,6 +187,77 @@ TEST_F(Playback, ResizingTheWindowScalesTheViewports) {
   EXPECT_EQ(vp1.height, 200);
   EXPECT_EQ(player_->viewport_state(0).width, 100);
   player_->Stop();  // before the host's window goes
+}
+
+TEST_F(Playback, MouseTurnsAndZoomsTheViewUnderThePointer) {
+  X11Host host(400, 200);
+  ASSERT_TRUE(host.ok());
+  ASSERT_EQ(open(silent25()), 0);
+  player_->SetNativeWindow(host.child());
+  player_->SetViewportRect(0, 0, 200, 200, 0);
+  player_->SetViewportRect(200, 0, 200, 200, 1);
+  player_->SetDrawMode(2, 0);
+  player_->SetDrawMode(2, 1);
+  ASSERT_EQ(play(), 0);
+  sleep_ms(300);
+  const std::string window = std::to_string(host.child());
+  // Drag 40 px right and 20 px down inside the right-hand viewport.
+  ASSERT_EQ(std::system(("xdotool mousemove --window " + window + " 300 100 mousedown 1 mousemove --window " + window +
+                         " 320 110 mousemove --window " + window + " 340 120 mouseup 1")
+                            .c_str()),
+            0);
+  float p = 0, y = 0, r = 0;
+  ASSERT_TRUE(wait_until([&] { player_->GetViewAngles(1, &p, &y, &r); return y != 0; }, 2s));
+  sleep_ms(200);
+  player_->GetViewAngles(1, &p, &y, &r);
+  EXPECT_EQ(y, 40.0f);
+  EXPECT_EQ(p, 20.0f);
+  player_->GetViewAngles(0, &p, &y, &r);
+  EXPECT_EQ(y, 0.0f);  // the other viewport stays
+  // The wheel over the left viewport zooms it, in steps of 0.05.
+  const float before = player_->GetZoom(0);
+  ASSERT_EQ(std::system(("xdotool mousemove --window " + window + " 50 50 click 4").c_str()), 0);
+  ASSERT_TRUE(wait_until([&] { return player_->GetZoom(0) != before; }, 2s));
+  EXPECT_NEAR(player_->GetZoom(0), before + 0.05f, 1e-5);
+  ASSERT_EQ(std::system(("xdotool mousemove --window " + window + " 50 50 click 5 click 5").c_str()), 0);
+  ASSERT_TRUE(wait_until([&] { return std::abs(player_->GetZoom(0) - (before - 0.05f)) < 1e-4; }, 2s));
+  player_->Stop();  // before the host's window goes
+}
+
+TEST_F(Playback, SoundWithoutAnAudioDeviceStillPlays) {
+  // An audio driver that does not exist: the player falls back to SDL's
+  // silent one and the video plays on its clock.
+  const char* before = std::getenv("SDL_AUDIODRIVER");
+  const std::string saved = before ? before : "";
+  ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  ASSERT_EQ(open(sound30()), 0);
+  source_layout(sound30());
+  const int result = play();
+  ::setenv("SDL_AUDIODRIVER", saved.empty() ? "dummy" : saved.c_str(), 1);
+  ASSERT_EQ(result, 0) << player_->GetLastErrorText();
+  sleep_ms(600);
+  EXPECT_GT(player_->clock_ms(), 300);
+  EXPECT_GT(player_->stats().frames_shown, 5u);
+}
+
+TEST_F(Playback, OnePlayerEndingLeavesAnotherPlaying) {
+  player::ISS_OrbPlayerImpl second;
+  const Clip& c = sound30();
+  MediaOpenParams params{c.media.c_str(), c.calibration.c_str(), "", 0, 0, -1, 0};
+  ASSERT_EQ(second.OpenMedia(&params), 0);
+  second.SetWindowRect(400, 0, 320, 240);
+  second.SetViewportRect(0, 0, 320, 240, 0);
+  ASSERT_EQ(open(silent25()), 0);
+  source_layout(silent25());
+  ASSERT_EQ(second.Play(nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+  ASSERT_EQ(play(), 0);
+  sleep_ms(400);
+  player_->Stop();  // SDL stays up for the other one
+  const auto shown = second.stats().frames_shown;
+  sleep_ms(500);
+  EXPECT_GT(second.stats().frames_shown, shown + 5);
+  EXPECT_EQ(second.IsPlaying(), 1);
+  second.Stop();
 }
 
 long resident_kib() {
