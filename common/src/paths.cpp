@@ -14,6 +14,12 @@ fs::path executable_dir() {
   return exe.parent_path();
 }
 
+std::string program_name() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string("orb") : exe.filename().string();
+}
+
 fs::path data_dir(std::string_view program) {
   fs::path exe_dir = executable_dir();
   if (::access(exe_dir.c_str(), W_OK) == 0) return exe_dir;

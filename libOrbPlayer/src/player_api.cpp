@@ -1,7 +1,10 @@
 // The operations of the player interface, its lifecycle and the exports.
 #include "player_impl.h"
 
+#include <calibration/calibrate_picture.h>
+#include <calibration/frame_capture.h>
 #include <common/debug_trace.h>
+#include <common/paths.h>
 
 #include <chrono>
 #include <cstdarg>
@@ -345,8 +348,13 @@ ViewportState ISS_OrbPlayerImpl::viewport_state(int index) const {
 
 int64_t ISS_OrbPlayerImpl::clock_ms() const { return static_cast<int64_t>(clock_units_to_ms(read_clock())); }
 
-int ISS_OrbPlayerImpl::CreateCalibrationFile(const char*, const char*) {
-  return fail(kError, "error: calibration from a video is not available in this build;\n");
+int ISS_OrbPlayerImpl::CreateCalibrationFile(const char* media_path, const char* calibration_path) {
+  // The first picture goes beside the program (or to its data directory),
+  // then the lens circle is found in it, for a 200-degree lens.
+  const std::string capture = (data_dir(program_name()) / "onframe.jpg").string();
+  if (CaptureFrame2Jpg(media_path, capture.c_str()) != 0) return kError;
+  if (CalcauteDingbiao(capture.c_str(), calibration_path, 200.0f) != 0) return kError;
+  return 0;
 }
 
 }  // namespace orb::player

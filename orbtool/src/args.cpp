@@ -18,11 +18,13 @@ Args parse_args(int argc, char** argv, const std::vector<std::string>& valued, c
   Args args;
   for (int i = 0; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a.rfind("--", 0) != 0 || a.size() == 2) {
+    const bool long_option = a.rfind("--", 0) == 0 && a.size() > 2;
+    const bool short_option = a.size() == 2 && a[0] == '-' && a[1] != '-';  // -o
+    if (!long_option && !short_option) {
       args.positional.push_back(a);
       continue;
     }
-    const std::string name = a.substr(2);
+    const std::string name = a.substr(long_option ? 2 : 1);
     if (std::find(flags.begin(), flags.end(), name) != flags.end()) {
       args.options[name] = "1";
     } else if (std::find(valued.begin(), valued.end(), name) != valued.end()) {

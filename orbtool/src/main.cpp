@@ -10,6 +10,8 @@ extern "C" {
 namespace orb::tool {
 int play_main(int argc, char** argv);
 int synth_main(int argc, char** argv);
+int calibrate_main(int argc, char** argv);
+int inspect_main(int argc, char** argv);
 }  // namespace orb::tool
 
 namespace {
@@ -21,7 +23,11 @@ void usage(std::FILE* out) {
                "             [--seconds N] [--size WxH]\n"
                "      plays a fisheye video in a window; --seconds ends it by itself\n"
                "  synth OUT [--size WxH] [--fps N] [--seconds N] [--audio sine|click|none] [--fov DEG]\n"
-               "      writes a synthetic fisheye clip and its calibration file (OUT with .inf)\n");
+               "      writes a synthetic fisheye clip and its calibration file (OUT with .inf)\n"
+               "  calibrate MEDIA [-o FILE.inf] [--fov DEG]\n"
+               "      finds the lens circle in a picture or a video's first frame and writes the calibration\n"
+               "  inspect FILE.inf\n"
+               "      prints a calibration file's fields and whether it is valid\n");
 }
 
 }  // namespace
@@ -35,6 +41,8 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   if (command == "play") return orb::tool::play_main(argc - 2, argv + 2);
   if (command == "synth") return orb::tool::synth_main(argc - 2, argv + 2);
+  if (command == "calibrate") return orb::tool::calibrate_main(argc - 2, argv + 2);
+  if (command == "inspect") return orb::tool::inspect_main(argc - 2, argv + 2);
   std::fprintf(stderr, "error: unknown command '%s' (try orbtool --help)\n", command.c_str());
   return 2;
 }

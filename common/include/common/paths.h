@@ -3,12 +3,16 @@
 // executable; data they write goes there too when it is writable, else
 // under the user's configuration directory.
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace orb {
 
 // Directory of the running executable (from /proc/self/exe).
 std::filesystem::path executable_dir();
+
+// File name of the running executable ("ostrel", "orbtool").
+std::string program_name();
 
 // Directory the named program writes its files to: the executable's
 // directory when writable, otherwise $XDG_CONFIG_HOME/<program>

@@ -1,0 +1,119 @@
+// A video's first picture as a JPEG, and the player's calibration from it.
+#include <calibration/frame_capture.h>
+#include <common/paths.h>
+#include <geometry/calibration_file.h>
+#include <libOrbPlayer/ISS_OrbPlayer.h>
+#include <synth/fisheye_clip.h>
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <fstream>
+#include <iterator>
+
+#include "temp_dir.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+namespace orb {
+namespace {
+
+struct Clip {
+  test::TempDir dir;
+  std::filesystem::path media;
+  synth::ClipSpec spec;
+  Clip() {
+    av_log_set_level(AV_LOG_ERROR);
+    spec.width = 640;
+    spec.height = 360;
+    spec.fps_num = 25;
+    spec.seconds = 1;
+    spec.fov_deg = 200;
+    spec.audio = synth::AudioTrack::kNone;
+    media = dir.path() / "clip.mp4";
+    EXPECT_EQ(synth::write_clip(media.string(), spec), "");
+  }
+};
+
+int frame_code_of(const std::filesystem::path& jpeg) {
+  const cv::Mat picture = cv::imread(jpeg.string(), cv::IMREAD_GRAYSCALE);
+  if (picture.empty()) return -1;
+  return synth::read_frame_code(picture.data, static_cast<int>(picture.step), picture.cols, picture.rows);
+}
+
+std::string contents(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(FrameCapture, FirstPictureBecomesAJpeg) {
+  Clip clip;
+  const auto jpeg = clip.dir.path() / "first.jpg";
+  ASSERT_EQ(CaptureFrame2Jpg(clip.media.c_str(), jpeg.c_str()), 0);
+  const cv::Mat picture = cv::imread(jpeg.string(), cv::IMREAD_COLOR);
+  ASSERT_FALSE(picture.empty());
+  EXPECT_EQ(picture.cols, 640);
+  EXPECT_EQ(picture.rows, 360);
+  EXPECT_EQ(frame_code_of(jpeg), 0);
+  EXPECT_FALSE(std::filesystem::exists(jpeg.string() + ".part"));
+}
+
+TEST(FrameCapture, APictureThatFailsToEncodeIsRetriedWithTheNext) {
+  Clip clip;
+  const auto jpeg = clip.dir.path() / "second.jpg";
+  int attempts = 0;
+  auto flaky = [&](const char* path, const AVFrame* picture) { return ++attempts == 1 ? 242 : WriteJpegPicture(path, picture); };
+  ASSERT_EQ(CaptureFrame2Jpg(clip.media.c_str(), jpeg.c_str(), flaky), 0);
+  EXPECT_EQ(attempts, 2);
+  EXPECT_EQ(frame_code_of(jpeg), 1);
+  // Never encodable: a failure, and nothing written.
+  const auto none = clip.dir.path() / "none.jpg";
+  EXPECT_EQ(CaptureFrame2Jpg(clip.media.c_str(), none.c_str(), [](const char*, const AVFrame*) { return 242; }),
+            kCaptureNoWrite);
+  EXPECT_FALSE(std::filesystem::exists(none));
+}
+
+TEST(FrameCapture, MediaWithoutPicturesIsRefused) {
+  test::TempDir dir;
+  const auto jpeg = dir.path() / "x.jpg";
+  EXPECT_EQ(CaptureFrame2Jpg((dir.path() / "missing.mp4").c_str(), jpeg.c_str()), kCaptureOpenFailed);
+  const auto text = dir.write("text.txt", "plain words");
+  EXPECT_NE(CaptureFrame2Jpg(text.c_str(), jpeg.c_str()), 0);
+  EXPECT_FALSE(std::filesystem::exists(jpeg));
+}
+
+TEST(CreateCalibrationFile, CalibratesFromTheFirstFrame) {
+  Clip clip;
+  const auto out = clip.dir.path() / "lens.inf";
+  ISS_OrbPlayer* player = CreateOrbPlayer();
+  ASSERT_NE(player, nullptr);
+  EXPECT_EQ(player->CreateCalibrationFile(clip.media.c_str(), out.c_str()), 0);
+  CameraParams camera;
+  ASSERT_EQ(read_calibration_file(out.c_str(), camera), 0);
+  EXPECT_NEAR(camera.lenses[0].centre_x, 320, 3);
+  EXPECT_NEAR(camera.lenses[0].centre_y, 180, 3);
+  EXPECT_NEAR(camera.circle_radius, 180, 2);
+  EXPECT_NEAR(camera.max_ray_angle_rad, M_PI * 100 / 180, 1e-6);  // a 200-degree lens
+  EXPECT_TRUE(std::filesystem::exists(data_dir(program_name()) / "onframe.jpg"));
+  DestroyOrbPlayer(player);
+}
+
+TEST(CreateCalibrationFile, NoVideoLeavesTheEarlierCaptureAlone) {
+  const auto capture = data_dir(program_name()) / "onframe.jpg";
+  { std::ofstream(capture, std::ios::binary) << "an earlier capture"; }
+  test::TempDir dir;
+  const auto text = dir.write("notes.txt", "no video in here");
+  ISS_OrbPlayer* player = CreateOrbPlayer();
+  EXPECT_EQ(player->CreateCalibrationFile(text.c_str(), (dir.path() / "lens.inf").c_str()), 21);
+  EXPECT_EQ(player->CreateCalibrationFile(nullptr, (dir.path() / "lens.inf").c_str()), 21);
+  EXPECT_EQ(contents(capture), "an earlier capture");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "lens.inf"));
+  DestroyOrbPlayer(player);
+  std::filesystem::remove(capture);
+}
+
+}  // namespace
+}  // namespace orb
