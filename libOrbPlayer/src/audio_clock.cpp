@@ -69,41 +69,50 @@ void ISS_OrbPlayerImpl::audio_callback(void* self, Uint8* stream, int len) {
   static_cast<ISS_OrbPlayerImpl*>(self)->fill_audio(stream, len);
 }
 
-// The device pulls `len` bytes: carried-over audio first, else the next
-// packet is decoded, converted, and its timestamp becomes the clock.
+// The device pulls `len` bytes: carried-over audio first, then as many
+// packets as it takes to fill the buffer, each decoded, converted and
+// mixed. The clock is stamped here: the timestamp of a packet, less what
+// of this buffer plays before it.
 void ISS_OrbPlayerImpl::fill_audio(Uint8* stream, int len) {
   std::memset(stream, 0, static_cast<std::size_t>(len));  // silence unless mixed below
   if (stopping() || paused_) return;
   std::lock_guard codec_lock(audio_codec_mutex_);
-  if (audio_carry_ == 0) {
-    AvPacketPtr packet = audio_queue_.pop();
-    if (!packet) {
-      // A stall: the clock goes on by one device buffer.
-      std::lock_guard lock(clock_mutex_);
-      clock_ += av_rescale_q(audio_spec_.samples, AVRational{1, audio_spec_.freq}, clock_base_);
-      return;
+  constexpr int kFrameBytes = kOutChannels * kBytesPerSample;
+  const int volume = std::clamp(volume_.load(), 0, SDL_MIX_MAXVOLUME);
+  int filled = 0;
+  while (filled < len) {
+    if (audio_carry_ == 0) {
+      AvPacketPtr packet = audio_queue_.pop();
+      if (!packet) {
+        // A stall: the clock goes on by what this buffer lacks.
+        std::lock_guard lock(clock_mutex_);
+        clock_ += av_rescale_q((len - filled) / kFrameBytes, AVRational{1, audio_spec_.freq}, clock_base_);
+        return;
+      }
+      if (avcodec_send_packet(audio_codec_.get(), packet.get()) < 0) continue;  // a damaged packet is lost alone
+      AvFramePtr frame = make_frame();
+      int converted = 0;
+      const int capacity = static_cast<int>(audio_out_.size()) / kFrameBytes;
+      while (avcodec_receive_frame(audio_codec_.get(), frame.get()) >= 0) {
+        std::uint8_t* out = audio_out_.data() + static_cast<std::ptrdiff_t>(converted) * kFrameBytes;
+        const int n = swr_convert(resampler_.get(), &out, capacity - converted,
+                                  const_cast<const std::uint8_t**>(frame->extended_data), frame->nb_samples);
+        if (n > 0) converted += n;
+        av_frame_unref(frame.get());
+      }
+      if (converted == 0) continue;
+      if (packet->pts != AV_NOPTS_VALUE) {
+        set_clock(packet->pts - av_rescale_q(filled / kFrameBytes, AVRational{1, audio_spec_.freq}, clock_base_));
+      }
+      audio_carry_ = converted * kFrameBytes;
+      audio_read_ = audio_out_.data();
     }
-    if (avcodec_send_packet(audio_codec_.get(), packet.get()) < 0) return;
-    AvFramePtr frame = make_frame();
-    int converted = 0;
-    const int capacity = static_cast<int>(audio_out_.size()) / (kOutChannels * kBytesPerSample);
-    while (avcodec_receive_frame(audio_codec_.get(), frame.get()) >= 0) {
-      std::uint8_t* out = audio_out_.data() + static_cast<std::ptrdiff_t>(converted) * kOutChannels * kBytesPerSample;
-      const int n = swr_convert(resampler_.get(), &out, capacity - converted,
-                                const_cast<const std::uint8_t**>(frame->extended_data), frame->nb_samples);
-      if (n > 0) converted += n;
-      av_frame_unref(frame.get());
-    }
-    if (converted == 0) return;
-    if (packet->pts != AV_NOPTS_VALUE) set_clock(packet->pts);
-    audio_carry_ = converted * kOutChannels * kBytesPerSample;
-    audio_read_ = audio_out_.data();
+    const int n = std::min(len - filled, audio_carry_);
+    SDL_MixAudioFormat(stream + filled, audio_read_, AUDIO_S16SYS, static_cast<Uint32>(n), volume);
+    audio_read_ += n;
+    audio_carry_ -= n;
+    filled += n;
   }
-  const int n = std::min(len, audio_carry_);
-  SDL_MixAudioFormat(stream, audio_read_, AUDIO_S16SYS, static_cast<Uint32>(n),
-                     std::clamp(volume_.load(), 0, SDL_MIX_MAXVOLUME));
-  audio_read_ += n;
-  audio_carry_ -= n;
 }
 
 void ISS_OrbPlayerImpl::clock_main() {
@@ -112,23 +121,36 @@ void ISS_OrbPlayerImpl::clock_main() {
   if (video_stream_ && video_stream_->start_time != AV_NOPTS_VALUE) {
     first_ms = av_rescale_q(video_stream_->start_time, video_stream_->time_base, AVRational{1, 1000});
   }
-  clock_start_ms_ = now_ms();
-  clock_paused_ms_ = -first_ms;
+  {
+    std::lock_guard lock(clock_mutex_);
+    clock_start_ms_ = now_ms();
+    clock_paused_ms_ = -first_ms;
+  }
   while (!stopping()) {
     if (paused_) {
       const int64_t t = now_ms();
       nap(100);
+      std::lock_guard lock(clock_mutex_);
       clock_paused_ms_ += now_ms() - t;
       continue;
     }
     nap(5);
-    const int64_t ms = now_ms() - clock_start_ms_ - clock_paused_ms_;
-    set_clock(av_rescale_q(ms, AVRational{1, 1000}, clock_base_));
+    std::lock_guard lock(clock_mutex_);
+    clock_ = av_rescale_q(now_ms() - clock_start_ms_ - clock_paused_ms_, AVRational{1, 1000}, clock_base_);
   }
   worker_exit(kClock);
 }
 
+// Silent media: the clock continues from `position` (clock units) now.
+void ISS_OrbPlayerImpl::restart_clock_at(int64_t position) {
+  std::lock_guard lock(clock_mutex_);
+  clock_ = position;
+  clock_start_ms_ = now_ms();
+  clock_paused_ms_ = -static_cast<int64_t>(clock_units_to_ms(position));
+}
+
 int ISS_OrbPlayerImpl::Seek(int minutes, int seconds, int milliseconds) {
+  std::lock_guard control(control_mutex_);
   if (!playing_ || !input_) return fail(kError, "error: the player is not playing;\n");
   const int64_t target = int64_t{minutes} * 60000 + int64_t{seconds} * 1000 + milliseconds;
   const int64_t length = int64_t{duration_.minutes} * 60000 + int64_t{duration_.seconds} * 1000 + duration_.milliseconds;
@@ -140,50 +162,47 @@ int ISS_OrbPlayerImpl::Seek(int minutes, int seconds, int milliseconds) {
     std::lock_guard lock(state_mutex_);
     if (!no_audio_ && audio_device_.id()) SDL_PauseAudioDevice(audio_device_.id(), 1);
     paused_ = true;
+    flushing_ = true;  // the workers let go of what they hold
   }
-  const int64_t target_clock = av_rescale_q(seek_ts, video_stream_->time_base, clock_base_);
+  int ret;
   {
     // Input, then decoders: the demux and decode threads hold these while
     // they move a packet, so nothing from before the seek survives it.
     std::lock_guard input_lock(input_mutex_);
-    const int ret = av_seek_frame(input_.get(), video_index_, seek_ts, AVSEEK_FLAG_BACKWARD);
+    ret = av_seek_frame(input_.get(), video_index_, seek_ts, AVSEEK_FLAG_BACKWARD);
     debug_trace("now trace %d %d\n", static_cast<int>(target / 1000), ret);
-    video_queue_.clear();
-    {
-      std::lock_guard lock(video_codec_mutex_);
-      avcodec_flush_buffers(video_codec_.get());
-      ring_.reset();
+    if (ret >= 0) {
+      video_queue_.clear();
+      {
+        std::lock_guard lock(video_codec_mutex_);
+        avcodec_flush_buffers(video_codec_.get());
+        ring_.reset();
+        drained_ = false;
+      }
+      if (!no_audio_) {
+        std::lock_guard lock(audio_codec_mutex_);
+        avcodec_flush_buffers(audio_codec_.get());
+        audio_queue_.clear();
+        audio_carry_ = 0;
+      }
+      // Pictures before the target are decoded but not shown: the clock starts there.
+      restart_clock_at(av_rescale_q(seek_ts, video_stream_->time_base, clock_base_));
     }
-    if (!no_audio_) {
-      std::lock_guard lock(audio_codec_mutex_);
-      avcodec_flush_buffers(audio_codec_.get());
-      audio_queue_.clear();
-      audio_carry_ = 0;
-    }
-    // Pictures before the target are decoded but not shown: the clock starts there.
-    set_clock(target_clock);
-    if (no_audio_) {
-      clock_start_ms_ = now_ms();
-      clock_paused_ms_ = -static_cast<int64_t>(clock_units_to_ms(target_clock));
-    }
-  }
-  if (!no_audio_) {
-    std::lock_guard lock(state_mutex_);
-    paused_ = false;
-    if (audio_device_.id()) SDL_PauseAudioDevice(audio_device_.id(), 0);
-    return 0;
   }
   {
     std::lock_guard lock(state_mutex_);
+    flushing_ = false;
     paused_ = false;
+    if (!no_audio_ && audio_device_.id()) SDL_PauseAudioDevice(audio_device_.id(), 0);
   }
-  // Silent media: the clock goes on from the first new picture (bounded
+  if (ret < 0) return fail(kError, "error: can not seek to %d s: %s;\n", static_cast<int>(target / 1000), av_error_text(ret).c_str());
+  if (!no_audio_) return 0;
+  // Silent media: the clock goes on from the first new picture (a bounded
   // wait, so a seek near the end never hangs).
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while (!stopping() && std::chrono::steady_clock::now() < give_up) {
     if (std::optional<int64_t> head = ring_.head_pts()) {
-      clock_start_ms_ = now_ms();
-      clock_paused_ms_ = -static_cast<int64_t>(clock_units_to_ms(*head));
+      restart_clock_at(*head);
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -16,10 +16,15 @@ namespace {
 
 constexpr int kError = 21;
 
-// Network reads give up after 5 s instead of hanging the demux thread.
-int interrupt_on_deadline(void* opaque) {
-  const auto* deadline = static_cast<const std::chrono::steady_clock::time_point*>(opaque);
-  return std::chrono::steady_clock::now() > *deadline ? 1 : 0;
+// Network reads give up after 5 s, or at once when playback stops.
+struct ReadDeadline {
+  std::chrono::steady_clock::time_point until;
+  const std::atomic<bool>* stop;
+};
+
+int interrupt_read(void* opaque) {
+  const auto* d = static_cast<const ReadDeadline*>(opaque);
+  return d->stop->load() || std::chrono::steady_clock::now() > d->until ? 1 : 0;
 }
 
 }  // namespace
@@ -125,26 +130,29 @@ void ISS_OrbPlayerImpl::demux_main() {
   AvPacketPtr packet = make_packet();
   bool end_queued = false;
   while (!stopping()) {
-    if (paused_) {
-      nap(100);
+    if (paused_ || flushing_) {
+      nap(paused_ ? 100 : 10);
       continue;
     }
     // The input lock spans read to queue, so a seek never sees a packet
     // from before it arrive after it.
     std::unique_lock input_lock(input_mutex_);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    input_->interrupt_callback = AVIOInterruptCB{interrupt_on_deadline, &deadline};
+    ReadDeadline deadline{std::chrono::steady_clock::now() + std::chrono::seconds(5), &stop_};
+    input_->interrupt_callback = AVIOInterruptCB{interrupt_read, &deadline};
     const int ret = av_read_frame(input_.get(), packet.get());
     input_->interrupt_callback = AVIOInterruptCB{nullptr, nullptr};
     if (ret < 0) {
-      input_lock.unlock();
-      // End of input. An empty packet tells the decoder to hand out the
+      // End of input: an empty packet tells the decoder to hand out the
       // pictures it still holds; playback ends once they have been shown.
-      if (!end_queued) {
+      // A read error ends playback too, once everything read is shown.
+      const bool end = ret == AVERROR_EOF;
+      if (end && !end_queued) {
         video_queue_.push(make_packet());
         end_queued = true;
       }
-      if (video_queue_.empty() && ring_.count() == 0 && (no_audio_ || audio_queue_.empty())) {
+      input_lock.unlock();
+      if (video_queue_.empty() && ring_.count() == 0 && (no_audio_ || audio_queue_.empty()) &&
+          (!end || drained_)) {
         {
           std::lock_guard lock(state_mutex_);
           stop_ = true;
@@ -168,17 +176,12 @@ void ISS_OrbPlayerImpl::demux_main() {
       av_packet_unref(packet.get());
       continue;
     }
-    bool dropped = false;
-    while (queue->full()) {
-      if (stopping()) break;
-      if (paused_) {
-        dropped = true;  // paused with a full queue: this packet is discarded
-        break;
-      }
-      nap(wait_ms);
-    }
+    // A full queue is waited out, paused or not: a packet thrown away would
+    // damage every picture up to the next key frame. Only a seek or a stop
+    // lets go of it.
+    while (queue->full() && !stopping() && !flushing_) nap(wait_ms);
     if (stopping()) break;
-    if (dropped) {
+    if (flushing_) {
       av_packet_unref(packet.get());
       continue;
     }
@@ -194,10 +197,9 @@ void ISS_OrbPlayerImpl::video_decode_main() {
     std::lock_guard lock(start_mutex_);
     start_states_[1] = kRunning;
   }
-  AvFramePtr picture = make_frame();
   while (!stopping()) {
-    if (paused_) {
-      nap(100);
+    if (paused_ || flushing_) {
+      nap(paused_ ? 100 : 10);
       continue;
     }
     // The codec lock spans taking a packet to storing its pictures, so a
@@ -209,26 +211,37 @@ void ISS_OrbPlayerImpl::video_decode_main() {
       nap(10);
       continue;
     }
-    const bool drain = packet->data == nullptr && packet->size == 0;  // end of input
-    int ret = avcodec_send_packet(video_codec_.get(), drain ? nullptr : packet.get());
-    if (ret < 0 && ret != AVERROR(EAGAIN) && ret != AVERROR_EOF) {
+    decode_packet(packet->data == nullptr && packet->size == 0 ? nullptr : packet.get());
+  }
+  worker_exit(kVideoDecode);
+}
+
+// Sends one packet (null: end of input) and stores the pictures it gives.
+// Caller holds video_codec_mutex_. Pictures behind the clock are decoded
+// all the same (later pictures depend on them) and discarded.
+int ISS_OrbPlayerImpl::decode_packet(const AVPacket* packet) {
+  AvFramePtr picture = make_frame();
+  for (;;) {
+    const int sent = avcodec_send_packet(video_codec_.get(), packet);
+    if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_EOF) {
       std::printf("caution: decode video error;\n");
-      continue;
+      return sent;
     }
-    // One packet gives zero or more pictures. Pictures behind the clock are
-    // decoded all the same (later pictures depend on them) and discarded.
-    while (avcodec_receive_frame(video_codec_.get(), picture.get()) >= 0) {
+    int received;
+    while ((received = avcodec_receive_frame(video_codec_.get(), picture.get())) >= 0) {
       if (picture_pts(picture.get()) < read_clock()) {
         av_frame_unref(picture.get());
         std::lock_guard lock(viewport_mutex_);
         ++stats_.frames_dropped;
       } else if (!store_picture(picture.get())) {
         av_frame_unref(picture.get());
-        break;
+        return 0;  // stopping or seeking: the rest is not wanted
       }
     }
+    if (received == AVERROR_EOF) drained_ = true;
+    if (sent != AVERROR(EAGAIN) || received == AVERROR(EAGAIN)) return 0;
+    // The decoder was full: its pictures are out now, so the packet goes in.
   }
-  worker_exit(kVideoDecode);
 }
 
 // Presentation time of a decoded picture in clock units (0 when unknown).
@@ -239,14 +252,11 @@ int64_t ISS_OrbPlayerImpl::picture_pts(const AVFrame* picture) const {
 }
 
 // Waits for room in the ring and stores the picture as YUV 4:2:0 of the
-// opened size. False when playback stops or pauses meanwhile (then the
-// picture is discarded).
+// opened size. False when playback stops or a seek starts meanwhile (then
+// the picture is discarded).
 bool ISS_OrbPlayerImpl::store_picture(AVFrame* picture) {
-  while (ring_.full()) {
-    if (stopping() || paused_) return false;
-    nap(10);
-  }
-  if (stopping()) return false;
+  while (ring_.full() && !stopping() && !flushing_) nap(10);
+  if (stopping() || flushing_) return false;
   const int64_t pts = picture_pts(picture);
   const auto format = static_cast<AVPixelFormat>(picture->format);
   AvFramePtr slot = make_frame();
@@ -267,6 +277,17 @@ bool ISS_OrbPlayerImpl::store_picture(AVFrame* picture) {
     av_frame_unref(picture);
   }
   ring_.push(slot, pts);
+  return true;
+}
+
+// Back to the start of the media for a new playback. Host thread, no
+// workers running.
+bool ISS_OrbPlayerImpl::rewind_input() {
+  const int64_t start = video_stream_->start_time != AV_NOPTS_VALUE ? video_stream_->start_time : 0;
+  if (av_seek_frame(input_.get(), video_index_, start, AVSEEK_FLAG_BACKWARD) < 0) return false;
+  avcodec_flush_buffers(video_codec_.get());
+  if (audio_codec_) avcodec_flush_buffers(audio_codec_.get());
+  set_clock(av_rescale_q(start, video_stream_->time_base, clock_base_));
   return true;
 }
 

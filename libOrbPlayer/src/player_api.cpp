@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace orb::player {
 namespace {
@@ -23,8 +24,8 @@ ISS_OrbPlayerImpl::ISS_OrbPlayerImpl() {
 }
 
 ISS_OrbPlayerImpl::~ISS_OrbPlayerImpl() {
-  if (playing_ || stop_) Stop();
-  join_workers();
+  std::lock_guard control(control_mutex_);
+  Stop();
   close_input();
   avformat_network_deinit();
 }
@@ -37,7 +38,7 @@ int ISS_OrbPlayerImpl::fail(int code, const char* fmt, ...) {
   va_end(args);
   {
     std::lock_guard lock(message_mutex_);
-    message_ = text;
+    std::memcpy(message_, text, sizeof message_);
   }
   debug_trace("%s", text);
   return code;
@@ -51,11 +52,11 @@ bool ISS_OrbPlayerImpl::index_ok(int index) {
 
 const char* ISS_OrbPlayerImpl::GetLastErrorText() {
   // The buffer lives as long as the player; the text is that of the last failure.
-  std::lock_guard lock(message_mutex_);
-  return message_.c_str();
+  return message_;
 }
 
 int ISS_OrbPlayerImpl::OpenMedia(const MediaOpenParams* params) {
+  std::lock_guard control(control_mutex_);
   if (playing_) return fail(kError, "error: the player is playing video, please stop it first;\n");
   if (params == nullptr || params->media_path == nullptr) return fail(15, "error: no media path given;\n");
   join_workers();
@@ -64,7 +65,9 @@ int ISS_OrbPlayerImpl::OpenMedia(const MediaOpenParams* params) {
   volume_ = 64;
   set_clock(0);
   const int result = open_input(params->media_path);
+  if (result != 0) close_input();  // nothing half-open stays behind for Play
   recording_start_ = parse_recording_start(params->media_path);
+  needs_rewind_ = false;
   return result;
 }
 
@@ -241,9 +244,15 @@ int ISS_OrbPlayerImpl::Resume() {
 
 int ISS_OrbPlayerImpl::Play(OrbReservedCallback reserved, void* reserved_context, OrbEndCallback on_end,
                             void* user_context, OrbErrorCallback on_error) {
+  std::lock_guard control(control_mutex_);
   if (playing_) return 0;
   if (!input_ || video_index_ < 0) return fail(kError, "error: no media is open;\n");
   join_workers();  // threads of a playback that ended by itself
+  // Played before: start again from the beginning.
+  if (needs_rewind_ && !rewind_input()) return fail(kError, "error: can not go back to the start of the media;\n");
+  needs_rewind_ = true;
+  drained_ = false;
+  flushing_ = false;
   reserved_callback_ = reserved;
   reserved_context_ = reserved_context;
   end_callback_ = on_end;
@@ -295,6 +304,7 @@ int ISS_OrbPlayerImpl::Play(OrbReservedCallback reserved, void* reserved_context
 }
 
 int ISS_OrbPlayerImpl::Stop() {
+  std::lock_guard control(control_mutex_);
   {
     std::lock_guard lock(state_mutex_);
     paused_ = false;

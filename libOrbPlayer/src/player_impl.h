@@ -99,6 +99,8 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   void close_input();
   void demux_main();
   void video_decode_main();
+  int decode_packet(const AVPacket* packet);
+  bool rewind_input();
   bool store_picture(AVFrame* picture);
   int64_t picture_pts(const AVFrame* picture) const;
 
@@ -110,6 +112,7 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   int64_t read_clock() const;
   void set_clock(int64_t value);
   double clock_units_to_ms(int64_t units) const;
+  void restart_clock_at(int64_t position);
 
   // Render thread (render_loop.cpp).
   void render_main();
@@ -129,9 +132,13 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   // Sleeps up to `ms`, waking early when playback stops.
   void nap(int ms);
 
-  // --- message buffer: written by any thread (last failure wins)
+  // --- message buffer: written by any thread (last failure wins); a fixed
+  // buffer, so the pointer GetLastErrorText hands out stays valid
   mutable std::mutex message_mutex_;
-  std::string message_;
+  char message_[1024] = {};
+
+  // --- host operations that change what is open or playing run one at a time
+  std::recursive_mutex control_mutex_;
 
   // --- lifecycle flags
   std::atomic<int> playing_{0};
@@ -139,6 +146,9 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   std::atomic<bool> no_audio_{false};
   std::atomic<bool> stop_{false};    // written under state_mutex_
   std::atomic<bool> paused_{false};  // written under state_mutex_
+  std::atomic<bool> flushing_{false};  // a seek is emptying the pipeline: waits give up
+  std::atomic<bool> drained_{false};   // the decoder has handed out its last picture
+  bool needs_rewind_ = false;          // host thread: a Play after a playback starts over
   std::mutex state_mutex_;           // stop/pause changes and the common exit step
   std::condition_variable state_cv_; // wakes naps on stop
   std::mutex start_mutex_;           // guards start_states_
@@ -189,8 +199,8 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   mutable std::mutex clock_mutex_;
   int64_t clock_ = 0;                // guarded by clock_mutex_
   AVRational clock_base_{1, 1000};
-  std::atomic<int64_t> clock_start_ms_{0};   // clock thread: start tick
-  std::atomic<int64_t> clock_paused_ms_{0};  // clock thread: paused total
+  int64_t clock_start_ms_ = 0;   // silent media: start tick, guarded by clock_mutex_
+  int64_t clock_paused_ms_ = 0;  // silent media: paused total, guarded by clock_mutex_
 
   // --- window and viewports
   mutable std::mutex viewport_mutex_;  // guards everything in this group

@@ -97,11 +97,13 @@ void ISS_OrbPlayerImpl::render_main() {
       std::lock_guard lock(start_mutex_);
       start_states_[0] = kFailed;
     }
-    if (error_callback_) {
-      running_[kRender] = 0;
-      error_callback_(user_context_, code);
-      return;
+    // Without a picture there is no playback: the other workers end too.
+    {
+      std::lock_guard lock(state_mutex_);
+      stop_ = true;
     }
+    state_cv_.notify_all();
+    if (error_callback_) error_callback_(user_context_, code);
   }
   worker_exit(kRender);
 }
@@ -119,6 +121,8 @@ int ISS_OrbPlayerImpl::render_startup() {
     w = window_width_;
     h = window_height_;
   }
+  // Attributes, window and context are process-wide SDL state.
+  std::unique_lock sdl_lock(sdl_mutex());
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
@@ -178,6 +182,7 @@ int ISS_OrbPlayerImpl::render_startup() {
     return code;
   }
   if (SDL_GL_SetSwapInterval(1) != 0) debug_trace("swap interval refused (%s); pacing from the clock", SDL_GetError());
+  sdl_lock.unlock();
 
   auto renderer = std::make_unique<ogl_rendererMgr>();
   std::vector<std::uint8_t> logo;

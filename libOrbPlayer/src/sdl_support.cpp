@@ -9,8 +9,8 @@
 namespace orb::player {
 namespace {
 
-std::mutex g_events_mutex;                                  // guards g_pending and SDL's queue
-std::map<std::uint32_t, std::vector<SDL_Event>> g_pending;  // by window ID
+std::map<std::uint32_t, std::vector<SDL_Event>> g_pending;  // by window ID, guarded by sdl_mutex()
+int g_open_devices = 0;                                     // audio devices open, guarded by sdl_mutex()
 
 std::uint32_t window_of(const SDL_Event& e) {
   switch (e.type) {
@@ -28,27 +28,43 @@ std::uint32_t window_of(const SDL_Event& e) {
   }
 }
 
-std::mutex g_audio_mutex;  // serialises driver changes and opens
-
 }  // namespace
 
+std::recursive_mutex& sdl_mutex() {
+  static std::recursive_mutex mutex;
+  return mutex;
+}
+
+void SdlAudioDevice::reset(SDL_AudioDeviceID id) {
+  std::lock_guard lock(sdl_mutex());
+  if (id_) {
+    SDL_CloseAudioDevice(id_);
+    --g_open_devices;
+  }
+  id_ = id;
+}
+
 SDL_AudioDeviceID open_audio_output(const SDL_AudioSpec& wanted, SDL_AudioSpec& obtained) {
-  std::lock_guard lock(g_audio_mutex);
+  std::lock_guard lock(sdl_mutex());
   SDL_AudioSpec want = wanted;
   SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &obtained, 0);
-  if (id != 0) return id;
-  const char* driver = SDL_GetCurrentAudioDriver();
-  debug_trace("audio: no output device (%s); playing on the silent dummy driver", SDL_GetError());
-  if (driver == nullptr || std::strcmp(driver, "dummy") != 0) {
-    if (SDL_AudioInit("dummy") != 0) return 0;
+  if (id == 0) {
+    const char* driver = SDL_GetCurrentAudioDriver();
+    debug_trace("audio: no output device (%s); playing on the silent dummy driver", SDL_GetError());
+    // Switching drivers closes every device: only when no other player has one.
+    if (driver == nullptr || std::strcmp(driver, "dummy") != 0) {
+      if (g_open_devices > 0 || SDL_AudioInit("dummy") != 0) return 0;
+    }
+    want = wanted;
+    id = SDL_OpenAudioDevice(nullptr, 0, &want, &obtained, 0);
   }
-  want = wanted;
-  return SDL_OpenAudioDevice(nullptr, 0, &want, &obtained, 0);
+  if (id != 0) ++g_open_devices;
+  return id;
 }
 
 void take_window_events(std::uint32_t window_id, std::vector<SDL_Event>& out) {
   out.clear();
-  std::lock_guard lock(g_events_mutex);
+  std::lock_guard lock(sdl_mutex());
   SDL_PumpEvents();
   SDL_Event e;
   while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
@@ -65,7 +81,7 @@ void take_window_events(std::uint32_t window_id, std::vector<SDL_Event>& out) {
 }
 
 void drop_window_events(std::uint32_t window_id) {
-  std::lock_guard lock(g_events_mutex);
+  std::lock_guard lock(sdl_mutex());
   g_pending.erase(window_id);
 }
 

@@ -6,16 +6,25 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace orb::player {
+
+// SDL's video state is process-wide: players on several render threads
+// create and destroy windows, contexts and subsystems under this lock.
+std::recursive_mutex& sdl_mutex();
 
 // SDL_InitSubSystem / SDL_QuitSubSystem: one player ending never shuts SDL
 // down under another.
 class SdlSubsystem {
  public:
-  explicit SdlSubsystem(std::uint32_t flags) : flags_(flags), ok_(SDL_InitSubSystem(flags) == 0) {}
+  explicit SdlSubsystem(std::uint32_t flags) : flags_(flags) {
+    std::lock_guard lock(sdl_mutex());
+    ok_ = SDL_InitSubSystem(flags) == 0;
+  }
   ~SdlSubsystem() {
+    std::lock_guard lock(sdl_mutex());
     if (ok_) SDL_QuitSubSystem(flags_);
   }
   SdlSubsystem(const SdlSubsystem&) = delete;
@@ -24,11 +33,14 @@ class SdlSubsystem {
 
  private:
   std::uint32_t flags_;
-  bool ok_;
+  bool ok_ = false;
 };
 
 struct SdlWindowDeleter {
-  void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
+  void operator()(SDL_Window* w) const {
+    std::lock_guard lock(sdl_mutex());
+    SDL_DestroyWindow(w);
+  }
 };
 using SdlWindowPtr = std::unique_ptr<SDL_Window, SdlWindowDeleter>;
 
@@ -37,6 +49,7 @@ class SdlGlContext {
   SdlGlContext() = default;
   explicit SdlGlContext(SDL_GLContext c) : context_(c) {}
   ~SdlGlContext() {
+    std::lock_guard lock(sdl_mutex());
     if (context_) SDL_GL_DeleteContext(context_);
   }
   SdlGlContext(const SdlGlContext&) = delete;
@@ -55,10 +68,7 @@ class SdlAudioDevice {
   SdlAudioDevice(const SdlAudioDevice&) = delete;
   SdlAudioDevice& operator=(const SdlAudioDevice&) = delete;
   SDL_AudioDeviceID id() const { return id_; }
-  void reset(SDL_AudioDeviceID id = 0) {
-    if (id_) SDL_CloseAudioDevice(id_);
-    id_ = id;
-  }
+  void reset(SDL_AudioDeviceID id = 0);
 
  private:
   SDL_AudioDeviceID id_ = 0;

@@ -41,6 +41,22 @@ TEST_F(Playback, PlaysToTheEndAndCallsEndOnce) {
   }
 }
 
+TEST_F(Playback, PlayingAgainStartsFromTheBeginning) {
+  const Clip& c = silent25();
+  ASSERT_EQ(open(c), 0);
+  source_layout(c);
+  ASSERT_EQ(play(), 0);
+  ASSERT_TRUE(wait_until([&] { return ends_ == 1; }, 15s));
+  ASSERT_EQ(play(), 0);  // the media stays open
+  sleep_ms(500);
+  const player::PlaybackStats s = player_->stats();
+  EXPECT_GT(s.frames_shown, 5u);
+  EXPECT_LT(s.last_shown_ms, 1000);
+  EXPECT_EQ(player_->IsPlaying(), 1);
+  player_->Stop();
+  EXPECT_EQ(ends_, 2);
+}
+
 TEST_F(Playback, PauseWithoutAudioHoldsThePosition) {
   ASSERT_EQ(open(silent25()), 0);
   source_layout(silent25());
