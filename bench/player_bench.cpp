@@ -79,7 +79,7 @@ void measure(const std::string& media, const std::string& calibration, const Run
     std::printf("%s: %s", run.clip, player.GetLastErrorText());
     return;
   }
-  std::this_thread::sleep_for(2000ms);  // warm-up: shaders, first key frame
+  std::this_thread::sleep_for(4000ms);  // warm-up: shaders, first key frame
   player.reset_offset_max();
   const orb::player::PlaybackStats a = player.stats();
   const int64_t clock_a = player.clock_ms();
@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
     spec.width = 1920;
     spec.height = 1080;
     spec.fps_num = fps;
-    spec.seconds = seconds + 4;
+    spec.seconds = seconds + 6;
     spec.fov_deg = 200;
     spec.audio = orb::synth::AudioTrack::kSine;
     const std::string media = (dir.path() / ("clip" + std::to_string(fps) + ".mp4")).string();
