@@ -170,8 +170,11 @@ bool DetectFisheyeCircle(const cv::Mat& picture, const CircleDetectParams& param
   cv::Canny(blurred, edges, 255 * low, 255 * high, 3, false);
   const std::vector<RimPoint> rim = CollectRimPoints(edges);
   const bool found = FitCircleRansac(rim, working.cols, working.rows, cx, cy, radius, seed);
-  cx *= s;
-  cy *= s;
+  // Back to picture pixels. The resize maps pixel centres, so working
+  // position x is picture position (x + 0.5) s - 0.5; plain x s would put
+  // every centre half a working pixel up and to the left.
+  cx = (cx + 0.5f) * s - 0.5f;
+  cy = (cy + 0.5f) * s - 0.5f;
   radius *= s;
   return found;
 }

@@ -14,7 +14,7 @@ struct Rgb {
   double r, g, b;
 };
 
-Rgb scene_colour(double dx, double dy, double dz) {
+Rgb scene_colour(double dx, double dy, double dz, int variant) {
   // Box of half extents 2 x 2 x 1.5 around the camera.
   const double tx = dx != 0 ? 2.0 / std::abs(dx) : 1e9;
   const double ty = dy != 0 ? 2.0 / std::abs(dy) : 1e9;
@@ -36,7 +36,10 @@ Rgb scene_colour(double dx, double dy, double dz) {
   const double u = on_x ? py : px;
   if (near_zero(u, 0.3) && near_zero(pz, 0.3)) return {20, 20, 20};
   const double shade = 0.75 + 0.25 * (pz + 1.5) / 3.0;
-  Rgb c = on_x ? (dx > 0 ? Rgb{220, 40, 40} : Rgb{40, 200, 60}) : (dy > 0 ? Rgb{50, 70, 220} : Rgb{230, 210, 40});
+  static const Rgb kWalls[] = {{220, 40, 40}, {40, 200, 60}, {50, 70, 220}, {230, 210, 40},
+                               {200, 120, 30}, {150, 60, 170}, {90, 190, 200}, {120, 110, 100}};
+  const int wall = on_x ? (dx > 0 ? 0 : 1) : (dy > 0 ? 2 : 3);
+  Rgb c = kWalls[(wall + variant * 3) % 8];
   return {c.r * shade, c.g * shade, c.b * shade};
 }
 
@@ -69,6 +72,7 @@ Picture render_scene(const ClipSpec& spec) {
   p.v.assign(p.u.size(), 128);
   const double cx = spec.circle_centre_x(), cy = spec.circle_centre_y(), radius = spec.circle_radius();
   const double theta_max = spec.fov_deg * 0.5 * M_PI / 180;
+  const double turn = spec.scene_variant * 37.0 * M_PI / 180;  // the room turned about the lens axis
   std::vector<std::array<double, 3>> row_yuv(static_cast<std::size_t>(p.width));
   std::vector<bool> inside(static_cast<std::size_t>(p.width));
   for (int y = 0; y < p.height; ++y) {
@@ -78,8 +82,9 @@ Picture render_scene(const ClipSpec& spec) {
       inside[x] = r < radius;
       if (!inside[x]) continue;
       const double theta = r / radius * theta_max;
-      const double phi = std::atan2(dy, dx);
-      row_yuv[x] = to_yuv(scene_colour(std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi), std::cos(theta)));
+      const double phi = std::atan2(dy, dx) + turn;
+      row_yuv[x] = to_yuv(scene_colour(std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi),
+                                       std::cos(theta), spec.scene_variant));
       p.y[static_cast<std::size_t>(y) * p.width + x] = clamp8(row_yuv[x][0]);
     }
     if (y % 2 == 0) {  // chroma from the top-left sample of each 2x2 block

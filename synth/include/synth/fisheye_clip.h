@@ -24,6 +24,7 @@ struct ClipSpec {
   int sample_rate = 48000;
   int audio_channels = 2;
   int b_frames = 0;  // >0 makes presentation order differ from decode order
+  int scene_variant = 0;  // other wall colours and a room turned about the lens axis
 
   float circle_centre_x() const { return radius > 0 ? centre_x : static_cast<float>(width) / 2; }
   float circle_centre_y() const { return radius > 0 ? centre_y : static_cast<float>(height) / 2; }
