@@ -1,6 +1,7 @@
 #include <common/debug_trace.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace orb {
 
@@ -14,7 +15,13 @@ std::string format_trace(const char* fmt, std::va_list args) {
   return line;
 }
 
+bool debug_trace_enabled() {
+  static const bool enabled = std::getenv("ORB_QUIET") == nullptr;
+  return enabled;
+}
+
 void debug_trace(const char* fmt, ...) {
+  if (!debug_trace_enabled()) return;
   std::va_list args;
   va_start(args, fmt);
   std::string line = format_trace(fmt, args);

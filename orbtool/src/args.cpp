@@ -13,6 +13,13 @@ std::optional<std::string> Args::get(const std::string& name) const {
   return it->second;
 }
 
+std::vector<std::string> Args::repeated(const std::string& name) const {
+  std::vector<std::string> values;
+  auto [first, last] = all_options.equal_range(name);
+  for (auto it = first; it != last; ++it) values.push_back(it->second);
+  return values;
+}
+
 Args parse_args(int argc, char** argv, const std::vector<std::string>& valued, const std::vector<std::string>& flags,
                 std::string& error) {
   Args args;
@@ -33,6 +40,7 @@ Args parse_args(int argc, char** argv, const std::vector<std::string>& valued, c
         return args;
       }
       args.options[name] = argv[++i];
+      args.all_options.emplace(name, argv[i]);
     } else {
       error = "error: unknown option " + a;
       return args;

@@ -9,9 +9,11 @@ namespace orb::tool {
 
 struct Args {
   std::vector<std::string> positional;
-  std::map<std::string, std::string> options;
+  std::map<std::string, std::string> options;           // the last value of each option
+  std::multimap<std::string, std::string> all_options;  // every value, for repeatable ones
 
   std::optional<std::string> get(const std::string& name) const;
+  std::vector<std::string> repeated(const std::string& name) const;
 };
 
 // Splits argv; `flags` lists options that take no value. Unknown options

@@ -4,6 +4,7 @@ extern "C" {
 }
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -12,6 +13,8 @@ int play_main(int argc, char** argv);
 int synth_main(int argc, char** argv);
 int calibrate_main(int argc, char** argv);
 int inspect_main(int argc, char** argv);
+int convert_main(int argc, char** argv);
+int render_main(int argc, char** argv);
 }  // namespace orb::tool
 
 namespace {
@@ -27,7 +30,12 @@ void usage(std::FILE* out) {
                "  calibrate MEDIA [-o FILE.inf] [--fov DEG]\n"
                "      finds the lens circle in a picture or a video's first frame and writes the calibration\n"
                "  inspect FILE.inf\n"
-               "      prints a calibration file's fields and whether it is valid\n");
+               "      prints a calibration file's fields and whether it is valid\n"
+               "  convert IN OUT [--calib FILE] [--layout wide|ball|split2|split4|panorama] [--mount up|down|side]\n"
+               "          [--size WxH] [--bitrate KBIT] [--view V:PITCH,YAW,ROLL[,ZOOM] ...] [--from MM:SS] [--to MM:SS]\n"
+               "      converts the views of a fisheye video into an H.265 video, audio copied\n"
+               "  render IN OUT.png [--time SECONDS] [the view options of convert]\n"
+               "      renders one still of a picture or a video frame through the same views\n");
 }
 
 }  // namespace
@@ -38,11 +46,15 @@ int main(int argc, char** argv) {
     return argc < 2 ? 2 : 0;
   }
   av_log_set_level(AV_LOG_ERROR);
+  // The libraries' diagnostic lines only when asked for (ORB_TRACE=1).
+  if (std::getenv("ORB_TRACE") == nullptr) setenv("ORB_QUIET", "1", 1);
   const std::string command = argv[1];
   if (command == "play") return orb::tool::play_main(argc - 2, argv + 2);
   if (command == "synth") return orb::tool::synth_main(argc - 2, argv + 2);
   if (command == "calibrate") return orb::tool::calibrate_main(argc - 2, argv + 2);
   if (command == "inspect") return orb::tool::inspect_main(argc - 2, argv + 2);
+  if (command == "convert") return orb::tool::convert_main(argc - 2, argv + 2);
+  if (command == "render") return orb::tool::render_main(argc - 2, argv + 2);
   std::fprintf(stderr, "error: unknown command '%s' (try orbtool --help)\n", command.c_str());
   return 2;
 }

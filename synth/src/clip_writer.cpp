@@ -65,12 +65,12 @@ std::string open_video(AVFormatContext* out, const ClipSpec& spec, Encoder& enc)
 }
 
 std::string open_audio(AVFormatContext* out, const ClipSpec& spec, Encoder& enc) {
-  const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
-  if (!codec) return fail("no AAC encoder");
+  const AVCodec* codec = avcodec_find_encoder(spec.pcm_audio ? AV_CODEC_ID_PCM_S16LE : AV_CODEC_ID_AAC);
+  if (!codec) return fail("no audio encoder");
   enc.context.reset(avcodec_alloc_context3(codec));
   AVCodecContext* c = enc.context.get();
   c->sample_rate = spec.sample_rate;
-  c->sample_fmt = AV_SAMPLE_FMT_FLTP;
+  c->sample_fmt = spec.pcm_audio ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_FLTP;
   av_channel_layout_default(&c->ch_layout, spec.audio_channels);
   c->bit_rate = 96000;
   c->time_base = AVRational{1, spec.sample_rate};
@@ -85,8 +85,11 @@ std::string open_audio(AVFormatContext* out, const ClipSpec& spec, Encoder& enc)
 
 // One audio frame of the chosen track starting at sample `first`.
 void fill_audio(const ClipSpec& spec, AVFrame* frame, int64_t first) {
-  for (int ch = 0; ch < frame->ch_layout.nb_channels; ++ch) {
+  const int channels = frame->ch_layout.nb_channels;
+  const bool interleaved = frame->format == AV_SAMPLE_FMT_S16;
+  for (int ch = 0; ch < channels; ++ch) {
     auto* samples = reinterpret_cast<float*>(frame->data[ch]);
+    auto* pcm = reinterpret_cast<std::int16_t*>(frame->data[0]);
     for (int i = 0; i < frame->nb_samples; ++i) {
       const int64_t n = first + i;
       const double t = static_cast<double>(n) / spec.sample_rate;
@@ -98,7 +101,11 @@ void fill_audio(const ClipSpec& spec, AVFrame* frame, int64_t first) {
         const int64_t in_second = n % spec.sample_rate;
         if (in_second < spec.sample_rate / 100) value = 0.8 * std::sin(2 * M_PI * 1000 * t);
       }
-      samples[i] = static_cast<float>(value);
+      if (interleaved) {
+        pcm[i * channels + ch] = static_cast<std::int16_t>(value * 32767);
+      } else {
+        samples[i] = static_cast<float>(value);
+      }
     }
   }
 }
@@ -130,8 +137,8 @@ std::string write_clip(const std::string& path, const ClipSpec& spec) {
   if (av_frame_get_buffer(vframe.get(), 0) < 0) return fail("out of memory");
   AvFramePtr aframe = make_frame();
   if (with_audio) {
-    aframe->format = AV_SAMPLE_FMT_FLTP;
-    aframe->nb_samples = audio.context->frame_size;
+    aframe->format = audio.context->sample_fmt;
+    aframe->nb_samples = audio.context->frame_size > 0 ? audio.context->frame_size : 1024;
     av_channel_layout_copy(&aframe->ch_layout, &audio.context->ch_layout);
     aframe->sample_rate = spec.sample_rate;
     if (av_frame_get_buffer(aframe.get(), 0) < 0) return fail("out of memory");

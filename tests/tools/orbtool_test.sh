@@ -43,6 +43,21 @@ check "with an error line and no file" $?
 "$tool" calibrate "$work/clip.mp4" --fov 400 > /dev/null 2> "$work/fov.err"
 check "calibrate refuses a field of view above 360" $(( $? == 2 ? 0 : 1 ))
 
+"$tool" convert "$work/clip.mp4" "$work/out.mp4" --size 320x160 --layout split2 > "$work/convert.out" 2>&1
+check "convert writes the views" $?
+ffprobe -v error -select_streams v -count_frames -show_entries stream=codec_name,width,height,nb_read_frames \
+  -of csv=p=0 "$work/out.mp4" > "$work/probe.out" 2>&1
+grep -q "^hevc,320,160,25$" "$work/probe.out"
+check "as 25 H.265 pictures of the size asked for" $?
+
+"$tool" convert "$work/clip.mp4" "$work/bad.mp4" --view 3:0,0,0 > /dev/null 2> "$work/view.err"
+check "convert refuses a view the layout does not have" $(( $? == 2 ? 0 : 1 ))
+
+"$tool" render "$work/clip.mp4" "$work/still.png" --size 200x100 --layout panorama > /dev/null 2>&1
+check "render writes a still" $?
+file "$work/still.png" 2>/dev/null | grep -q "PNG image data, 200 x 100" || python3 -c "import sys; d=open('$work/still.png','rb').read(24); sys.exit(0 if d[:8]==b'\x89PNG\r\n\x1a\n' and int.from_bytes(d[16:20],'big')==200 and int.from_bytes(d[20:24],'big')==100 else 1)"
+check "as a 200x100 PNG" $?
+
 "$tool" play "$work/missing.mp4" > /dev/null 2> "$work/play.err"
 check "play refuses a missing file" $(( $? != 0 ? 0 : 1 ))
 "$tool" nonsense > /dev/null 2>&1

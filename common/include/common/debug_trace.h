@@ -15,4 +15,9 @@ std::string format_trace(const char* fmt, std::va_list args);
 // Formats as above and writes the line, ended by a newline, to stderr.
 void debug_trace(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
+// The channel is quiet while the environment variable ORB_QUIET is set
+// (command-line tools set it unless asked for the trace); it is read once,
+// at the first line, so every library in the process follows it.
+bool debug_trace_enabled();
+
 }  // namespace orb

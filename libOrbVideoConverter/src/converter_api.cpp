@@ -1,0 +1,147 @@
+// The operations of the converter interface.
+#include "converter_impl.h"
+
+#include <common/debug_trace.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace orb::converter {
+namespace {
+
+constexpr int kError = 21;
+
+int64_t now_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+ISS_OrbVideoConverterImpl::ISS_OrbVideoConverterImpl() {
+  debug_trace("rendering_statisticx.is_rendering = %d", 0);
+}
+
+ISS_OrbVideoConverterImpl::~ISS_OrbVideoConverterImpl() {
+  Stop();
+  if (thread_.joinable()) thread_.join();
+}
+
+int ISS_OrbVideoConverterImpl::fail(int code, const char* fmt, ...) {
+  char text[2048];
+  std::va_list args;
+  va_start(args, fmt);
+  std::vsnprintf(text, sizeof text, fmt, args);
+  va_end(args);
+  return fail_text(code, text);
+}
+
+int ISS_OrbVideoConverterImpl::fail_text(int code, const std::string& text) {
+  {
+    std::lock_guard lock(message_mutex_);
+    std::snprintf(message_, sizeof message_, "%s", text.c_str());
+  }
+  debug_trace("%s", text.c_str());
+  return code;
+}
+
+const char* ISS_OrbVideoConverterImpl::GetLastErrorText() { return message_; }
+
+int ISS_OrbVideoConverterImpl::Init(ConverterInitParams* params) {
+  if (params == nullptr) return fail(kError, "error: no conversion parameters;\n");
+  if (converting_) return fail(kError, "error: converter is working, please stop first;\n");
+  if (thread_.joinable()) thread_.join();
+  debug_trace("dst_width %d \n dist_height %d\n bitrate %d\n calib_filename %s\n orientation %d \n zoom %.2f\n",
+              params->dst_width, params->dst_height, params->bitrate,
+              params->calib_filename ? params->calib_filename : "(null)", params->orientation,
+              static_cast<double>(params->zoom[0]));
+  params_ = params;
+  params_->bitrate *= 1024;
+  close_output();
+  close_input();
+  if (int result = open_input(); result != 0) return result;
+  return prepare_output();
+}
+
+int ISS_OrbVideoConverterImpl::Start(TimeParts start, TimeParts end) {
+  debug_trace("is_rendering = %d", converting_.load());
+  if (converting_) return fail(kError, "error: converter is working, please stop first;\n");
+  if (thread_.joinable()) thread_.join();
+  if (!input_ || !output_) return fail(kError, "error: the converter is not initialised;\n");
+  audio_base_ = -1;
+  const int64_t s = int64_t{start.minutes} * 60 + start.seconds;
+  const int64_t d = int64_t{duration_.minutes} * 60 + duration_.seconds;
+  if (s > d || s < 0) return fail(kError, "error: invalid seeking time: out of video time duration;\n");
+  const int64_t e = int64_t{end.minutes} * 60 + end.seconds;
+  if (!(s < e && e <= d)) return fail(kError, "error: invalid converting video span;\n");
+  to_encode_ = std::min(static_cast<int64_t>(static_cast<double>(frame_rate_) * static_cast<double>(e - s)), total_frames_);
+  debug_trace("frm_number_to_render %lld", static_cast<long long>(to_encode_.load()));
+
+  const int64_t first = video_in_->start_time != AV_NOPTS_VALUE ? video_in_->start_time : 0;
+  av_seek_frame(input_.get(), video_index_, av_rescale_q(s, AVRational{1, 1}, video_in_->time_base) + first,
+                AVSEEK_FLAG_BACKWARD);
+  avcodec_flush_buffers(video_decoder_.get());
+  if (audio_decoder_) avcodec_flush_buffers(audio_decoder_.get());
+  input_ended_ = false;
+
+  encoded_ = 0;
+  stop_ = false;
+  failed_ = false;
+  start_result_ = 0;
+  {
+    std::lock_guard lock(queue_mutex_);
+    queue_.clear();
+    producer_done_ = false;
+  }
+  converting_ = 1;
+  thread_ = std::thread(&ISS_OrbVideoConverterImpl::conversion_main, this);
+  while (start_result_ == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (start_result_ < 0) {
+    thread_.join();
+    return kError;
+  }
+  return 0;
+}
+
+int ISS_OrbVideoConverterImpl::Stop() {
+  if (converting_) {
+    stop_ = true;
+    queue_cv_.notify_all();
+    while (converting_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (thread_.joinable()) thread_.join();
+  return 0;
+}
+
+RenderingStatistics* ISS_OrbVideoConverterImpl::GetStatistics(RenderingStatistics* out) {
+  if (out == nullptr) return out;
+  const auto done = static_cast<float>(encoded_.load());
+  const float elapsed = static_cast<float>(now_ms() - start_tick_ms_.load()) / 1000.0f;
+  const auto total = static_cast<float>(std::max<int64_t>(1, to_encode_.load()));
+  const float ratio = done / total;
+  out->is_rendering = converting_;
+  out->frames_per_second = elapsed > 0 ? done / elapsed : 0;
+  out->percent = ratio * 100;
+  const double remaining = static_cast<double>(elapsed) / static_cast<double>(ratio) - static_cast<double>(elapsed);
+  const int32_t r = std::isfinite(remaining) && remaining >= INT32_MIN && remaining <= INT32_MAX
+                        ? static_cast<int32_t>(remaining)
+                        : INT32_MIN;
+  out->remaining_minutes = r / 60;
+  out->remaining_seconds = r % 60;
+  out->reserved = 0;
+  return out;
+}
+
+TimeParts* ISS_OrbVideoConverterImpl::GetDuration(TimeParts* out) {
+  if (out) *out = duration_;
+  return out;
+}
+
+int ISS_OrbVideoConverterImpl::IsConverting() { return converting_; }
+
+}  // namespace orb::converter

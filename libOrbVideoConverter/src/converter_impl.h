@@ -1,0 +1,111 @@
+#pragma once
+// The converter: Init opens the input and prepares the output; Start runs
+// a conversion thread (the views drawn once offscreen into a per-pixel map,
+// then every decoded frame laid through it) handing frames to an encode
+// thread (H.265, write), audio packets copied.
+#include <libOrbVideoConverter/ISS_OrbVideoConverter.h>
+
+#include <av/av_ptr.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orb::converter {
+
+class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
+ public:
+  ISS_OrbVideoConverterImpl();
+  ~ISS_OrbVideoConverterImpl() override;
+
+  int Init(ConverterInitParams* params) override;
+  int Start(TimeParts start, TimeParts end) override;
+  int Stop() override;
+  RenderingStatistics* GetStatistics(RenderingStatistics* out) override;
+  TimeParts* GetDuration(TimeParts* out) override;
+  int IsConverting() override;
+  const char* GetLastErrorText() override;
+
+  int64_t frames_encoded() const { return encoded_; }
+  int64_t frames_to_encode() const { return to_encode_; }
+
+ private:
+  int fail(int code, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
+  int fail_text(int code, const std::string& text);
+
+  // Input and output (converter_media.cpp).
+  int open_input();
+  int prepare_output();
+  int add_video_stream();
+  int add_audio_stream();
+  void close_input();
+  void close_output();
+  // 0 with the next picture in decoded_, 18 at the end of input, or 21.
+  int decode_picture();
+  const AVFrame* as_yuv420(const AVFrame* frame);  // null when it cannot be converted
+  int write_audio(AVPacket* packet);
+  int encode_frame(AVFrame* frame);  // null: drain
+  int write_packet(AVPacket* packet);
+  AvFramePtr take_output_frame();  // a YUV frame of the output size, reused when possible
+
+  // Threads (converter_thread.cpp).
+  void conversion_main();
+  void encode_main();
+
+  // --- message buffer (any thread); fixed, so the pointer handed out stays valid
+  std::mutex message_mutex_;
+  char message_[2048] = {};
+
+  ConverterInitParams* params_ = nullptr;
+
+  // --- input: opened by Init; read by the conversion thread while converting
+  AvInputPtr input_;
+  AvCodecContextPtr video_decoder_;
+  AvCodecContextPtr audio_decoder_;
+  AVStream* video_in_ = nullptr;
+  AVStream* audio_in_ = nullptr;
+  int video_index_ = -1;
+  int audio_index_ = -1;
+  float frame_rate_ = 0;
+  int64_t total_frames_ = 0;
+  TimeParts duration_{-1, -1, -1};
+  SwsPtr to_source_yuv_;
+  AvFramePtr source_yuv_;
+  AvFramePtr decoded_;
+  AvPacketPtr packet_;
+  bool input_ended_ = false;  // conversion thread: the decoder has been drained
+
+  // --- output: prepared by Init, finished by the encode thread
+  AvOutputPtr output_;
+  AvCodecContextPtr encoder_;
+  AVStream* video_out_ = nullptr;
+  AVStream* audio_out_ = nullptr;
+  std::mutex write_mutex_;  // every write to the output file
+  int64_t audio_base_ = -1;  // first audio timestamp of the conversion
+
+  // --- hand-over from the conversion thread to the encode thread
+  std::mutex queue_mutex_;
+  std::condition_variable queue_cv_;
+  std::deque<AvFramePtr> queue_;  // output pictures (YUV 4:2:0), guarded by queue_mutex_
+  std::vector<AvFramePtr> spare_;  // frames to reuse, guarded by queue_mutex_
+  bool producer_done_ = false;                    // guarded by queue_mutex_
+  static constexpr std::size_t kQueueLimit = 3;
+  static constexpr std::size_t kPrebuffer = 12;  // pictures decoded while the views are drawn
+
+  // --- flags and counters shared with the caller's thread
+  std::atomic<bool> stop_{false};
+  std::atomic<int> converting_{0};
+  std::atomic<int> start_result_{0};  // 0 pending, 1 started, -1 failed
+  std::atomic<int64_t> encoded_{0};
+  std::atomic<int64_t> to_encode_{0};
+  std::atomic<int64_t> start_tick_ms_{0};
+  std::atomic<bool> failed_{false};
+  std::thread thread_;
+};
+
+}  // namespace orb::converter

@@ -1,0 +1,254 @@
+// The converter's input (decoding to RGBA, audio packets passed through)
+// and output (H.265 encoding, audio stream copy, the container).
+#include "converter_impl.h"
+
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+}
+
+#include <cstring>
+
+namespace orb::converter {
+namespace {
+
+constexpr int kError = 21;
+constexpr int kEndOfInput = 18;
+
+bool wants_hvc1(const AVOutputFormat* format) {
+  // mp4 and mov players expect H.265 tagged "hvc1".
+  return std::strstr(format->name, "mp4") != nullptr || std::strstr(format->name, "mov") != nullptr;
+}
+
+}  // namespace
+
+int ISS_OrbVideoConverterImpl::open_input() {
+  AVFormatContext* raw = avformat_alloc_context();
+  if (!raw) return fail(kError, "error: couldn't allocate formate contex;\n");
+  if (int ret = avformat_open_input(&raw, params_->input_path, nullptr, nullptr); ret < 0) {
+    return fail(15, "error: couldn't open input stream %s, code: %d;\n", params_->input_path ? params_->input_path : "", ret);
+  }
+  input_.reset(raw);
+  if (avformat_find_stream_info(raw, nullptr) < 0) return fail(kError, "error: couldn't find stream information;\n");
+  for (unsigned i = 0; i < raw->nb_streams; ++i) {
+    AVStream* stream = raw->streams[i];
+    const AVCodecParameters* par = stream->codecpar;
+    const bool audio = par->codec_type == AVMEDIA_TYPE_AUDIO;
+    if (!audio && (par->codec_type != AVMEDIA_TYPE_VIDEO || (stream->disposition & AV_DISPOSITION_ATTACHED_PIC))) continue;
+    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+    if (!codec) return fail(kError, audio ? "error: codec not found for audio.\n" : "error: codec not found for video;\n");
+    AvCodecContextPtr context(avcodec_alloc_context3(codec));
+    if (!context || avcodec_parameters_to_context(context.get(), par) < 0) {
+      return fail(kError, audio ? "error: can not open codec for audio.\n" : "error: can not open codec for video;\n");
+    }
+    context->pkt_timebase = stream->time_base;
+    if (!audio) context->pix_fmt = limited_range_format(context->pix_fmt);
+    if (!audio) context->thread_count = 0;
+    if (avcodec_open2(context.get(), codec, nullptr) < 0) {
+      return fail(kError, audio ? "error: can not open codec for audio.\n" : "error: can not open codec for video;\n");
+    }
+    if (audio) {
+      audio_in_ = stream;
+      audio_index_ = static_cast<int>(i);
+      audio_decoder_ = std::move(context);
+    } else {
+      video_in_ = stream;
+      video_index_ = static_cast<int>(i);
+      video_decoder_ = std::move(context);
+      frame_rate_ = stream->r_frame_rate.den ? static_cast<float>(av_q2d(stream->r_frame_rate)) : 0;
+    }
+  }
+  if (!video_in_) return fail(16, "error: can not find a video stream;\n");
+  if (video_decoder_->width <= 0 || video_decoder_->height <= 0 || frame_rate_ <= 0) {
+    return fail(kError, "error: the video has no picture size or frame rate;\n");
+  }
+  total_frames_ = video_in_->nb_frames;
+  if (total_frames_ <= 0 && raw->duration > 0) {
+    // No frame count in the container: from its duration.
+    total_frames_ = static_cast<int64_t>(static_cast<double>(raw->duration) / AV_TIME_BASE * frame_rate_);
+  }
+  const auto seconds = static_cast<int32_t>(static_cast<double>(total_frames_) / frame_rate_);
+  duration_ = TimeParts{seconds / 60, seconds % 60, 0};
+  decoded_ = make_frame();
+  packet_ = make_packet();
+  if (!decoded_ || !packet_) return fail(kError, "error: fail to fill image arrays;\n");
+  return 0;
+}
+
+int ISS_OrbVideoConverterImpl::prepare_output() {
+  AVFormatContext* raw = nullptr;
+  if (avformat_alloc_output_context2(&raw, nullptr, nullptr, params_->output_path) < 0 || !raw) {
+    return fail(kError, "error: failed to allocate output context for video %s;\n",
+                params_->output_path ? params_->output_path : "");
+  }
+  output_.reset(raw);
+  if (int r = add_video_stream(); r != 0) return r;
+  if (audio_in_) {
+    if (raw->oformat->audio_codec != audio_in_->codecpar->codec_id) {
+      return fail(kError, "error: audio codec id not the same;\n");
+    }
+    if (int r = add_audio_stream(); r != 0) return r;
+  }
+  if (!(raw->oformat->flags & AVFMT_NOFILE) && avio_open(&raw->pb, params_->output_path, AVIO_FLAG_WRITE) < 0) {
+    return fail(kError, "error: failed to open output file for video! \n");
+  }
+  if (avformat_write_header(raw, nullptr) < 0) return fail(kError, "error: fail to write header for output file;\n");
+  return 0;
+}
+
+int ISS_OrbVideoConverterImpl::add_video_stream() {
+  const AVCodec* codec = avcodec_find_encoder_by_name("libx265");
+  if (!codec) return fail(kError, "error: could not find encoder for '%s'\n", avcodec_get_name(AV_CODEC_ID_HEVC));
+  if (params_->dst_width < 16 || params_->dst_height < 16 || params_->dst_width % 2 || params_->dst_height % 2) {
+    return fail(kError, "error: the encoder cannot take a %dx%d picture (even sizes of at least 16);\n",
+                params_->dst_width, params_->dst_height);
+  }
+  video_out_ = avformat_new_stream(output_.get(), nullptr);
+  if (!video_out_) return fail(kError, "Could not allocate stream\n");
+  video_out_->id = static_cast<int>(output_->nb_streams) - 1;
+  video_out_->r_frame_rate = video_in_->r_frame_rate;
+  video_out_->avg_frame_rate = video_in_->r_frame_rate;
+  encoder_.reset(avcodec_alloc_context3(codec));
+  if (!encoder_) return fail(kError, "Could not alloc an encoding context\n");
+  AVCodecContext* c = encoder_.get();
+  const int64_t bit_rate = params_->bitrate;  // already in bits per second
+  c->codec_id = AV_CODEC_ID_HEVC;
+  c->bit_rate = bit_rate;
+  c->width = params_->dst_width;
+  c->height = params_->dst_height;
+  c->time_base = av_inv_q(video_in_->r_frame_rate);  // one tick per frame
+  c->framerate = video_in_->r_frame_rate;
+  c->gop_size = video_decoder_->gop_size > 0 ? video_decoder_->gop_size : 12;
+  c->pix_fmt = AV_PIX_FMT_YUV420P;
+  c->rc_max_rate = bit_rate;
+  c->rc_min_rate = bit_rate;
+  c->bit_rate_tolerance = static_cast<int>(std::min<int64_t>(bit_rate, INT32_MAX));
+  c->rc_buffer_size = static_cast<int>(std::min<int64_t>(bit_rate, INT32_MAX));
+  c->rc_initial_buffer_occupancy = c->rc_buffer_size * 3 / 4;
+  if (output_->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  video_out_->time_base = video_in_->time_base;
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "x265-params", "qp=20:log-level=error", 0);
+  av_dict_set(&options, "preset", "ultrafast", 0);
+  av_dict_set(&options, "tune", "zero-latency", 0);
+  const int opened = avcodec_open2(c, codec, &options);  // private options fail only here
+  av_dict_free(&options);
+  if (opened < 0) return fail(kError, "error: could not open video codec;\n");
+  if (avcodec_parameters_from_context(video_out_->codecpar, c) < 0) {
+    return fail(kError, "error: could not copy the stream parameters\n");
+  }
+  if (wants_hvc1(output_->oformat)) video_out_->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
+  return 0;
+}
+
+int ISS_OrbVideoConverterImpl::add_audio_stream() {
+  // The audio is copied packet for packet: the stream takes the input's parameters.
+  audio_out_ = avformat_new_stream(output_.get(), nullptr);
+  if (!audio_out_) return fail(kError, "Could not allocate stream\n");
+  audio_out_->id = static_cast<int>(output_->nb_streams) - 1;
+  if (avcodec_parameters_copy(audio_out_->codecpar, audio_in_->codecpar) < 0) {
+    return fail(kError, "error: could not copy the stream parameters;\n");
+  }
+  audio_out_->codecpar->codec_tag = 0;
+  audio_out_->time_base = audio_in_->time_base;
+  return 0;
+}
+
+void ISS_OrbVideoConverterImpl::close_input() {
+  to_source_yuv_.reset();
+  source_yuv_.reset();
+  video_decoder_.reset();
+  audio_decoder_.reset();
+  input_.reset();
+  video_in_ = audio_in_ = nullptr;
+  video_index_ = audio_index_ = -1;
+  frame_rate_ = 0;
+  total_frames_ = 0;
+  input_ended_ = false;
+}
+
+void ISS_OrbVideoConverterImpl::close_output() {
+  encoder_.reset();
+  output_.reset();
+  video_out_ = audio_out_ = nullptr;
+}
+
+int ISS_OrbVideoConverterImpl::write_packet(AVPacket* packet) {
+  std::lock_guard lock(write_mutex_);
+  return av_interleaved_write_frame(output_.get(), packet);
+}
+
+int ISS_OrbVideoConverterImpl::write_audio(AVPacket* packet) {
+  if (!audio_out_) return 0;
+  if (audio_base_ < 0) audio_base_ = packet->pts != AV_NOPTS_VALUE ? packet->pts : 0;  // the conversion's audio starts at 0
+  const int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts - audio_base_ : 0;
+  if (pts < 0) return 0;  // from before the first packet kept
+  packet->pts = packet->dts = av_rescale_q(pts, audio_in_->time_base, audio_out_->time_base);
+  packet->duration = av_rescale_q(packet->duration, audio_in_->time_base, audio_out_->time_base);
+  packet->stream_index = audio_out_->index;
+  packet->pos = -1;
+  if (write_packet(packet) < 0) return fail(kError, "error: failed to write one audio frame;\n");
+  return 0;
+}
+
+int ISS_OrbVideoConverterImpl::decode_picture() {
+  for (;;) {
+    // Pictures the decoder already holds come first.
+    av_frame_unref(decoded_.get());
+    if (avcodec_receive_frame(video_decoder_.get(), decoded_.get()) >= 0) return 0;
+    if (input_ended_) return kEndOfInput;
+    if (av_read_frame(input_.get(), packet_.get()) < 0) {
+      // End of input: the decoder hands out the pictures it still holds.
+      avcodec_send_packet(video_decoder_.get(), nullptr);
+      input_ended_ = true;
+      continue;
+    }
+    int result = 0;
+    if (packet_->stream_index == audio_index_) {
+      result = write_audio(packet_.get());
+    } else if (packet_->stream_index == video_index_) {
+      if (avcodec_send_packet(video_decoder_.get(), packet_.get()) < 0) result = fail(kError, "error: decode video error;\n");
+    }
+    av_packet_unref(packet_.get());
+    if (result != 0) return result;
+  }
+}
+
+const AVFrame* ISS_OrbVideoConverterImpl::as_yuv420(const AVFrame* frame) {
+  const auto format = static_cast<AVPixelFormat>(frame->format);
+  if ((format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P) && frame->width == video_decoder_->width &&
+      frame->height == video_decoder_->height) {
+    return frame;
+  }
+  // Another layout or size: converted to the opened size first.
+  if (!source_yuv_) {
+    source_yuv_ = make_frame();
+    source_yuv_->format = AV_PIX_FMT_YUV420P;
+    source_yuv_->width = video_decoder_->width;
+    source_yuv_->height = video_decoder_->height;
+    if (av_frame_get_buffer(source_yuv_.get(), 0) < 0) return nullptr;
+  }
+  to_source_yuv_.reset(sws_getCachedContext(to_source_yuv_.release(), frame->width, frame->height, format,
+                                            video_decoder_->width, video_decoder_->height, AV_PIX_FMT_YUV420P,
+                                            SWS_BILINEAR, nullptr, nullptr, nullptr));
+  if (!to_source_yuv_) return nullptr;
+  sws_scale(to_source_yuv_.get(), frame->data, frame->linesize, 0, frame->height, source_yuv_->data,
+            source_yuv_->linesize);
+  return source_yuv_.get();
+}
+
+int ISS_OrbVideoConverterImpl::encode_frame(AVFrame* frame) {
+  if (frame) frame->pts = encoded_.fetch_add(1);
+  if (avcodec_send_frame(encoder_.get(), frame) < 0) return fail(kError, "error: failed to encode one video frame! \n");
+  AvPacketPtr packet = make_packet();
+  int ret;
+  while ((ret = avcodec_receive_packet(encoder_.get(), packet.get())) >= 0) {
+    av_packet_rescale_ts(packet.get(), encoder_->time_base, video_out_->time_base);
+    packet->stream_index = video_out_->index;
+    if (write_packet(packet.get()) < 0) return fail(kError, "error: failed to write one video frame;\n");
+  }
+  if (ret != AVERROR(EAGAIN) && ret != AVERROR_EOF) return fail(kError, "error: failed to encode one video frame! \n");
+  return 0;
+}
+
+}  // namespace orb::converter

@@ -1,0 +1,169 @@
+// The conversion: one thread decodes and lays each picture through the
+// views; a second encodes and writes. A short queue between them lets both
+// cores work. The views are drawn once, offscreen, into a per-pixel map
+// (RemapPlan) that every frame then goes through.
+#include "converter_impl.h"
+
+#include <render/headless_gl.h>
+
+#include <atomic>
+#include <chrono>
+
+#include "offscreen_renderer.h"
+#include "remap_plan.h"
+
+namespace orb::converter {
+namespace {
+
+constexpr int kError = 21;
+constexpr int kEndOfInput = 18;
+
+int64_t now_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+AvFramePtr ISS_OrbVideoConverterImpl::take_output_frame() {
+  {
+    std::lock_guard lock(queue_mutex_);
+    if (!spare_.empty()) {
+      AvFramePtr frame = std::move(spare_.back());
+      spare_.pop_back();
+      if (av_frame_make_writable(frame.get()) >= 0) return frame;
+    }
+  }
+  AvFramePtr frame = make_frame();
+  frame->format = AV_PIX_FMT_YUV420P;
+  frame->width = params_->dst_width;
+  frame->height = params_->dst_height;
+  if (av_frame_get_buffer(frame.get(), 0) < 0) return nullptr;
+  return frame;
+}
+
+void ISS_OrbVideoConverterImpl::conversion_main() {
+  // The views are drawn into the map on a thread of their own (a GL context
+  // and its first draw take a while); the first pictures are decoded
+  // meanwhile and wait.
+  RemapPlan plan;
+  std::string error;
+  std::atomic<bool> plan_done{false};
+  int plan_result = kError;
+  std::thread builder([&] {
+    std::unique_ptr<HeadlessGlContext> context = HeadlessGlContext::create(error);
+    if (context) {
+      // The renderer's GL names go before the context does.
+      OffscreenRenderer renderer;
+      if (renderer.init(*params_, video_decoder_->width, video_decoder_->height, error) == 0 &&
+          renderer.build_remap(plan, error) == 0) {
+        plan_result = 0;
+      }
+    }
+    plan_done = true;
+  });
+  std::deque<AvFramePtr> waiting;
+  int decoded = 0;
+  while (!plan_done && waiting.size() < kPrebuffer && !stop_) {
+    decoded = decode_picture();
+    if (decoded != 0) break;
+    AvFramePtr frame = make_frame();
+    av_frame_move_ref(frame.get(), decoded_.get());
+    waiting.push_back(std::move(frame));
+  }
+  builder.join();
+  if (plan_result != 0 || (decoded != 0 && decoded != kEndOfInput)) {
+    if (plan_result != 0) fail_text(kError, error);
+    close_output();
+    converting_ = 0;
+    start_result_ = -1;
+    return;
+  }
+  start_tick_ms_ = now_ms();
+  std::thread encoder(&ISS_OrbVideoConverterImpl::encode_main, this);
+  start_result_ = 1;
+
+  bool ended = decoded == kEndOfInput;
+  for (int64_t produced = 0; !stop_ && !failed_ && produced < to_encode_; ++produced) {
+    AvFramePtr held;
+    const AVFrame* picture = nullptr;
+    if (!waiting.empty()) {
+      held = std::move(waiting.front());
+      waiting.pop_front();
+      picture = held.get();
+    } else {
+      if (ended) break;
+      const int result = decode_picture();
+      if (result == kEndOfInput) break;
+      if (result != 0) {
+        failed_ = true;
+        break;
+      }
+      picture = decoded_.get();
+    }
+    {
+      std::unique_lock lock(queue_mutex_);
+      queue_cv_.wait(lock, [&] { return queue_.size() < kQueueLimit || stop_ || failed_; });
+      if (stop_ || failed_) break;
+    }
+    AvFramePtr out = take_output_frame();
+    const AVFrame* source = out ? as_yuv420(picture) : nullptr;
+    if (!source) {
+      fail(kError, "error: on createing converter context for video;\n");
+      failed_ = true;
+      break;
+    }
+    plan.apply(source, out.get());
+    {
+      std::lock_guard lock(queue_mutex_);
+      queue_.push_back(std::move(out));
+    }
+    queue_cv_.notify_all();
+  }
+  {
+    std::lock_guard lock(queue_mutex_);
+    producer_done_ = true;
+  }
+  queue_cv_.notify_all();
+  encoder.join();
+  close_output();
+  stop_ = false;
+  converting_ = 0;
+}
+
+void ISS_OrbVideoConverterImpl::encode_main() {
+  for (;;) {
+    AvFramePtr picture;
+    {
+      std::unique_lock lock(queue_mutex_);
+      queue_cv_.wait(lock, [&] { return !queue_.empty() || producer_done_ || failed_; });
+      if (failed_ || queue_.empty()) break;  // done, or nothing more will come
+      picture = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    queue_cv_.notify_all();
+    const int result = encode_frame(picture.get());
+    {
+      std::lock_guard lock(queue_mutex_);
+      spare_.push_back(std::move(picture));
+    }
+    if (result != 0) {
+      failed_ = true;
+      queue_cv_.notify_all();
+      return;
+    }
+  }
+  if (failed_) return;
+  // Every picture given to the encoder comes out, then the file is finished.
+  if (encode_frame(nullptr) != 0) {
+    failed_ = true;
+    return;
+  }
+  std::lock_guard lock(write_mutex_);
+  if (av_write_trailer(output_.get()) < 0) {
+    fail(kError, "error: fail to write trailers;\n");
+    failed_ = true;
+  }
+}
+
+}  // namespace orb::converter

@@ -1,0 +1,52 @@
+#pragma once
+// The views as a per-pixel map into the source picture, taken once from the
+// GL renderer (every output pixel's interpolated texture coordinate through
+// the lens meshes), then applied to each decoded frame on the CPU: the same
+// pictures as drawing every frame, without uploading, drawing and reading
+// back each one.
+#include <av/av_ptr.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace orb::converter {
+
+class RemapPlan {
+ public:
+  // Per output pixel (rows top first): the source position in texture units
+  // (0..1, first row at the top) and whether the pixel shows the picture.
+  struct Coord {
+    float u, v;
+    bool shown;
+  };
+  void build(const std::vector<Coord>& coords, int dst_w, int dst_h, int src_w, int src_h);
+
+  // Fills `dst` (YUV 4:2:0, output size) from `src` (YUV 4:2:0, source size).
+  void apply(const AVFrame* src, AVFrame* dst);
+  // The same for packed RGBA pictures (rows top first, no padding); black
+  // is opaque black.
+  void apply_rgba(const std::uint8_t* src, int src_w, std::uint8_t* dst) const;
+
+ private:
+  // The top-left of four source samples and the weights of the right and
+  // lower ones (0..128). Compact, since every frame reads every tap.
+  struct Tap {
+    std::int32_t offset = -1;  // into the plane at `stride`; negative: black
+    std::uint8_t fx = 0, fy = 0;
+  };
+  struct Plane {
+    std::vector<Tap> taps;
+    std::vector<std::int32_t> xs, ys;  // positions, to lay offsets out for another stride
+    int stride = 0;
+    void rebase(int new_stride);
+  };
+  static void tap_for(float sx, float sy, int w, int h, Plane& plane, std::size_t i);
+  static void remap(const Plane& plane, int w, int h, const std::uint8_t* src, std::uint8_t* dst, int dst_stride,
+                    std::uint8_t black);
+
+  int dst_w_ = 0, dst_h_ = 0;
+  Plane luma_;
+  Plane chroma_;  // shared by U and V
+};
+
+}  // namespace orb::converter

@@ -1,0 +1,119 @@
+// orbtool convert: the views of a fisheye video into an ordinary H.265
+// video, with progress; exit 0 only when the output is complete.
+#include <libOrbVideoConverter/ISS_OrbVideoConverter.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include <unistd.h>
+
+#include "args.h"
+#include "view_layout.h"
+
+namespace orb::tool {
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+void on_interrupt(int) { g_interrupted = true; }
+
+struct ConverterDeleter {
+  void operator()(ISS_OrbVideoConverter* c) const { DestroyOrbVideoConverter(c); }
+};
+
+void show_progress(const RenderingStatistics& s, bool terminal) {
+  const int remaining = s.remaining_minutes * 60 + s.remaining_seconds;
+  if (terminal) {
+    const int filled = static_cast<int>(s.percent / 100 * 30);
+    std::printf("\r[%-30.*s] %6.2f%%  %5.1f fps  %02d:%02d left ", std::max(0, std::min(30, filled)),
+                "##############################", s.percent, s.frames_per_second,
+                remaining >= 0 ? remaining / 60 : 0, remaining >= 0 ? remaining % 60 : 0);
+  } else {
+    std::printf("progress %.2f%%  %.1f fps  %02d:%02d left\n", s.percent, s.frames_per_second,
+                remaining >= 0 ? remaining / 60 : 0, remaining >= 0 ? remaining % 60 : 0);
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int convert_main(int argc, char** argv) {
+  std::string error;
+  const Args args = parse_args(argc, argv, {"calib", "layout", "mount", "size", "bitrate", "view", "from", "to"}, {},
+                               error);
+  if (error.empty() && args.positional.size() != 2) error = "error: convert needs an input video and an output file";
+  ConverterInitParams params{};
+  if (error.empty()) fill_view_params(args, params, error);
+  int from = 0, to = -1;
+  if (error.empty() && args.get("from") && !parse_time(*args.get("from"), from)) error = "error: --from must be MM:SS";
+  if (error.empty() && args.get("to") && !parse_time(*args.get("to"), to)) error = "error: --to must be MM:SS";
+  if (!error.empty()) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 2;
+  }
+  const std::string input = args.positional[0];
+  const std::string output = args.positional[1];
+  const std::string calibration = find_calibration(args, input);
+  if (calibration.empty()) {
+    std::fprintf(stderr, "error: no calibration file beside %s (give one with --calib)\n", input.c_str());
+    return 1;
+  }
+  params.input_path = input.c_str();
+  params.calib_filename = calibration.c_str();
+  params.output_path = output.c_str();
+
+  std::unique_ptr<ISS_OrbVideoConverter, ConverterDeleter> converter(CreateOrbVideoConverter());
+  if (!converter) {
+    std::fprintf(stderr, "error: cannot create a converter\n");
+    return 1;
+  }
+  if (converter->Init(&params) != 0) {
+    std::fprintf(stderr, "%s", converter->GetLastErrorText());
+    return 1;
+  }
+  TimeParts duration{};
+  converter->GetDuration(&duration);
+  const int length = duration.minutes * 60 + duration.seconds;
+  if (to < 0) to = length;
+  if (converter->Start(TimeParts{from / 60, from % 60, 0}, TimeParts{to / 60, to % 60, 0}) != 0) {
+    std::fprintf(stderr, "%s", converter->GetLastErrorText());
+    return 1;
+  }
+  std::signal(SIGINT, on_interrupt);
+  std::signal(SIGTERM, on_interrupt);
+  const bool terminal = isatty(STDOUT_FILENO) != 0;
+  auto last = std::chrono::steady_clock::now();
+  while (converter->IsConverting()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (g_interrupted) {
+      converter->Stop();
+      break;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last >= std::chrono::seconds(terminal ? 1 : 5)) {
+      RenderingStatistics s{};
+      show_progress(*converter->GetStatistics(&s), terminal);
+      last = now;
+    }
+  }
+  RenderingStatistics s{};
+  converter->GetStatistics(&s);
+  converter->Stop();
+  if (terminal) std::printf("\n");
+  if (g_interrupted) {
+    std::fprintf(stderr, "error: interrupted; %s is incomplete\n", output.c_str());
+    return 130;
+  }
+  if (converter->GetLastErrorText()[0] != '\0') {
+    std::fprintf(stderr, "%s", converter->GetLastErrorText());
+    return 1;
+  }
+  std::printf("wrote %s (%dx%d, %d view%s, %.1f fps)\n", output.c_str(), params.dst_width, params.dst_height,
+              params.viewport_count, params.viewport_count == 1 ? "" : "s", s.frames_per_second);
+  return 0;
+}
+
+}  // namespace orb::tool

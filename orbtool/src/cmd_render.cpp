@@ -1,0 +1,133 @@
+// orbtool render: one still (a picture, or a video frame at a time) through
+// the converter's offscreen renderer, written losslessly.
+#include <render/headless_gl.h>
+
+#include <av/av_ptr.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <cstdio>
+
+#include "args.h"
+#include "offscreen_renderer.h"
+#include "view_layout.h"
+
+namespace orb::tool {
+namespace {
+
+// The frame at (or just after) `seconds` of a video, as RGBA.
+cv::Mat video_frame(const std::string& path, double seconds) {
+  AVFormatContext* raw = nullptr;
+  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return {};
+  AvInputPtr input(raw);
+  if (avformat_find_stream_info(raw, nullptr) < 0) return {};
+  const int index = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (index < 0) return {};
+  AVStream* stream = raw->streams[index];
+  const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+  if (!codec) return {};
+  AvCodecContextPtr decoder(avcodec_alloc_context3(codec));
+  if (avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0 || avcodec_open2(decoder.get(), codec, nullptr) < 0) {
+    return {};
+  }
+  const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+  const int64_t target = start + static_cast<int64_t>(seconds / av_q2d(stream->time_base));
+  av_seek_frame(raw, index, target, AVSEEK_FLAG_BACKWARD);
+  AvPacketPtr packet = make_packet();
+  AvFramePtr frame = make_frame();
+  bool got = false, ended = false;
+  while (!got) {
+    if (!ended && av_read_frame(raw, packet.get()) < 0) {
+      ended = true;
+      avcodec_send_packet(decoder.get(), nullptr);
+    } else if (!ended) {
+      if (packet->stream_index == index) avcodec_send_packet(decoder.get(), packet.get());
+      av_packet_unref(packet.get());
+    }
+    while (!got && avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
+      const int64_t pts = frame->best_effort_timestamp;
+      got = pts == AV_NOPTS_VALUE || pts >= target;
+      if (!got) av_frame_unref(frame.get());
+    }
+    if (ended && !got) break;
+  }
+  if (!got) return {};
+  cv::Mat rgba(frame->height, frame->width, CV_8UC4);
+  SwsPtr sws(sws_getContext(frame->width, frame->height, limited_range_format(static_cast<AVPixelFormat>(frame->format)),
+                            frame->width, frame->height, AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr));
+  if (!sws) return {};
+  std::uint8_t* dst[4] = {rgba.data, nullptr, nullptr, nullptr};
+  const int stride[4] = {static_cast<int>(rgba.step), 0, 0, 0};
+  sws_scale(sws.get(), frame->data, frame->linesize, 0, frame->height, dst, stride);
+  return rgba;
+}
+
+}  // namespace
+
+int render_main(int argc, char** argv) {
+  std::string error;
+  const Args args = parse_args(argc, argv, {"calib", "layout", "mount", "size", "view", "time"}, {}, error);
+  if (error.empty() && args.positional.size() != 2) error = "error: render needs an input and an output picture";
+  ConverterInitParams params{};
+  if (error.empty()) fill_view_params(args, params, error);
+  double time = 0;
+  if (error.empty() && args.get("time")) {
+    const auto t = to_number(*args.get("time"));
+    if (!t || *t < 0) error = "error: --time must be a number of seconds";
+    else time = *t;
+  }
+  if (!error.empty()) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 2;
+  }
+  const std::string input = args.positional[0];
+  const std::string output = args.positional[1];
+  const std::string calibration = find_calibration(args, input);
+  if (calibration.empty()) {
+    std::fprintf(stderr, "error: no calibration file beside %s (give one with --calib)\n", input.c_str());
+    return 1;
+  }
+  cv::Mat rgba;
+  if (cv::Mat bgr = cv::imread(input, cv::IMREAD_COLOR); !bgr.empty()) {
+    cv::cvtColor(bgr, rgba, cv::COLOR_BGR2RGBA);
+  } else {
+    rgba = video_frame(input, time);
+  }
+  if (!rgba.empty() && !rgba.isContinuous()) rgba = rgba.clone();
+  if (rgba.empty()) {
+    std::fprintf(stderr, "error: %s is neither a picture nor a video with a frame at %.3f s\n", input.c_str(), time);
+    return 1;
+  }
+  params.calib_filename = calibration.c_str();
+  std::unique_ptr<HeadlessGlContext> context = HeadlessGlContext::create(error);
+  if (!context) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  std::vector<std::uint8_t> composed(static_cast<std::size_t>(params.dst_width) * params.dst_height * 4);
+  {
+    converter::OffscreenRenderer renderer;
+    converter::RemapPlan plan;
+    if (renderer.init(params, rgba.cols, rgba.rows, error) != 0 || renderer.build_remap(plan, error) != 0) {
+      std::fprintf(stderr, "%s", error.c_str());
+      return 1;
+    }
+    plan.apply_rgba(rgba.data, rgba.cols, composed.data());
+  }
+  cv::Mat out(params.dst_height, params.dst_width, CV_8UC4, composed.data()), bgr;
+  cv::cvtColor(out, bgr, cv::COLOR_RGBA2BGR);
+  bool written = false;
+  try {
+    written = cv::imwrite(output, bgr, {cv::IMWRITE_PNG_COMPRESSION, 3});
+  } catch (const cv::Exception&) {
+    written = false;
+  }
+  if (!written) {
+    std::fprintf(stderr, "error: cannot write %s (use a .png name)\n", output.c_str());
+    return 1;
+  }
+  std::printf("wrote %s (%dx%d)\n", output.c_str(), params.dst_width, params.dst_height);
+  return 0;
+}
+
+}  // namespace orb::tool

@@ -1,0 +1,61 @@
+// The converter's views on a picture whose halves differ: views land in
+// their places in the output, the right way up.
+#include <render/headless_gl.h>
+
+#include <gtest/gtest.h>
+
+#include "calibration_samples.h"
+#include "offscreen_renderer.h"
+#include "temp_dir.h"
+
+namespace orb {
+namespace {
+
+TEST(OffscreenRenderer, SideBySideViewportsFillTheirHalvesUpright) {
+  std::string error;
+  auto context = HeadlessGlContext::create(error);
+  if (!context) GTEST_SKIP() << error;
+  test::TempDir dir;
+  const auto calibration = test::write_calibration(dir, "lens.inf", test::example_calibration());
+  // Input 64 x 32: top half red, bottom half blue.
+  constexpr int kW = 64, kH = 32;
+  std::vector<std::uint8_t> input(kW * kH * 4);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      std::uint8_t* p = &input[(y * kW + x) * 4];
+      p[0] = y < kH / 2 ? 255 : 0;
+      p[2] = y < kH / 2 ? 0 : 255;
+      p[3] = 255;
+    }
+  ConverterInitParams params{};
+  params.calib_filename = calibration.c_str();
+  params.dst_width = 256;
+  params.dst_height = 64;
+  params.viewport_count = 2;
+  for (int i = 0; i < 2; ++i) {
+    params.draw_mode[i] = 0;  // the source picture, 2:1 in a 2:1 viewport
+    params.zoom[i] = 1;
+    params.x[i] = i * 128;
+    params.width[i] = 128;
+    params.height[i] = 64;
+  }
+  std::vector<std::uint8_t> out(256 * 64 * 4, 7);
+  {
+    converter::OffscreenRenderer renderer;
+    converter::RemapPlan plan;
+    ASSERT_EQ(renderer.init(params, kW, kH, error), 0) << error;
+    ASSERT_EQ(renderer.build_remap(plan, error), 0) << error;
+    plan.apply_rgba(input.data(), kW, out.data());
+  }
+  auto at = [&](int x, int y) { return &out[(y * 256 + x) * 4]; };
+  for (int x : {20, 100, 150, 230}) {  // both halves, rows top first
+    EXPECT_EQ(at(x, 10)[0], 255) << x;  // red on top
+    EXPECT_EQ(at(x, 10)[2], 0) << x;
+    EXPECT_EQ(at(x, 54)[0], 0) << x;  // blue below
+    EXPECT_EQ(at(x, 54)[2], 255) << x;
+  }
+  for (std::size_t i = 3; i < out.size(); i += 4) ASSERT_EQ(out[i], 255) << "a pixel no view covered";
+}
+
+}  // namespace
+}  // namespace orb
