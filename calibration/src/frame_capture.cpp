@@ -131,21 +131,26 @@ int CaptureFrame2Jpg(const char* media_path, const char* capture_path,
   if (!picture || !packet) return kCaptureNoPicture;
 
   // Every picture the decoder hands out is tried until one encodes.
+  bool unwritable = false;
   auto try_pictures = [&]() {
     while (avcodec_receive_frame(decoder.get(), picture.get()) >= 0) {
       const int result = encode(capture_path, picture.get());
       av_frame_unref(picture.get());
       if (result == 0) return true;
+      if (result == 191) {
+        unwritable = true;  // the file cannot be written: another picture will not help
+        return false;
+      }
       debug_trace("capture: picture not encoded (%d), trying the next one", result);
     }
     return false;
   };
-  while (av_read_frame(raw, packet.get()) >= 0) {
+  while (!unwritable && av_read_frame(raw, packet.get()) >= 0) {
     const bool ours = packet->stream_index == stream_index;
     if (ours && avcodec_send_packet(decoder.get(), packet.get()) >= 0 && try_pictures()) return kCaptureOk;
     av_packet_unref(packet.get());
   }
-  if (avcodec_send_packet(decoder.get(), nullptr) >= 0 && try_pictures()) return kCaptureOk;  // pictures held back
+  if (!unwritable && avcodec_send_packet(decoder.get(), nullptr) >= 0 && try_pictures()) return kCaptureOk;  // pictures held back
   return kCaptureNoWrite;  // nothing was written: not a success
 }
 

@@ -61,11 +61,18 @@ int ISS_OrbVideoConverterImpl::Init(ConverterInitParams* params) {
               params->calib_filename ? params->calib_filename : "(null)", params->orientation,
               static_cast<double>(params->zoom[0]));
   params_ = params;
-  params_->bitrate *= 1024;
+  // kbit/s to bit/s, in place; an absurd rate stops at the largest int.
+  params_->bitrate = static_cast<int32_t>(std::clamp<int64_t>(int64_t{params_->bitrate} * 1024, 0, INT32_MAX));
   close_output();
   close_input();
-  if (int result = open_input(); result != 0) return result;
-  return prepare_output();
+  int result = open_input();
+  if (result == 0) result = prepare_output();
+  if (result != 0) {
+    // Nothing half-made stays for Start to use.
+    close_output();
+    close_input();
+  }
+  return result;
 }
 
 int ISS_OrbVideoConverterImpl::Start(TimeParts start, TimeParts end) {
@@ -83,8 +90,10 @@ int ISS_OrbVideoConverterImpl::Start(TimeParts start, TimeParts end) {
   debug_trace("frm_number_to_render %lld", static_cast<long long>(to_encode_.load()));
 
   const int64_t first = video_in_->start_time != AV_NOPTS_VALUE ? video_in_->start_time : 0;
-  av_seek_frame(input_.get(), video_index_, av_rescale_q(s, AVRational{1, 1}, video_in_->time_base) + first,
-                AVSEEK_FLAG_BACKWARD);
+  video_start_pts_ = av_rescale_q(s, AVRational{1, 1}, video_in_->time_base) + first;
+  av_seek_frame(input_.get(), video_index_, video_start_pts_, AVSEEK_FLAG_BACKWARD);
+  map_width_ = video_decoder_->width;
+  map_height_ = video_decoder_->height;
   avcodec_flush_buffers(video_decoder_.get());
   if (audio_decoder_) avcodec_flush_buffers(audio_decoder_.get());
   input_ended_ = false;
@@ -96,6 +105,7 @@ int ISS_OrbVideoConverterImpl::Start(TimeParts start, TimeParts end) {
   {
     std::lock_guard lock(queue_mutex_);
     queue_.clear();
+    spare_.clear();  // frames of an earlier conversion may have another size
     producer_done_ = false;
   }
   converting_ = 1;
@@ -110,7 +120,10 @@ int ISS_OrbVideoConverterImpl::Start(TimeParts start, TimeParts end) {
 
 int ISS_OrbVideoConverterImpl::Stop() {
   if (converting_) {
-    stop_ = true;
+    {
+      std::lock_guard lock(queue_mutex_);  // a waiter cannot miss it
+      stop_ = true;
+    }
     queue_cv_.notify_all();
     while (converting_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }

@@ -79,6 +79,8 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   AvFramePtr decoded_;
   AvPacketPtr packet_;
   bool input_ended_ = false;  // conversion thread: the decoder has been drained
+  int64_t video_start_pts_ = 0;  // the conversion's first picture, video stream units
+  int map_width_ = 0, map_height_ = 0;  // the source size the views' map is built for
 
   // --- output: prepared by Init, finished by the encode thread
   AvOutputPtr output_;

@@ -59,8 +59,8 @@ int ISS_OrbVideoConverterImpl::open_input() {
     }
   }
   if (!video_in_) return fail(16, "error: can not find a video stream;\n");
-  if (video_decoder_->width <= 0 || video_decoder_->height <= 0 || frame_rate_ <= 0) {
-    return fail(kError, "error: the video has no picture size or frame rate;\n");
+  if (video_decoder_->width < 4 || video_decoder_->height < 4 || frame_rate_ <= 0) {
+    return fail(kError, "error: the video has no usable picture size or frame rate;\n");
   }
   total_frames_ = video_in_->nb_frames;
   if (total_frames_ <= 0 && raw->duration > 0) {
@@ -124,7 +124,7 @@ int ISS_OrbVideoConverterImpl::add_video_stream() {
   c->rc_min_rate = bit_rate;
   c->bit_rate_tolerance = static_cast<int>(std::min<int64_t>(bit_rate, INT32_MAX));
   c->rc_buffer_size = static_cast<int>(std::min<int64_t>(bit_rate, INT32_MAX));
-  c->rc_initial_buffer_occupancy = c->rc_buffer_size * 3 / 4;
+  c->rc_initial_buffer_occupancy = static_cast<int>(int64_t{c->rc_buffer_size} * 3 / 4);
   if (output_->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   video_out_->time_base = video_in_->time_base;
   AVDictionary* options = nullptr;
@@ -157,6 +157,7 @@ int ISS_OrbVideoConverterImpl::add_audio_stream() {
 void ISS_OrbVideoConverterImpl::close_input() {
   to_source_yuv_.reset();
   source_yuv_.reset();
+  map_width_ = map_height_ = 0;
   video_decoder_.reset();
   audio_decoder_.reset();
   input_.reset();
@@ -179,10 +180,11 @@ int ISS_OrbVideoConverterImpl::write_packet(AVPacket* packet) {
 }
 
 int ISS_OrbVideoConverterImpl::write_audio(AVPacket* packet) {
-  if (!audio_out_) return 0;
-  if (audio_base_ < 0) audio_base_ = packet->pts != AV_NOPTS_VALUE ? packet->pts : 0;  // the conversion's audio starts at 0
-  const int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts - audio_base_ : 0;
-  if (pts < 0) return 0;  // from before the first packet kept
+  if (!audio_out_ || packet->pts == AV_NOPTS_VALUE) return 0;  // nothing to place it by
+  // The conversion's audio starts at 0 where its video does.
+  if (audio_base_ < 0) audio_base_ = av_rescale_q(video_start_pts_, video_in_->time_base, audio_in_->time_base);
+  const int64_t pts = packet->pts - audio_base_;
+  if (pts < 0) return 0;  // from before the start
   packet->pts = packet->dts = av_rescale_q(pts, audio_in_->time_base, audio_out_->time_base);
   packet->duration = av_rescale_q(packet->duration, audio_in_->time_base, audio_out_->time_base);
   packet->stream_index = audio_out_->index;
@@ -195,9 +197,15 @@ int ISS_OrbVideoConverterImpl::decode_picture() {
   for (;;) {
     // Pictures the decoder already holds come first.
     av_frame_unref(decoded_.get());
-    if (avcodec_receive_frame(video_decoder_.get(), decoded_.get()) >= 0) return 0;
+    if (avcodec_receive_frame(video_decoder_.get(), decoded_.get()) >= 0) {
+      // The seek lands on a key frame before the start: those pictures are not wanted.
+      const int64_t pts = decoded_->best_effort_timestamp;
+      if (pts != AV_NOPTS_VALUE && pts < video_start_pts_) continue;
+      return 0;
+    }
     if (input_ended_) return kEndOfInput;
-    if (av_read_frame(input_.get(), packet_.get()) < 0) {
+    if (const int ret = av_read_frame(input_.get(), packet_.get()); ret < 0) {
+      if (ret != AVERROR_EOF) return fail(kError, "error: couldn't read the input: %s;\n", av_error_text(ret).c_str());
       // End of input: the decoder hands out the pictures it still holds.
       avcodec_send_packet(video_decoder_.get(), nullptr);
       input_ended_ = true;
@@ -216,20 +224,20 @@ int ISS_OrbVideoConverterImpl::decode_picture() {
 
 const AVFrame* ISS_OrbVideoConverterImpl::as_yuv420(const AVFrame* frame) {
   const auto format = static_cast<AVPixelFormat>(frame->format);
-  if ((format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P) && frame->width == video_decoder_->width &&
-      frame->height == video_decoder_->height) {
+  if ((format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P) && frame->width == map_width_ &&
+      frame->height == map_height_) {
     return frame;
   }
-  // Another layout or size: converted to the opened size first.
+  // Another layout or size: converted to the size the views were mapped for.
   if (!source_yuv_) {
     source_yuv_ = make_frame();
     source_yuv_->format = AV_PIX_FMT_YUV420P;
-    source_yuv_->width = video_decoder_->width;
-    source_yuv_->height = video_decoder_->height;
+    source_yuv_->width = map_width_;
+    source_yuv_->height = map_height_;
     if (av_frame_get_buffer(source_yuv_.get(), 0) < 0) return nullptr;
   }
   to_source_yuv_.reset(sws_getCachedContext(to_source_yuv_.release(), frame->width, frame->height, format,
-                                            video_decoder_->width, video_decoder_->height, AV_PIX_FMT_YUV420P,
+                                            map_width_, map_height_, AV_PIX_FMT_YUV420P,
                                             SWS_BILINEAR, nullptr, nullptr, nullptr));
   if (!to_source_yuv_) return nullptr;
   sws_scale(to_source_yuv_.get(), frame->data, frame->linesize, 0, frame->height, source_yuv_->data,

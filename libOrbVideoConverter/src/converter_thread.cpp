@@ -55,7 +55,7 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
     if (context) {
       // The renderer's GL names go before the context does.
       OffscreenRenderer renderer;
-      if (renderer.init(*params_, video_decoder_->width, video_decoder_->height, error) == 0 &&
+      if (renderer.init(*params_, map_width_, map_height_, error) == 0 &&
           renderer.build_remap(plan, error) == 0) {
         plan_result = 0;
       }
@@ -148,22 +148,19 @@ void ISS_OrbVideoConverterImpl::encode_main() {
       spare_.push_back(std::move(picture));
     }
     if (result != 0) {
-      failed_ = true;
+      {
+        std::lock_guard lock(queue_mutex_);  // the producer cannot miss it
+        failed_ = true;
+      }
       queue_cv_.notify_all();
       return;
     }
   }
   if (failed_) return;
   // Every picture given to the encoder comes out, then the file is finished.
-  if (encode_frame(nullptr) != 0) {
-    failed_ = true;
-    return;
-  }
+  if (encode_frame(nullptr) != 0) return;  // the producer is done: nobody waits
   std::lock_guard lock(write_mutex_);
-  if (av_write_trailer(output_.get()) < 0) {
-    fail(kError, "error: fail to write trailers;\n");
-    failed_ = true;
-  }
+  if (av_write_trailer(output_.get()) < 0) fail(kError, "error: fail to write trailers;\n");
 }
 
 }  // namespace orb::converter

@@ -204,7 +204,10 @@ int OffscreenRenderer::build_remap(RemapPlan& plan, std::string& error) {
     glBindFramebuffer(GL_FRAMEBUFFER, vp.framebuffer.get());
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    vp.view.draw();
+    if (vp.view.draw() != 0) {
+      error = format("error: can not draw viewport %d;\n", i);
+      return kError;
+    }
     texels.resize(static_cast<std::size_t>(vp.width) * vp.height * 4);
     glReadPixels(0, 0, vp.width, vp.height, GL_RGBA, GL_FLOAT, texels.data());
     // GL reads rows bottom first; the map's rows run top first, as the

@@ -89,10 +89,12 @@ void RemapPlan::remap(const Plane& plane, int w, int h, const std::uint8_t* src,
 
 void RemapPlan::apply(const AVFrame* src, AVFrame* dst) {
   if (luma_.stride != src->linesize[0]) luma_.rebase(src->linesize[0]);
-  if (chroma_.stride != src->linesize[1] || src->linesize[1] != src->linesize[2]) chroma_.rebase(src->linesize[1]);
   remap(luma_, dst_w_, dst_h_, src->data[0], dst->data[0], dst->linesize[0], 16);
-  remap(chroma_, dst_w_ / 2, dst_h_ / 2, src->data[1], dst->data[1], dst->linesize[1], 128);
-  remap(chroma_, dst_w_ / 2, dst_h_ / 2, src->data[2], dst->data[2], dst->linesize[2], 128);
+  // U and V share the map; their offsets follow each plane's own stride.
+  for (int plane = 1; plane <= 2; ++plane) {
+    if (chroma_.stride != src->linesize[plane]) chroma_.rebase(src->linesize[plane]);
+    remap(chroma_, dst_w_ / 2, dst_h_ / 2, src->data[plane], dst->data[plane], dst->linesize[plane], 128);
+  }
 }
 
 void RemapPlan::apply_rgba(const std::uint8_t* src, int src_w, std::uint8_t* dst) const {

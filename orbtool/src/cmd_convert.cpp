@@ -24,6 +24,15 @@ struct ConverterDeleter {
   void operator()(ISS_OrbVideoConverter* c) const { DestroyOrbVideoConverter(c); }
 };
 
+// The library's text as one "error: ..." line.
+void print_error(const char* text) {
+  std::string line(text ? text : "");
+  line = line.substr(0, line.find('\n'));
+  while (!line.empty() && (line.back() == ' ' || line.back() == ';' || line.back() == '\r')) line.pop_back();
+  if (line.rfind("error:", 0) != 0) line = "error: " + (line.empty() ? std::string("conversion failed") : line);
+  std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 void show_progress(const RenderingStatistics& s, bool terminal) {
   const int remaining = s.remaining_minutes * 60 + s.remaining_seconds;
   if (terminal) {
@@ -71,7 +80,7 @@ int convert_main(int argc, char** argv) {
     return 1;
   }
   if (converter->Init(&params) != 0) {
-    std::fprintf(stderr, "%s", converter->GetLastErrorText());
+    print_error(converter->GetLastErrorText());
     return 1;
   }
   TimeParts duration{};
@@ -79,7 +88,7 @@ int convert_main(int argc, char** argv) {
   const int length = duration.minutes * 60 + duration.seconds;
   if (to < 0) to = length;
   if (converter->Start(TimeParts{from / 60, from % 60, 0}, TimeParts{to / 60, to % 60, 0}) != 0) {
-    std::fprintf(stderr, "%s", converter->GetLastErrorText());
+    print_error(converter->GetLastErrorText());
     return 1;
   }
   std::signal(SIGINT, on_interrupt);
@@ -108,7 +117,7 @@ int convert_main(int argc, char** argv) {
     return 130;
   }
   if (converter->GetLastErrorText()[0] != '\0') {
-    std::fprintf(stderr, "%s", converter->GetLastErrorText());
+    print_error(converter->GetLastErrorText());
     return 1;
   }
   std::printf("wrote %s (%dx%d, %d view%s, %.1f fps)\n", output.c_str(), params.dst_width, params.dst_height,

@@ -50,6 +50,7 @@ const ClipFile& silent() { return clip("silent.mp4", 25, 2, synth::AudioTrack::k
 
 // What a written file holds.
 struct Written {
+  int first_frame_code = -1;  // the synthetic clip's frame number, when the source picture is shown
   int video_frames = 0;
   int width = 0, height = 0;
   int streams = 0;
@@ -79,7 +80,11 @@ Written inspect(const std::filesystem::path& path) {
   while (av_read_frame(raw, packet.get()) >= 0) {
     if (packet->stream_index == v) {
       avcodec_send_packet(dec.get(), packet.get());
-      while (avcodec_receive_frame(dec.get(), frame.get()) >= 0) ++w.video_frames;
+      while (avcodec_receive_frame(dec.get(), frame.get()) >= 0) {
+        if (w.video_frames++ == 0) {
+          w.first_frame_code = synth::read_frame_code(frame->data[0], frame->linesize[0], frame->width, frame->height);
+        }
+      }
     } else if (w.first_audio_pts < 0 && raw->streams[packet->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
       w.first_audio_pts = packet->pts;
     }
@@ -146,6 +151,21 @@ TEST_F(Converter, EncodesExactlyTheFramesOfTheSpan) {
   EXPECT_EQ(w.video_codec, "hevc");
   EXPECT_EQ(w.streams, 2);
   EXPECT_EQ(w.first_audio_pts, 0);  // audio copied, rebased to the start
+}
+
+TEST_F(Converter, ASpanStartsAtItsFirstSecond) {
+  // The source picture at its own size, so the clip's frame numbers show.
+  ConverterInitParams p = params_for(long25(), dir_.path() / "from.mp4", 320, 240);
+  p.draw_mode[0] = 0;
+  ASSERT_EQ(converter_->Init(&p), 0);
+  ASSERT_TRUE(run({0, 10, 0}, {0, 12, 0})) << converter_->GetLastErrorText();
+  const Written w = inspect(dir_.path() / "from.mp4");
+  EXPECT_EQ(w.video_frames, 50);
+  EXPECT_EQ(w.first_frame_code, 250);  // not the key frame before it
+  // Audio in step with the pictures: its first packet starts within one
+  // audio frame (1024 samples) of the first picture.
+  EXPECT_GE(w.first_audio_pts, 0);
+  EXPECT_LT(w.first_audio_pts, 1024);
 }
 
 TEST_F(Converter, WholeClipAndSilentClip) {
