@@ -1,0 +1,197 @@
+// ostrel's decisions without a window: its files, the playlist rules and
+// the view layouts.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "app_files.h"
+#include "layouts.h"
+#include "playlist.h"
+#include "temp_dir.h"
+
+namespace ostrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(AppFiles, SettingsRoundTripAndDefaults) {
+  orb::test::TempDir dir;
+  const fs::path zod = dir.path() / "ZOD.cfg";
+  PlayerSettings fresh = read_settings(zod);  // no file yet
+  EXPECT_EQ(fresh.play_mode, 0);
+  EXPECT_EQ(fresh.current_index, -1);
+  ASSERT_TRUE(write_settings(zod, fresh));
+  EXPECT_EQ(fs::file_size(zod), 8u);
+  std::ifstream in(zod, std::ios::binary);
+  char bytes[8];
+  in.read(bytes, 8);
+  EXPECT_EQ(std::string(bytes, 8), std::string("\0\0\0\0\xff\xff\xff\xff", 8));
+  ASSERT_TRUE(write_settings(zod, PlayerSettings{2, 7}));
+  EXPECT_EQ(read_settings(zod).play_mode, 2);
+  EXPECT_EQ(read_settings(zod).current_index, 7);
+  // A short file keeps the default for what it lacks.
+  const auto shortfile = dir.write("short.cfg", std::string("\x01\0\0\0", 4));
+  EXPECT_EQ(read_settings(shortfile).play_mode, 1);
+  EXPECT_EQ(read_settings(shortfile).current_index, -1);
+  EXPECT_FALSE(write_settings(dir.path() / "no" / "dir" / "ZOD.cfg", fresh));
+}
+
+TEST(AppFiles, PlaylistKeepsOrderAndAnyCharacters) {
+  orb::test::TempDir dir;
+  const fs::path file = dir.path() / "Playlist.osp";
+  const std::vector<std::string> paths = {"/videos/空中 全景.mp4", "/a/b c/клип.MKV", "/x/y.mov"};
+  ASSERT_TRUE(write_playlist(file, paths));
+  EXPECT_EQ(read_playlist(file), paths);
+  EXPECT_FALSE(fs::exists(file.string() + ".part"));
+  // Windows line ends and blank lines read the same.
+  const auto crlf = dir.write("crlf.osp", "/a.mp4\r\n\r\n/b.mp4\r\n");
+  EXPECT_EQ(read_playlist(crlf), (std::vector<std::string>{"/a.mp4", "/b.mp4"}));
+  EXPECT_TRUE(read_playlist(dir.path() / "missing.osp").empty());
+  // Hostile contents: NUL bytes, broken UTF-8, a megabyte-long line.
+  const auto hostile = dir.write("hostile.osp", std::string("/a\0b.mp4\n\xff\xfe\n", 12) + std::string(1 << 20, 'x') + "\n");
+  const auto lines = read_playlist(hostile);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].size(), 8u);
+  EXPECT_EQ(lines[2].size(), 1u << 20);
+  Playlist filtered;
+  EXPECT_EQ(filtered.add(lines, true), 1);  // only the one with a media extension
+  // A failed write leaves the old list whole.
+  ASSERT_TRUE(write_playlist(file, paths));
+  fs::create_directory(file.string() + ".part");  // the scratch name is taken
+  EXPECT_FALSE(write_playlist(file, {"/other.mp4"}));
+  EXPECT_EQ(read_playlist(file), paths);
+}
+
+TEST(AppFiles, PlayAndCameraParameters) {
+  orb::test::TempDir dir;
+  const auto cfg = dir.write("varozod.cfg",
+                             "[play_param]\ncalib_filename=lens.inf\nlogon_fn=logo.png\nneed_logo=1\nlogo_fov=30\n"
+                             "[camera_param_3]\npicth=-90,90\nyaw=45\nroll=\n"
+                             "[camera_param_1]\npicth= -10.5 , 20\n");
+  const PlayParam p = read_play_param(cfg, dir.path());
+  EXPECT_EQ(p.calibration_path, (dir.path() / "lens.inf").string());
+  EXPECT_EQ(p.logo_path, (dir.path() / "logo.png").string());
+  EXPECT_EQ(p.need_logo, 1);
+  EXPECT_EQ(p.logo_fov, 30);
+  const auto cameras = read_camera_params(cfg);
+  EXPECT_EQ(cameras[3].limits[0], -90.0f);
+  EXPECT_EQ(cameras[3].limits[1], 90.0f);
+  EXPECT_EQ(cameras[3].limits[2], 0.0f);  // "45" has no comma
+  EXPECT_EQ(cameras[3].limits[3], 0.0f);
+  EXPECT_EQ(cameras[1].limits[0], -10.5f);
+  EXPECT_EQ(cameras[1].limits[1], 20.0f);
+  EXPECT_EQ(cameras[0].limits, (std::array<float, 6>{}));
+
+  // Without a file the calibration path would be the directory itself; the
+  // shipped default names a file there, created from the first video.
+  const auto shipped = dir.write("default.cfg", default_varozod());
+  const PlayParam d = read_play_param(shipped, dir.path());
+  EXPECT_EQ(d.calibration_path, (dir.path() / kDefaultCalibrationName).string());
+  EXPECT_EQ(read_camera_params(shipped)[2].limits, (std::array<float, 6>{-180, 180, -180, 180, -180, 180}));
+}
+
+TEST(AppFiles, WindowSizeFollowsTheMonitor) {
+  EXPECT_EQ(window_size_for_monitor(1024).width, 775);
+  EXPECT_EQ(window_size_for_monitor(1024).height, 458);
+  EXPECT_EQ(window_size_for_monitor(1280).width, 968);
+  EXPECT_EQ(window_size_for_monitor(1366).width, 1058);
+  EXPECT_EQ(window_size_for_monitor(1366).height, 584);
+  EXPECT_EQ(window_size_for_monitor(1366).playlist_width, 246);
+  EXPECT_EQ(window_size_for_monitor(1367).width, 1224);
+  EXPECT_EQ(window_size_for_monitor(1367).height, 658);
+}
+
+TEST(AppFiles, CalibrationBesideTheVideo) {
+  orb::test::TempDir dir;
+  const auto video = dir.write("clip.mp4", "");
+  const auto before = fs::current_path();
+  EXPECT_EQ(find_calibration_beside(video.string()), "");
+  EXPECT_EQ(fs::current_path(), before);
+  dir.write("b.inf", "");
+  dir.write("a.inf", "");
+  EXPECT_EQ(find_calibration_beside(video.string()), (dir.path() / "a.inf").string());
+  EXPECT_EQ(find_calibration_beside("a.mp"), "");  // shorter than 5 characters
+}
+
+TEST(PlaylistRules, AcceptsMediaByExtensionAndSkipsDuplicates) {
+  Playlist list;
+  EXPECT_EQ(list.add({"/v/a.mp4", "/v/a.mp4", "/v/A.mp4", "/v/b.MP4", "/v/notes.txt", "/v/noext", "/v.dir/x"}, true), 3);
+  EXPECT_EQ(list.paths(), (std::vector<std::string>{"/v/a.mp4", "/v/A.mp4", "/v/b.MP4"}));
+  EXPECT_TRUE(Playlist::accepted("/m/song.FLAC"));
+  EXPECT_TRUE(Playlist::is_audio("/m/song.FLAC"));
+  EXPECT_FALSE(Playlist::is_audio("/m/clip.mkv"));
+  EXPECT_FALSE(Playlist::accepted("/m/clip.m"));  // not a whole entry of the list
+  EXPECT_EQ(list.add({"/v/a.mp4"}, false), 1);  // the start-up fill keeps what the file has
+  EXPECT_TRUE(list.remove(0));
+  EXPECT_FALSE(list.remove(10));
+}
+
+TEST(PlaylistRules, SequenceStopsAtEitherEnd) {
+  Playlist list;
+  list.add({"/1.mp4", "/2.mp4", "/3.mp4"}, true);
+  const std::int32_t first = 2;  // after the tree's root and toolbar row
+  std::int32_t current = -1;
+  EXPECT_EQ(list.choose(Direction::kNext, kPlaySequence, current, first), "/2.mp4");
+  EXPECT_EQ(list.choose(Direction::kNext, kPlaySequence, current, first), "/3.mp4");
+  EXPECT_EQ(current, 4);
+  EXPECT_EQ(list.choose(Direction::kNext, kPlaySequence, current, first), "");  // the end
+  EXPECT_EQ(current, 4);
+  current = first;
+  EXPECT_EQ(list.choose(Direction::kPrevious, kPlaySequence, current, first), "");
+  EXPECT_EQ(list.choose(Direction::kNext, kPlaySingleLoop, current, first), "/1.mp4");  // the same again
+  Playlist empty;
+  EXPECT_EQ(empty.choose(Direction::kNext, kPlaySequence, current, first), "");
+  current = 40;  // stale, past the end
+  EXPECT_EQ(list.choose(Direction::kNext, kPlaySingleLoop, current, first), "");
+}
+
+TEST(PlaylistRules, RandomPlaysEveryItemOnceBeforeRepeating) {
+  Playlist list;
+  list.seed(5);
+  list.add({"/1.mp4", "/2.mp4", "/3.mp4"}, true);
+  std::int32_t current = -1;
+  for (int round = 0; round < 4; ++round) {
+    std::set<std::string> seen;
+    for (int k = 0; k < 3; ++k) seen.insert(list.choose(Direction::kNext, kPlayRandom, current, 2));
+    EXPECT_EQ(seen.size(), 3u) << "round " << round;
+  }
+}
+
+TEST(Layouts, RectanglesPresetsAndSourcePictures) {
+  const auto split2 = plan_layout(kLayoutSplit2, 800, 600);
+  ASSERT_TRUE(split2);
+  EXPECT_EQ(split2->count, 2);
+  EXPECT_EQ(split2->rects[0].x, 200);
+  EXPECT_EQ(split2->rects[0].y, 0);
+  EXPECT_EQ(split2->rects[0].width, 400);
+  EXPECT_EQ(split2->rects[0].height, 300);
+  EXPECT_EQ(split2->rects[1].y, 300);
+  EXPECT_EQ(plan_layout(kLayoutWide, 800, 600)->draw_mode, 5);
+  EXPECT_EQ(plan_layout(kLayoutSplit4, 801, 601)->rects[3].x, 400);
+  EXPECT_FALSE(plan_layout(3, 800, 600));
+
+  EXPECT_EQ(preset_angles(4, 2, 2), (std::array<float, 3>{20, -86, 0}));
+  EXPECT_EQ(preset_angles(1, 0, 1), (std::array<float, 3>{-41, -87, 0}));
+  EXPECT_EQ(preset_angles(2, 0, 0), (std::array<float, 3>{42, 174, 0}));
+  EXPECT_FALSE(preset_angles(1, 0, 3));  // sideways to the right has no presets
+
+  EXPECT_TRUE(is_source_picture("/cam/20170305235958B.mp4"));
+  EXPECT_TRUE(is_source_picture("/cam/clipb.MOV"));
+  EXPECT_FALSE(is_source_picture("/cam/clipA.mp4"));
+  EXPECT_EQ(source_picture_plan(640, 480).draw_mode, 0);
+}
+
+TEST(Layouts, ControlsArithmetic) {
+  const SeekTarget t = seek_target(501, 2, 0);
+  EXPECT_EQ(t.minutes, 1);
+  EXPECT_EQ(t.seconds, 0);
+  EXPECT_EQ(t.milliseconds, -1);
+  EXPECT_EQ(volume_from_percent(60), 76);
+  EXPECT_EQ(volume_from_percent(100), 128);
+  EXPECT_EQ(time_text(75, 3725), "00:01:15 / 01:02:05");
+}
+
+}  // namespace
+}  // namespace ostrel
