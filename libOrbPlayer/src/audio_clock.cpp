@@ -128,10 +128,16 @@ void ISS_OrbPlayerImpl::clock_main() {
   }
   while (!stopping()) {
     if (paused_) {
-      const int64_t t = now_ms();
+      int64_t t, epoch;
+      {
+        std::lock_guard lock(clock_mutex_);
+        t = now_ms();
+        epoch = clock_epoch_;
+      }
       nap(100);
       std::lock_guard lock(clock_mutex_);
-      clock_paused_ms_ += now_ms() - t;
+      // A seek meanwhile set a new base, which already counts this pause.
+      if (epoch == clock_epoch_) clock_paused_ms_ += now_ms() - t;
       continue;
     }
     nap(5);
@@ -144,6 +150,7 @@ void ISS_OrbPlayerImpl::clock_main() {
 // Silent media: the clock continues from `position` (clock units) now.
 void ISS_OrbPlayerImpl::restart_clock_at(int64_t position) {
   std::lock_guard lock(clock_mutex_);
+  ++clock_epoch_;
   clock_ = position;
   clock_start_ms_ = now_ms();
   clock_paused_ms_ = -static_cast<int64_t>(clock_units_to_ms(position));

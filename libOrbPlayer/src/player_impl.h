@@ -201,6 +201,7 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   AVRational clock_base_{1, 1000};
   int64_t clock_start_ms_ = 0;   // silent media: start tick, guarded by clock_mutex_
   int64_t clock_paused_ms_ = 0;  // silent media: paused total, guarded by clock_mutex_
+  int64_t clock_epoch_ = 0;      // bumped by every restart of the base, guarded by clock_mutex_
 
   // --- window and viewports
   mutable std::mutex viewport_mutex_;  // guards everything in this group

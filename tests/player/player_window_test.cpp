@@ -3,6 +3,8 @@
 // double-click message and resizing, and many Play/Stop cycles.
 #include <synth/fisheye_clip.h>
 
+#include <malloc.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -289,8 +291,14 @@ TEST_F(Playback, ManyPlayStopCyclesNeitherHangNorLeak) {
   const Clip& c = sound30();
   ASSERT_EQ(open(c), 0);
   source_layout(c);
+  // Resident memory settles within the first few dozen cycles (driver
+  // caches); after that it must stay flat. One allocator arena keeps the
+  // freed memory of the many short-lived threads from spreading over new
+  // arenas, which would look like growth.
+  mallopt(M_ARENA_MAX, 1);
+  constexpr int kWarmUp = 40, kCycles = 60;
   long after_warmup = 0;
-  for (int cycle = 0; cycle < 50; ++cycle) {
+  for (int cycle = 0; cycle < kCycles; ++cycle) {
     if (player_->IsPlaying() == 0) {
       ASSERT_EQ(open(c), 0);  // a playback that ended by itself leaves the media to reopen
     }
@@ -298,10 +306,11 @@ TEST_F(Playback, ManyPlayStopCyclesNeitherHangNorLeak) {
     sleep_ms(cycle % 3 == 0 ? 60 : 5);
     ASSERT_EQ(player_->Stop(), 0);
     ASSERT_EQ(player_->IsPlaying(), 0);
-    if (cycle == 9) after_warmup = resident_kib();
+    if (cycle == kWarmUp - 1) after_warmup = resident_kib();
   }
-  EXPECT_EQ(ends_, 50);
-  EXPECT_LT(resident_kib() - after_warmup, 40 * 1024) << "resident memory grew over 40 cycles";
+  EXPECT_EQ(ends_, kCycles);
+  EXPECT_LT(resident_kib() - after_warmup, 16 * 1024) << "resident memory grew over the last "
+                                                       << kCycles - kWarmUp << " cycles";
 }
 
 }  // namespace

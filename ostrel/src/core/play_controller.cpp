@@ -1,0 +1,178 @@
+#include "play_controller.h"
+
+#include <common/debug_trace.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+
+namespace ostrel {
+
+PlayController::PlayController(std::filesystem::path data_dir, std::function<std::pair<int, int>()> window_size)
+    : data_dir_(std::move(data_dir)), window_size_(std::move(window_size)) {}
+
+PlayController::~PlayController() {
+  join_threads();
+  if (player_) {
+    player_->Stop();
+    player_.reset();
+  }
+}
+
+void PlayController::join_threads() {
+  if (play_.joinable()) play_.join();
+  if (stop_.joinable()) stop_.join();
+}
+
+void PlayController::wait_idle() { join_threads(); }
+
+bool PlayController::start_playback(unsigned long window, const std::string& path) {
+  if (play_.joinable()) play_.join();  // an earlier start has finished or finishes now
+  media_path_ = path;
+  window_ = window;
+  play_ = std::thread(&PlayController::play_thread, this);
+  return true;
+}
+
+void PlayController::stop_playback() {
+  if (is_playing()) {
+    stop_requested_ = true;
+    if (stop_.joinable()) stop_.join();
+    stop_ = std::thread(&PlayController::stop_thread, this);
+  }
+  orb::debug_trace("Leave stop Function\n");
+}
+
+bool PlayController::is_playing() const { return player_ && player_->IsPlaying() != 0; }
+
+std::int64_t PlayController::total_seconds() const {
+  if (!player_) return 1;
+  TimeParts d{};
+  player_->GetDuration(&d);
+  return std::int64_t{d.minutes} * 60 + d.seconds;
+}
+
+std::int64_t PlayController::current_seconds() const { return player_ ? player_->GetPlayTime() : 1; }
+
+void PlayController::set_volume_percent(int percent) {
+  if (is_playing()) player_->SetVolume(volume_from_percent(percent));
+}
+
+void PlayController::seek_to_slider(int slider_value) {
+  if (!player_) return;
+  const SeekTarget t = seek_target(slider_value, duration_.minutes, duration_.seconds);
+  if (player_->Seek(t.minutes, t.seconds, t.milliseconds) != 0) orb::debug_trace("%s", player_->GetLastErrorText());
+  if (paused_) player_->Pause();  // a seek resumes; the user had paused
+}
+
+void PlayController::pause() {
+  paused_ = true;
+  if (player_) player_->Pause();
+}
+
+void PlayController::resume() {
+  paused_ = false;
+  if (player_) player_->Resume();
+}
+
+void PlayController::on_end(void* self) {
+  auto* c = static_cast<PlayController*>(self);
+  if (!c->stop_requested_ && c->end_hook_) c->end_hook_();
+}
+
+void PlayController::on_error(void* self, int code) {
+  auto* c = static_cast<PlayController*>(self);
+  if (code != 20) return;
+  const std::string text = c->player_ ? c->player_->GetLastErrorText() : "";
+  orb::debug_trace("/************************************Error*****************\n%s\n"
+                   "/***************************************r*****************\n",
+                   text.c_str());
+  if (c->fatal_hook_) c->fatal_hook_(text);
+}
+
+void PlayController::play_thread() {
+  std::lock_guard lock(mutex_);
+  const std::filesystem::path varozod = data_dir_ / "varozod.cfg";
+  if (!std::filesystem::exists(varozod)) {
+    // A first run: the shipped defaults name a calibration file to create.
+    std::ofstream(varozod) << default_varozod();
+  }
+  play_param_ = read_play_param(varozod, data_dir_);
+  orb::debug_trace("%s", play_param_.calibration_path.c_str());
+  params_ = std::make_unique<MediaOpenParams>();
+  params_->calibration_path = play_param_.calibration_path.c_str();
+  params_->logo_path = play_param_.logo_path.c_str();
+  params_->no_calibration = 0;
+  params_->logo_enabled = play_param_.need_logo;
+  params_->logo_angle = play_param_.logo_fov;
+  params_->mount_mode = mount_mode_;
+  params_->media_path = media_path_.c_str();
+  if (player_) player_->Stop();
+  player_.reset(CreateOrbPlayer());
+  if (!player_) {
+    orb::debug_trace("Create Player Error.\n");
+    return;
+  }
+  auto log_failure = [&](int result) {
+    if (result != 0) orb::debug_trace("%s", player_->GetLastErrorText());
+  };
+  std::FILE* calibration = std::fopen(play_param_.calibration_path.c_str(), "rb");
+  if (calibration) {
+    std::fclose(calibration);
+  } else {
+    log_failure(player_->CreateCalibrationFile(media_path_.c_str(), play_param_.calibration_path.c_str()));
+  }
+  log_failure(player_->OpenMedia(params_.get()));
+  player_->GetDuration(&duration_);
+  const auto [w, h] = window_size_();
+  log_failure(player_->SetNativeWindow(window_));
+  log_failure(player_->SetViewportRect(0, 0, w, h, 0));
+  stop_requested_ = false;
+  paused_ = false;
+  log_failure(player_->Play(nullptr, this, &PlayController::on_end, this, &PlayController::on_error));
+  if (const int resume = resume_position_.exchange(0); resume != 0) seek_to_slider(resume);
+  log_failure(player_->SetViewportRect(0, 0, w, h, 0));
+  apply_layout(layout_);
+}
+
+void PlayController::stop_thread() {
+  std::lock_guard lock(mutex_);
+  if (player_ && player_->Stop() != 0) orb::debug_trace("%s", player_->GetLastErrorText());
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+void PlayController::apply_layout(std::int32_t layout) {
+  layout_ = layout;
+  if (!is_playing()) return;
+  const auto [w, h] = window_size_();
+  const std::array<CameraParam, 4> cameras = read_camera_params(data_dir_ / "varozod.cfg");
+  ISS_OrbPlayer* p = player_.get();
+  auto log_failure = [&](int result) {
+    if (result != 0) orb::debug_trace("%s", p->GetLastErrorText());
+  };
+  if (is_source_picture(media_path_)) {
+    plan_ = source_picture_plan(w, h);
+    for (int v = 1; v < 4; ++v) log_failure(p->DisableViewport(v));
+    log_failure(p->SetDrawMode(0, 0));
+    log_failure(p->SetViewportRect(0, 0, w, h, 0));
+    return;
+  }
+  const std::optional<LayoutPlan> plan = plan_layout(layout, w, h);
+  if (!plan) return;
+  plan_ = *plan;
+  for (int v = plan_.count; v < 4; ++v) log_failure(p->DisableViewport(v));
+  for (int v = 0; v < plan_.count; ++v) {
+    const Rect& r = plan_.rects[static_cast<std::size_t>(v)];
+    log_failure(p->SetViewportRect(r.x, r.y, r.width, r.height, v));
+    log_failure(p->SetDrawMode(plan_.draw_mode, v));
+  }
+  for (int v = 0; v < plan_.count; ++v) {
+    if (const auto angles = preset_angles(plan_.count, v, mount_mode_)) {
+      log_failure(p->SetViewAngles((*angles)[0], (*angles)[1], (*angles)[2], v));
+    }
+    const auto& l = cameras[static_cast<std::size_t>(plan_.limits_record)].limits;
+    log_failure(p->SetAngleLimits(l[0], l[1], l[2], l[3], l[4], l[5], v));
+  }
+}
+
+}  // namespace ostrel

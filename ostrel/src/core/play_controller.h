@@ -1,0 +1,96 @@
+#pragma once
+// The application's one owner of a player: starts and stops it on short
+// threads of their own (serialised by one mutex, never on the UI thread),
+// applies the view layouts, and does the small conversions of the controls.
+#include <libOrbPlayer/ISS_OrbPlayer.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+
+#include "app_files.h"
+#include "layouts.h"
+
+namespace ostrel {
+
+class PlayController {
+ public:
+  // `data_dir` holds "varozod.cfg"; `window_size` reports the video window's
+  // size in pixels when asked.
+  PlayController(std::filesystem::path data_dir, std::function<std::pair<int, int>()> window_size);
+  ~PlayController();
+  PlayController(const PlayController&) = delete;
+  PlayController& operator=(const PlayController&) = delete;
+
+  // Called on a player thread when a file ends by itself (not after a stop
+  // the user asked for): post to the UI, do not call back in.
+  void set_end_hook(std::function<void()> hook) { end_hook_ = std::move(hook); }
+  // Called on a player thread for a window or renderer failure (code 20),
+  // with the player's message. The application shows it and ends.
+  void set_fatal_hook(std::function<void(const std::string&)> hook) { fatal_hook_ = std::move(hook); }
+
+  // Starts `path` in `window` (an X11 window ID) on a play thread; returns at once.
+  bool start_playback(unsigned long window, const std::string& path);
+  // Stops on a stop thread; a stop while the player is not yet playing is lost.
+  void stop_playback();
+  // Waits for play and stop threads in flight (tests, shutdown).
+  void wait_idle();
+
+  bool is_playing() const;
+  std::int64_t total_seconds() const;
+  std::int64_t current_seconds() const;
+  void set_volume_percent(int percent);
+  void seek_to_slider(int slider_value);
+  void pause();
+  void resume();
+  bool paused() const { return paused_; }
+  void set_resume_position(int slider_value_plus_one) { resume_position_ = slider_value_plus_one; }
+
+  void set_mount_mode(int mode) { mount_mode_ = mode; }
+  int mount_mode() const { return mount_mode_; }
+  void apply_layout(std::int32_t layout);
+  std::int32_t layout() const { return layout_; }
+  const LayoutPlan& current_plan() const { return plan_; }
+
+  ISS_OrbPlayer* player() const { return player_.get(); }
+
+ private:
+  struct PlayerDeleter {
+    void operator()(ISS_OrbPlayer* p) const { DestroyOrbPlayer(p); }
+  };
+  void play_thread();
+  void stop_thread();
+  static void on_end(void* self);
+  static void on_error(void* self, int code);
+  void join_threads();
+
+  const std::filesystem::path data_dir_;
+  const std::function<std::pair<int, int>()> window_size_;
+  std::function<void()> end_hook_;
+  std::function<void(const std::string&)> fatal_hook_;
+
+  std::mutex mutex_;  // serialises the play and stop threads
+  std::thread play_;  // owned by the UI thread
+  std::thread stop_;  // owned by the UI thread
+  std::unique_ptr<ISS_OrbPlayer, PlayerDeleter> player_;  // written by the play thread under mutex_
+  std::unique_ptr<MediaOpenParams> params_;               // kept alive while the media is open
+  std::string media_path_;
+  unsigned long window_ = 0;
+  PlayParam play_param_;
+  std::atomic<bool> stop_requested_{false};
+  std::atomic<bool> paused_{false};
+  std::atomic<int> resume_position_{0};
+  std::atomic<int> mount_mode_{1};
+  std::atomic<std::int32_t> layout_{kLayoutSplit4};
+  LayoutPlan plan_;
+  TimeParts duration_{-1, -1, -1};
+};
+
+}  // namespace ostrel
