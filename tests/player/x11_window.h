@@ -14,7 +14,12 @@ namespace orb::test {
 class X11Host {
  public:
   X11Host(int width, int height) {
-    display_ = XOpenDisplay(nullptr);
+    // A connection right after another process let go of one is now and
+    // then refused by a busy server; a short retry rides that out.
+    for (int attempt = 0; attempt < 20 && !display_; ++attempt) {
+      display_ = XOpenDisplay(nullptr);
+      if (!display_) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     if (!display_) return;
     const int screen = DefaultScreen(display_);
     parent_ = XCreateSimpleWindow(display_, RootWindow(display_, screen), 0, 0, static_cast<unsigned>(width),

@@ -13,10 +13,17 @@ PlayController::PlayController(std::filesystem::path data_dir, std::function<std
 
 PlayController::~PlayController() {
   join_threads();
-  if (player_) {
-    player_->Stop();
-    player_.reset();
-  }
+  if (auto p = player()) p->Stop();
+}
+
+std::shared_ptr<ISS_OrbPlayer> PlayController::player() const {
+  std::lock_guard lock(state_mutex_);
+  return player_;
+}
+
+LayoutPlan PlayController::current_plan() const {
+  std::lock_guard lock(state_mutex_);
+  return plan_;
 }
 
 void PlayController::join_threads() {
@@ -43,36 +50,49 @@ void PlayController::stop_playback() {
   orb::debug_trace("Leave stop Function\n");
 }
 
-bool PlayController::is_playing() const { return player_ && player_->IsPlaying() != 0; }
+bool PlayController::is_playing() const {
+  const auto p = player();
+  return p && p->IsPlaying() != 0;
+}
 
 std::int64_t PlayController::total_seconds() const {
-  if (!player_) return 1;
+  const auto p = player();
+  if (!p) return 1;
   TimeParts d{};
-  player_->GetDuration(&d);
+  p->GetDuration(&d);
   return std::int64_t{d.minutes} * 60 + d.seconds;
 }
 
-std::int64_t PlayController::current_seconds() const { return player_ ? player_->GetPlayTime() : 1; }
+std::int64_t PlayController::current_seconds() const {
+  const auto p = player();
+  return p ? p->GetPlayTime() : 1;
+}
 
 void PlayController::set_volume_percent(int percent) {
-  if (is_playing()) player_->SetVolume(volume_from_percent(percent));
+  if (const auto p = player(); p && p->IsPlaying()) p->SetVolume(volume_from_percent(percent));
 }
 
 void PlayController::seek_to_slider(int slider_value) {
-  if (!player_) return;
-  const SeekTarget t = seek_target(slider_value, duration_.minutes, duration_.seconds);
-  if (player_->Seek(t.minutes, t.seconds, t.milliseconds) != 0) orb::debug_trace("%s", player_->GetLastErrorText());
-  if (paused_) player_->Pause();  // a seek resumes; the user had paused
+  const auto p = player();
+  if (!p) return;
+  TimeParts d;
+  {
+    std::lock_guard lock(state_mutex_);
+    d = duration_;
+  }
+  const SeekTarget t = seek_target(slider_value, d.minutes, d.seconds);
+  if (p->Seek(t.minutes, t.seconds, t.milliseconds) != 0) orb::debug_trace("%s", p->GetLastErrorText());
+  if (paused_) p->Pause();  // a seek resumes; the user had paused
 }
 
 void PlayController::pause() {
   paused_ = true;
-  if (player_) player_->Pause();
+  if (const auto p = player()) p->Pause();
 }
 
 void PlayController::resume() {
   paused_ = false;
-  if (player_) player_->Resume();
+  if (const auto p = player()) p->Resume();
 }
 
 void PlayController::on_end(void* self) {
@@ -83,7 +103,8 @@ void PlayController::on_end(void* self) {
 void PlayController::on_error(void* self, int code) {
   auto* c = static_cast<PlayController*>(self);
   if (code != 20) return;
-  const std::string text = c->player_ ? c->player_->GetLastErrorText() : "";
+  const auto p = c->player();
+  const std::string text = p ? p->GetLastErrorText() : "";
   orb::debug_trace("/************************************Error*****************\n%s\n"
                    "/***************************************r*****************\n",
                    text.c_str());
@@ -107,70 +128,90 @@ void PlayController::play_thread() {
   params_->logo_angle = play_param_.logo_fov;
   params_->mount_mode = mount_mode_;
   params_->media_path = media_path_.c_str();
-  if (player_) player_->Stop();
-  player_.reset(CreateOrbPlayer());
-  if (!player_) {
+  std::shared_ptr<ISS_OrbPlayer> old = player();
+  if (old) old->Stop();
+  std::shared_ptr<ISS_OrbPlayer> fresh(CreateOrbPlayer(), [](ISS_OrbPlayer* p) { DestroyOrbPlayer(p); });
+  {
+    std::lock_guard state(state_mutex_);
+    player_ = fresh;
+  }
+  old.reset();
+  if (!fresh) {
     orb::debug_trace("Create Player Error.\n");
     return;
   }
+  ISS_OrbPlayer* const player_now = fresh.get();
   auto log_failure = [&](int result) {
-    if (result != 0) orb::debug_trace("%s", player_->GetLastErrorText());
+    if (result != 0) orb::debug_trace("%s", player_now->GetLastErrorText());
   };
   std::FILE* calibration = std::fopen(play_param_.calibration_path.c_str(), "rb");
   if (calibration) {
     std::fclose(calibration);
   } else {
-    log_failure(player_->CreateCalibrationFile(media_path_.c_str(), play_param_.calibration_path.c_str()));
+    log_failure(player_now->CreateCalibrationFile(media_path_.c_str(), play_param_.calibration_path.c_str()));
   }
-  log_failure(player_->OpenMedia(params_.get()));
-  player_->GetDuration(&duration_);
+  log_failure(player_now->OpenMedia(params_.get()));
+  TimeParts duration{};
+  player_now->GetDuration(&duration);
+  {
+    std::lock_guard state(state_mutex_);
+    duration_ = duration;
+  }
   const auto [w, h] = window_size_();
-  log_failure(player_->SetNativeWindow(window_));
-  log_failure(player_->SetViewportRect(0, 0, w, h, 0));
+  log_failure(player_now->SetNativeWindow(window_));
+  log_failure(player_now->SetViewportRect(0, 0, w, h, 0));
   stop_requested_ = false;
   paused_ = false;
-  log_failure(player_->Play(nullptr, this, &PlayController::on_end, this, &PlayController::on_error));
+  log_failure(player_now->Play(nullptr, this, &PlayController::on_end, this, &PlayController::on_error));
   if (const int resume = resume_position_.exchange(0); resume != 0) seek_to_slider(resume);
-  log_failure(player_->SetViewportRect(0, 0, w, h, 0));
+  log_failure(player_now->SetViewportRect(0, 0, w, h, 0));
   apply_layout(layout_);
 }
 
 void PlayController::stop_thread() {
   std::lock_guard lock(mutex_);
-  if (player_ && player_->Stop() != 0) orb::debug_trace("%s", player_->GetLastErrorText());
+  if (const auto p = player(); p && p->Stop() != 0) orb::debug_trace("%s", p->GetLastErrorText());
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
 void PlayController::apply_layout(std::int32_t layout) {
   layout_ = layout;
-  if (!is_playing()) return;
+  const std::shared_ptr<ISS_OrbPlayer> player_ref = player();
+  if (!player_ref || !player_ref->IsPlaying()) return;
   const auto [w, h] = window_size_();
   const std::array<CameraParam, 4> cameras = read_camera_params(data_dir_ / "varozod.cfg");
-  ISS_OrbPlayer* p = player_.get();
+  ISS_OrbPlayer* p = player_ref.get();
   auto log_failure = [&](int result) {
     if (result != 0) orb::debug_trace("%s", p->GetLastErrorText());
   };
   if (is_source_picture(media_path_)) {
-    plan_ = source_picture_plan(w, h);
+    {
+      std::lock_guard state(state_mutex_);
+      plan_ = source_picture_plan(w, h);
+    }
     for (int v = 1; v < 4; ++v) log_failure(p->DisableViewport(v));
     log_failure(p->SetDrawMode(0, 0));
     log_failure(p->SetViewportRect(0, 0, w, h, 0));
     return;
   }
-  const std::optional<LayoutPlan> plan = plan_layout(layout, w, h);
-  if (!plan) return;
-  plan_ = *plan;
-  for (int v = plan_.count; v < 4; ++v) log_failure(p->DisableViewport(v));
-  for (int v = 0; v < plan_.count; ++v) {
-    const Rect& r = plan_.rects[static_cast<std::size_t>(v)];
-    log_failure(p->SetViewportRect(r.x, r.y, r.width, r.height, v));
-    log_failure(p->SetDrawMode(plan_.draw_mode, v));
+  const std::optional<LayoutPlan> planned = plan_layout(layout, w, h);
+  if (!planned) return;
+  const LayoutPlan plan = *planned;
+  {
+    std::lock_guard state(state_mutex_);
+    plan_ = plan;
   }
-  for (int v = 0; v < plan_.count; ++v) {
-    if (const auto angles = preset_angles(plan_.count, v, mount_mode_)) {
+  for (int v = plan.count; v < 4; ++v) log_failure(p->DisableViewport(v));
+  for (int v = 0; v < plan.count; ++v) {
+    const Rect& r = plan.rects[static_cast<std::size_t>(v)];
+    log_failure(p->SetViewportRect(r.x, r.y, r.width, r.height, v));
+    log_failure(p->SetDrawMode(plan.draw_mode, v));
+  }
+  for (int v = 0; v < plan.count; ++v) {
+    if (const auto angles = preset_angles(plan.count, v, mount_mode_)) {
       log_failure(p->SetViewAngles((*angles)[0], (*angles)[1], (*angles)[2], v));
     }
-    const auto& l = cameras[static_cast<std::size_t>(plan_.limits_record)].limits;
+    const auto& l = cameras[static_cast<std::size_t>(plan.limits_record)].limits;
     log_failure(p->SetAngleLimits(l[0], l[1], l[2], l[3], l[4], l[5], v));
   }
 }

@@ -57,14 +57,13 @@ class PlayController {
   int mount_mode() const { return mount_mode_; }
   void apply_layout(std::int32_t layout);
   std::int32_t layout() const { return layout_; }
-  const LayoutPlan& current_plan() const { return plan_; }
+  LayoutPlan current_plan() const;
 
-  ISS_OrbPlayer* player() const { return player_.get(); }
+  // The current player (null before the first start); shared, so a start
+  // replacing it never pulls it from under a caller.
+  std::shared_ptr<ISS_OrbPlayer> player() const;
 
  private:
-  struct PlayerDeleter {
-    void operator()(ISS_OrbPlayer* p) const { DestroyOrbPlayer(p); }
-  };
   void play_thread();
   void stop_thread();
   static void on_end(void* self);
@@ -79,8 +78,13 @@ class PlayController {
   std::mutex mutex_;  // serialises the play and stop threads
   std::thread play_;  // owned by the UI thread
   std::thread stop_;  // owned by the UI thread
-  std::unique_ptr<ISS_OrbPlayer, PlayerDeleter> player_;  // written by the play thread under mutex_
-  std::unique_ptr<MediaOpenParams> params_;               // kept alive while the media is open
+  mutable std::mutex state_mutex_;           // guards player_, duration_ and plan_ (held only briefly)
+  std::shared_ptr<ISS_OrbPlayer> player_;    // replaced by the play thread
+  TimeParts duration_{-1, -1, -1};
+  LayoutPlan plan_;
+  // Play thread only (under mutex_); media_path_ and window_ are set by the
+  // UI thread before it starts one.
+  std::unique_ptr<MediaOpenParams> params_;  // kept alive while the media is open
   std::string media_path_;
   unsigned long window_ = 0;
   PlayParam play_param_;
@@ -89,8 +93,6 @@ class PlayController {
   std::atomic<int> resume_position_{0};
   std::atomic<int> mount_mode_{1};
   std::atomic<std::int32_t> layout_{kLayoutSplit4};
-  LayoutPlan plan_;
-  TimeParts duration_{-1, -1, -1};
 };
 
 }  // namespace ostrel
