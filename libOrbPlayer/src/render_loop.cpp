@@ -26,9 +26,8 @@ constexpr auto kIdleRedraw = std::chrono::milliseconds(250);
 
 void ISS_OrbPlayerImpl::render_main() {
   int code = 0;
-  SdlSubsystem video(SDL_INIT_VIDEO);
   std::unique_ptr<SdlSubsystem> audio;
-  if (!video.ok()) code = fail(19, "Could not initialize SDL - %s\n", SDL_GetError());
+  if (!keep_sdl_video()) code = fail(19, "Could not initialize SDL - %s\n", SDL_GetError());
   if (code == 0 && !no_audio_) {
     audio = std::make_unique<SdlSubsystem>(SDL_INIT_AUDIO);
     if (!audio->ok()) {

@@ -35,6 +35,13 @@ std::recursive_mutex& sdl_mutex() {
   return mutex;
 }
 
+bool keep_sdl_video() {
+  std::lock_guard lock(sdl_mutex());
+  static bool up = false;
+  if (!up) up = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  return up;
+}
+
 void SdlAudioDevice::reset(SDL_AudioDeviceID id) {
   std::lock_guard lock(sdl_mutex());
   if (id_) {

@@ -15,6 +15,12 @@ namespace orb::player {
 // create and destroy windows, contexts and subsystems under this lock.
 std::recursive_mutex& sdl_mutex();
 
+// Video, once up, stays up for the rest of the process: each
+// re-initialisation opens a new display connection, and the GL driver keeps
+// a little state per connection until exit (a few KB every playback).
+// False while SDL cannot reach a display; a later call tries again.
+bool keep_sdl_video();
+
 // SDL_InitSubSystem / SDL_QuitSubSystem: one player ending never shuts SDL
 // down under another.
 class SdlSubsystem {
