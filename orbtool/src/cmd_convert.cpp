@@ -66,10 +66,7 @@ int convert_main(int argc, char** argv) {
   const std::string input = args.positional[0];
   const std::string output = args.positional[1];
   const std::string calibration = find_calibration(args, input);
-  if (calibration.empty()) {
-    std::fprintf(stderr, "error: no calibration file beside %s (give one with --calib)\n", input.c_str());
-    return 1;
-  }
+  if (calibration.empty()) return 1;
   params.input_path = input.c_str();
   params.calib_filename = calibration.c_str();
   params.output_path = output.c_str();

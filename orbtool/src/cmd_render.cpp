@@ -83,10 +83,7 @@ int render_main(int argc, char** argv) {
   const std::string input = args.positional[0];
   const std::string output = args.positional[1];
   const std::string calibration = find_calibration(args, input);
-  if (calibration.empty()) {
-    std::fprintf(stderr, "error: no calibration file beside %s (give one with --calib)\n", input.c_str());
-    return 1;
-  }
+  if (calibration.empty()) return 1;
   cv::Mat rgba;
   if (cv::Mat bgr = cv::imread(input, cv::IMREAD_COLOR); !bgr.empty()) {
     cv::cvtColor(bgr, rgba, cv::COLOR_BGR2RGBA);

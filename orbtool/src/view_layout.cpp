@@ -4,6 +4,7 @@
 #include <geometry/view_camera.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <vector>
@@ -51,7 +52,10 @@ std::string find_calibration(const Args& args, const std::string& media) {
   for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
     if (entry.path().extension() == ".inf") found.push_back(entry.path());
   }
-  if (found.empty()) return {};
+  if (found.empty()) {
+    std::fprintf(stderr, "error: no calibration file beside %s (give one with --calib)\n", media.c_str());
+    return {};
+  }
   // The one named like the video first, else the first by name.
   std::sort(found.begin(), found.end());
   for (const auto& p : found) {

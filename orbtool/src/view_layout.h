@@ -14,7 +14,7 @@ namespace orb::tool {
 bool fill_view_params(const Args& args, ConverterInitParams& params, std::string& error);
 
 // The calibration for `media`: --calib, else the first "*.inf" file in the
-// video's directory.
+// video's directory; empty, with an "error:" line on stderr, when none.
 std::string find_calibration(const Args& args, const std::string& media);
 
 // "MM:SS" or plain seconds.
