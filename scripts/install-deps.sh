@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake pkg-config ninja-build
-  qt6-base-dev qt6-tools-dev libsdl2-dev
+  qt6-base-dev qt6-tools-dev libqt6opengl6-dev libqt6svg6 libsdl2-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   libopencv-dev libepoxy-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libx11-dev libxcb1-dev
   libgtest-dev libgmock-dev libbenchmark-dev

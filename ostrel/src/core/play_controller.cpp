@@ -37,7 +37,11 @@ bool PlayController::start_playback(unsigned long window, const std::string& pat
   if (play_.joinable()) play_.join();  // an earlier start has finished or finishes now
   media_path_ = path;
   window_ = window;
-  play_ = std::thread(&PlayController::play_thread, this);
+  ++threads_in_flight_;
+  play_ = std::thread([this] {
+    play_thread();
+    --threads_in_flight_;
+  });
   return true;
 }
 
@@ -45,7 +49,11 @@ void PlayController::stop_playback() {
   if (is_playing()) {
     stop_requested_ = true;
     if (stop_.joinable()) stop_.join();
-    stop_ = std::thread(&PlayController::stop_thread, this);
+    ++threads_in_flight_;
+    stop_ = std::thread([this] {
+      stop_thread();
+      --threads_in_flight_;
+    });
   }
   orb::debug_trace("Leave stop Function\n");
 }

@@ -42,6 +42,8 @@ class PlayController {
   void stop_playback();
   // Waits for play and stop threads in flight (tests, shutdown).
   void wait_idle();
+  // True while a play or stop thread has not finished.
+  bool busy() const { return threads_in_flight_ != 0; }
 
   bool is_playing() const;
   std::int64_t total_seconds() const;
@@ -88,6 +90,7 @@ class PlayController {
   std::string media_path_;
   unsigned long window_ = 0;
   PlayParam play_param_;
+  std::atomic<int> threads_in_flight_{0};
   std::atomic<bool> stop_requested_{false};
   std::atomic<bool> paused_{false};
   std::atomic<int> resume_position_{0};

@@ -5,12 +5,6 @@
 namespace ostrel {
 namespace {
 
-constexpr std::string_view kAudioPatterns =
-    "*.mp3;*.wma;*.wav;*.mid;*.rmi;*.aac;*.ac3;*.aiff;*.amr;*.m4a;*.mka;*.mp2;*.ogg;*.ra;*.au;*.flac;";
-constexpr std::string_view kVideoPatterns =
-    "*.rm;*.rmvb;*.flv;*.f4v;*.avi;*.3gp;*.mp4;*.wmv;*.mpeg;*.mpga;*.asf;*.dat;*.mov;*.dv;*.mkv;*.mpg;*.trp;*.ts;"
-    "*.vob;*.xv;*.m4v;*.dpg;";
-
 // "*.ext;" for the path's extension, lower-cased; "" without one.
 std::string pattern_of(std::string_view path) {
   const std::size_t slash = path.find_last_of('/');

@@ -10,6 +10,13 @@
 
 namespace ostrel {
 
+// The file types the player takes, as "*.ext;" entries.
+inline constexpr std::string_view kAudioPatterns =
+    "*.mp3;*.wma;*.wav;*.mid;*.rmi;*.aac;*.ac3;*.aiff;*.amr;*.m4a;*.mka;*.mp2;*.ogg;*.ra;*.au;*.flac;";
+inline constexpr std::string_view kVideoPatterns =
+    "*.rm;*.rmvb;*.flv;*.f4v;*.avi;*.3gp;*.mp4;*.wmv;*.mpeg;*.mpga;*.asf;*.dat;*.mov;*.dv;*.mkv;*.mpg;*.trp;*.ts;"
+    "*.vob;*.xv;*.m4v;*.dpg;";
+
 enum PlayMode : std::int32_t { kPlaySequence = 0, kPlayRandom = 1, kPlaySingleLoop = 2 };
 enum class Direction { kNext, kPrevious };
 

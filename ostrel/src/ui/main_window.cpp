@@ -1,0 +1,396 @@
+#include "main_window.h"
+
+#include <common/debug_trace.h>
+#include <common/paths.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
+#include <QShortcut>
+#include <QSizeGrip>
+#include <QThread>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app_files.h"
+#include "my_slider.h"
+#include "skin_loader.h"
+#include "wnd_ui.h"
+
+namespace ostrel {
+
+CXMLWnd::CXMLWnd(const QString& skin_file, QWidget* parent) : QWidget(parent) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  skin_ = SkinLoader::load_skin(skin_file, this);
+  if (skin_) layout->addWidget(skin_);
+}
+
+void CXMLWnd::set_visible(const char* name, bool visible) const {
+  if (auto* w = find(name)) w->setVisible(visible);
+}
+
+CDuiFrameWnd::CDuiFrameWnd(std::filesystem::path data_dir, QWidget* parent)
+    : CXMLWnd("Wideframe.ui", parent),
+      data_dir_(std::move(data_dir)),
+      controller_(data_dir_, [this] { return video_ ? video_->pixel_size() : std::pair{0, 0}; }) {
+  setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+  setWindowTitle("Ostrel");
+  setWindowIcon(QIcon::fromTheme("ostrel", QIcon(":/skin/icons/ostrel.svg")));
+  setAcceptDrops(true);
+  settings_ = read_settings(data_dir_ / "ZOD.cfg");
+  // Entries the playlist does not take are dropped here, so the tree and
+  // the list always agree.
+  playlist_.add(read_playlist(data_dir_ / "Playlist.osp"), false);
+
+  controller_.set_end_hook([this] { QMetaObject::invokeMethod(this, [this] { on_end_of_file(); }, Qt::QueuedConnection); });
+  controller_.set_fatal_hook([this](const std::string& text) {
+    const QString message = QString::fromStdString(text);
+    QMetaObject::invokeMethod(this, [this, message] { on_fatal(message); }, Qt::QueuedConnection);
+  });
+
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  size_for_monitor(screen ? screen->geometry().width() : 1920);
+  if (screen) {
+    connect(screen, &QScreen::geometryChanged, this, [this](const QRect& r) { size_for_monitor(r.width()); });
+  }
+  bind_controls();
+  set_playing_state(false);
+  apply_language();
+  fill_tree();
+
+  time_timer_.setInterval(100);
+  connect(&time_timer_, &QTimer::timeout, this, &CDuiFrameWnd::tick);
+  retire_timer_.setInterval(500);
+  connect(&retire_timer_, &QTimer::timeout, this, [this] {
+    if (video_ && !controller_.busy()) video_->release_retired();
+  });
+  retire_timer_.start();
+}
+
+CDuiFrameWnd::~CDuiFrameWnd() {
+  time_timer_.stop();
+  controller_.stop_playback();
+  controller_.wait_idle();
+  write_settings(data_dir_ / "ZOD.cfg", settings_);
+  write_playlist(data_dir_ / "Playlist.osp", playlist_.paths());
+}
+
+void CDuiFrameWnd::size_for_monitor(int monitor_width) {
+  const WindowSize size = window_size_for_monitor(monitor_width);
+  resize(size.width, size.height);
+  if (const QScreen* screen = this->screen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(size.width / 2, size.height / 2));
+  }
+}
+
+void CDuiFrameWnd::bind_controls() {
+  video_ = find<CWndUI>("wndMedia");
+  seek_ = find<MySlider>("sliderPlay");
+  tree_ = find<QTreeWidget>("treePlaylist");
+  if (!skin_) return;
+  apply_icons(skin_);
+
+  for (auto* button : skin_->findChildren<QAbstractButton*>()) {
+    const QString name = button->objectName();
+    if (name.isEmpty()) continue;
+    connect(button, &QAbstractButton::clicked, this, [this, name] { on_click(name); });
+  }
+  // The mount and layout options each show one choice.
+  auto group = [this](std::initializer_list<const char*> names) {
+    auto* g = new QButtonGroup(this);
+    for (const char* n : names) {
+      if (auto* b = find<QAbstractButton>(n)) {
+        b->setCheckable(true);
+        g->addButton(b);
+      }
+    }
+  };
+  group({"top_btn", "downbtn", "leftbtn", "rightbtn"});
+  group({"widebtn", "ballbtn", "split2btn", "split4btn"});
+  show_mount(controller_.mount_mode());
+
+  if (seek_) {
+    seek_->setRange(0, 1000);
+    connect(seek_, &MySlider::preview, this, [this](int v) {
+      if (!controller_.is_playing()) return;
+      const std::int64_t total = total_seconds_ > 0 ? total_seconds_ : controller_.total_seconds();
+      if (auto* label = find<QLabel>("labelPlayTime")) {
+        label->setText(QString::fromStdString(time_text(v * total / 1000, total)));
+      }
+    });
+    connect(seek_, &MySlider::committed, this, [this](int v) { controller_.seek_to_slider(v + 1); });
+  }
+  if (auto* volume = find<QSlider>("sliderVol")) {
+    volume->setRange(0, 100);
+    connect(volume, &QSlider::valueChanged, this, [this](int v) {
+      if (controller_.is_playing() && v >= 0 && !(find("btnVolumeZero") && find("btnVolumeZero")->isVisible())) {
+        controller_.set_volume_percent(v);
+      }
+    });
+  }
+  if (video_) {
+    connect(video_, &CWndUI::host_message, this, [this](long number) {
+      if (number == 1224) set_full_screen(!full_screen_);  // a double click in the video
+    });
+    connect(video_, &CWndUI::file_dropped, this, [this](const QString& path) {
+      if (QFileInfo(path).isDir()) return drop_paths({path});
+      current_path_ = path.toStdString();
+      if (controller_.is_playing()) {
+        controller_.stop_playback();
+        set_playing_state(false);
+      }
+      QMetaObject::invokeMethod(this, [this] { start_current(); }, Qt::QueuedConnection);
+    });
+  }
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, [this] {
+    if (full_screen_) set_full_screen(false);
+  });
+  if (tree_) connect(tree_, &QTreeWidget::itemActivated, this, &CDuiFrameWnd::on_item_activated);
+  for (const char* name : {"ctnCaption", "btnTitle", "Label_PlayPath", "ctnClient", "labelHint", "labelLogo"}) {
+    if (auto* w = find(name)) w->installEventFilter(this);
+  }
+  if (auto* logo = find<QLabel>("labelLogo")) logo->setPixmap(windowIcon().pixmap(96, 96));
+  // A frameless window is sized from its corner.
+  if (auto* row = find("ctnButtons"); row && row->layout()) row->layout()->addWidget(new QSizeGrip(row));
+}
+
+void CDuiFrameWnd::apply_language() {
+  if (!language_.loaded()) return;
+  static const std::pair<const char*, int> kTips[] = {
+      {"btnPlay", 20},        {"btnPause", 21},        {"btnStop", 22},        {"leftbtn", 23},
+      {"top_btn", 24},        {"downbtn", 25},         {"widebtn", 26},        {"ballbtn", 27},
+      {"split4btn", 28},      {"split2btn", 29},       {"btnVolume", 30},      {"btnOpenMini", 31},
+      {"btnTranslate", 32},   {"btnScreenFull", 33},   {"btnScreenNormal", 34}, {"btnTitle", 35},
+      {"btnFastBackward", 37}, {"btnFastForward", 38}, {"btnHelp", 39},        {"btnBiaoding", 40},
+      {"btnPlayMode", 41},    {"btnAdd", 42},          {"btnDelete", 43},      {"btnPlaylistShow", 45},
+      {"btnPlaylistHide", 46}, {"btnPrePlay", 47},     {"btnNextPlay", 48},    {"btnDelOne", 49},
+      {"minbtn", 55},         {"maxbtn", 56},          {"closebtn", 57},       {"btnVolumeZero", 58},
+  };
+  for (const auto& [name, index] : kTips) {
+    const QString tip = language_.text(index);
+    if (auto* w = find(name); w && !tip.isEmpty()) w->setToolTip(tip);
+  }
+  if (auto* title = find<QAbstractButton>("btnTitle")) {
+    const QString text = language_.text(19);
+    if (!text.isEmpty()) title->setText(text);
+    const std::string version = language_file_version(orb::executable_dir() / "ostrelui.osd");
+    if (!version.empty()) title->setText(QString::fromStdString(version));
+  }
+  if (auto* heading = find<QLabel>("labelPlaylistTitle")) {
+    const QString text = language_.text(44);
+    if (!text.isEmpty()) heading->setText(text);
+  }
+}
+
+void CDuiFrameWnd::on_click(const QString& name) {
+  const bool playing = controller_.is_playing();
+  if (name == "btnPlaylistShow" || name == "btnPlaylistHide") {
+    const bool show = name == "btnPlaylistShow";
+    show_playlist(show);
+    if (playing) shift_views(show ? -5.0F : 5.0F);
+  } else if (name == "btnPrePlay" || name == "btnNextPlay") {
+    go_to(name == "btnPrePlay" ? Direction::kPrevious : Direction::kNext);
+  } else if (name == "btnPlay") {
+    if (!playing) return;
+    set_visible("btnPlay", false);
+    set_visible("btnPause", true);
+    controller_.resume();
+  } else if (name == "btnPause") {
+    if (!playing) return;
+    set_visible("btnPlay", true);
+    set_visible("btnPause", false);
+    controller_.pause();
+  } else if (name == "btnStop") {
+    stop();
+  } else if (name == "btnOpen" || name == "btnOpenMini") {
+    open_one_dialog();
+  } else if (name == "btnScreenFull" || name == "btnScreenNormal") {
+    set_full_screen(name == "btnScreenFull");
+  } else if (name == "btnVolume") {
+    if (!playing) return;
+    controller_.set_volume_percent(0);
+    set_visible("btnVolumeZero", true);
+    set_visible("btnVolume", false);
+  } else if (name == "btnVolumeZero") {
+    if (auto* volume = find<QSlider>("sliderVol"); volume && volume->value() >= 0) {
+      controller_.set_volume_percent(volume->value());
+    }
+    set_visible("btnVolume", true);
+    set_visible("btnVolumeZero", false);
+  } else if (name == "btnTranslate") {
+    // The conversion dialog is not part of this build yet.
+  } else if (name == "top_btn" || name == "downbtn" || name == "leftbtn") {
+    change_mount(name == "top_btn" ? 0 : name == "downbtn" ? 1 : 2);
+  } else if (name == "rightbtn") {
+    controller_.set_mount_mode(3);
+  } else if (name == "widebtn" || name == "ballbtn" || name == "split2btn" || name == "split4btn") {
+    const std::int32_t layout = name == "widebtn"    ? kLayoutWide
+                                : name == "ballbtn"  ? kLayoutBall
+                                : name == "split2btn" ? kLayoutSplit2
+                                                      : kLayoutSplit4;
+    if (layout != controller_.layout() || layout == kLayoutBall) controller_.apply_layout(layout);
+  } else if (name == "closebtn") {
+    close();
+  } else if (name == "minbtn") {
+    showMinimized();
+  } else if (name == "maxbtn") {
+    showMaximized();
+  } else if (name == "restorebtn") {
+    showNormal();
+  } else if (name == "btnHelp") {
+    open_help();
+  } else if (name == "btnBiaoding") {
+    launch_calibration();
+  } else if (name == "btnPlayMode") {
+    play_mode_menu();
+  } else if (name == "btnAdd") {
+    add_dialog();
+  } else if (name == "btnDelete") {
+    delete_all();
+  } else if (name == "btnDelOne") {
+    delete_one();
+  }
+}
+
+void CDuiFrameWnd::set_playing_state(bool a) {
+  if (!find("btnStop") || !find("btnScreenFull") || !video_ || !find("ctnSlider")) return;
+  if (auto* label = find<QLabel>("labelPlayTime")) label->clear();
+  for (const char* name : {"btnStop", "btnScreenFull", "btnPlay"}) find(name)->setEnabled(a);
+  const bool audio = Playlist::is_audio(current_path_);
+  set_visible("ctnClient", !a || audio);
+  for (const char* name : {"ctnSlider", "Label_PlayPath", "btnPrePlay", "btnNextPlay"}) set_visible(name, a);
+  video_->setVisible(a && !audio);
+  show_playlist(!a);
+  set_visible("btnPlay", !a);
+  set_visible("btnPause", a);
+}
+
+void CDuiFrameWnd::show_playlist(bool shown) {
+  set_visible("ctnPlaylist", shown);
+  set_visible("btnPlaylistHide", shown);
+  set_visible("btnPlaylistShow", !shown);
+}
+
+void CDuiFrameWnd::start_current() {
+  if (current_path_.empty() || !video_) return;
+  const QString path = QString::fromStdString(current_path_);
+  if (auto* label = find<QLabel>("Label_PlayPath")) {
+    label->setText(path);
+    label->setToolTip(QStringLiteral("file: %1").arg(path));
+  }
+  displayed_path_ = path;
+  mark_current(current_path_);
+  // Lay the video area out first: the player takes its size at the start.
+  set_playing_state(true);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  const unsigned long window = video_->recreate();
+  controller_.set_resume_position(0);
+  controller_.start_playback(window, current_path_);
+  total_seconds_ = 0;
+  time_timer_.start();
+}
+
+void CDuiFrameWnd::stop() {
+  time_timer_.stop();
+  controller_.stop_playback();
+  set_playing_state(false);
+  set_visible("btnPlay", true);
+  set_visible("btnPause", false);
+}
+
+void CDuiFrameWnd::tick() {
+  if (!controller_.is_playing()) return;
+  if (total_seconds_ == 0) {
+    total_seconds_ = controller_.total_seconds();
+    // Once per file: the player starts at the volume the controls show.
+    const auto* volume = find<QSlider>("sliderVol");
+    const bool muted = find("btnVolumeZero") && find("btnVolumeZero")->isVisible();
+    if (volume) controller_.set_volume_percent(muted ? 0 : volume->value());
+  }
+  const std::int64_t total = total_seconds_;
+  const std::int64_t current = controller_.current_seconds();
+  if (seek_ && !seek_->dragging() && current <= total) {
+    if (auto* label = find<QLabel>("labelPlayTime")) label->setText(QString::fromStdString(time_text(current, total)));
+    seek_->setValue(total > 0 ? static_cast<int>(current * 1000 / total) : 0);
+  }
+  // The player ends a file through the end hook; this only catches a clock
+  // that ran past the end without one.
+  if (current > total) QMetaObject::invokeMethod(this, [this] { go_to(Direction::kNext); }, Qt::QueuedConnection);
+}
+
+void CDuiFrameWnd::on_end_of_file() {
+  if (!isVisible()) set_full_screen(false);
+  time_timer_.stop();
+  if (seek_) seek_->setValue(1000);
+  set_playing_state(false);
+  current_path_ = choose_next(Direction::kNext);
+  if (current_path_.empty()) return;
+  pump(20, 20);
+  start_current();
+}
+
+void CDuiFrameWnd::show_mount(int mode) {
+  static const char* const kButtons[] = {"top_btn", "downbtn", "leftbtn", "rightbtn"};
+  if (mode >= 0 && mode < 4) {
+    if (auto* b = find<QAbstractButton>(kButtons[mode])) b->setChecked(true);
+  }
+}
+
+void CDuiFrameWnd::change_mount(int mode) {
+  if (is_source_picture(current_path_) && controller_.is_playing()) {
+    show_mount(controller_.mount_mode());  // a source picture has no mount direction
+    return;
+  }
+  if (mode == controller_.mount_mode()) return;
+  controller_.set_mount_mode(mode);
+  // Not playing: the next file starts with the new direction.
+  if (!controller_.is_playing() || !video_) return;
+  controller_.set_resume_position(seek_ ? seek_->value() + 1 : 0);
+  controller_.stop_playback();
+  set_playing_state(false);
+  set_playing_state(true);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  controller_.start_playback(video_->recreate(), current_path_);
+  total_seconds_ = 0;
+  time_timer_.start();
+}
+
+void CDuiFrameWnd::shift_views(float pitch_delta) {
+  const auto player = controller_.player();
+  if (!player) return;
+  for (int v = 0; v < 4; ++v) {
+    float pitch = 0, yaw = 0, roll = 0;
+    if (player->GetViewAngles(v, &pitch, &yaw, &roll) != 0) continue;
+    player->SetViewAngles(pitch + pitch_delta, yaw, roll, v);
+  }
+}
+
+void CDuiFrameWnd::on_fatal(const QString& message) {
+  orb::debug_trace("error: the video cannot be drawn: %s", qPrintable(message));
+  if (language_.loaded()) QMessageBox::critical(this, language_.text(17), language_.text(50));
+  // Ends the event loop; the destructor still saves settings and playlist.
+  QCoreApplication::exit(1);
+}
+
+void CDuiFrameWnd::pump(int times, int pause_ms) {
+  for (int i = 0; i < times; ++i) {
+    QThread::msleep(static_cast<unsigned long>(pause_ms));
+    QCoreApplication::processEvents();
+  }
+}
+
+void CDuiFrameWnd::closeEvent(QCloseEvent* event) {
+  stop();
+  pump(10, 50);  // lets the stop finish while the window still answers
+  event->accept();
+}
+
+}  // namespace ostrel

@@ -1,0 +1,139 @@
+#pragma once
+// The player application's main window: caption, video area, control
+// panel and playlist, built from the skin; drives one PlayController.
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "language.h"
+#include "play_controller.h"
+#include "playlist.h"
+
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace ostrel {
+
+class CWndUI;
+class MySlider;
+
+// A window whose controls come from one skin file.
+class CXMLWnd : public QWidget {
+ public:
+  explicit CXMLWnd(const QString& skin_file, QWidget* parent = nullptr);
+
+  // The skin's control named `name`, or null when the skin has none.
+  template <class T = QWidget>
+  T* find(const char* name) const {
+    return findChild<T*>(QString::fromLatin1(name));
+  }
+  // Shows or hides a control if the skin has it.
+  void set_visible(const char* name, bool visible) const;
+
+ protected:
+  QWidget* skin_ = nullptr;
+};
+
+class CDuiFrameWnd : public CXMLWnd {
+  Q_OBJECT
+ public:
+  // Settings, playlist and playback files live in `data_dir`.
+  explicit CDuiFrameWnd(std::filesystem::path data_dir, QWidget* parent = nullptr);
+  ~CDuiFrameWnd() override;
+
+  // Files from the command line or a file manager: folders are searched,
+  // everything is added to the playlist and the first file plays.
+  void open_files(const QStringList& paths);
+  // What a drop on the window (outside the video) does.
+  void drop_paths(const QStringList& paths);
+
+  // Read-only views for tests and the conversion dialog.
+  PlayController& controller() { return controller_; }
+  const Playlist& playlist() const { return playlist_; }
+  std::int32_t play_mode() const { return settings_.play_mode; }
+  std::int32_t current_index() const { return settings_.current_index; }
+  bool full_screen() const { return full_screen_; }
+  CWndUI* video() const { return video_; }
+  const std::string& current_path() const { return current_path_; }
+
+  // List indices of the playlist tree count its heading and tool row, as
+  // the settings file stores them: the first file is list index 2.
+  static constexpr std::int32_t kFirstFileIndex = 2;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // Set-up.
+  void bind_controls();
+  void apply_language();
+  void size_for_monitor(int monitor_width);
+  void fill_tree();
+
+  // Playback.
+  void on_click(const QString& name);
+  void set_playing_state(bool playing);
+  void start_current();
+  void stop();
+  void tick();
+  void on_end_of_file();
+  void change_mount(int mode);
+  void show_mount(int mode);
+  void shift_views(float pitch_delta);
+  void show_playlist(bool shown);
+  void on_fatal(const QString& message);
+  void pump(int times, int pause_ms);
+
+  // Playlist.
+  void add_to_playlist(const std::vector<std::string>& paths);
+  void add_tree_items(const std::vector<std::string>& paths);
+  QTreeWidgetItem* tree_root() const;
+  void select_list_index(std::int32_t index);
+  void mark_current(const std::string& path);
+  void go_to(Direction direction);
+  std::string choose_next(Direction direction);
+  void on_item_activated(QTreeWidgetItem* item);
+  void delete_one();
+  void delete_all();
+  void add_dialog();
+  void play_mode_menu();
+
+  // Screen, files and other programs.
+  void set_full_screen(bool on);
+  void grab_escape(bool on);
+  void open_one_dialog();
+  void open_help();
+  void launch_calibration();
+
+  const std::filesystem::path data_dir_;
+  Language language_{u"ostrelui.osd"};
+  PlayerSettings settings_;
+  Playlist playlist_;
+  std::string current_path_;  // what the next start plays
+  QString displayed_path_;
+  bool full_screen_ = false;
+  QRect normal_geometry_;
+  bool was_maximised_ = false;
+  std::int64_t total_seconds_ = 0;  // cached per file; 0 until known
+  QTimer time_timer_;               // the 100 ms time display
+  QTimer retire_timer_;             // frees video windows no player uses any more
+
+  CWndUI* video_ = nullptr;  // set once at construction; read by the play thread
+  MySlider* seek_ = nullptr;
+  QTreeWidget* tree_ = nullptr;
+
+  // Last member: stopped and joined before the widgets go.
+  PlayController controller_;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,50 @@
+#include "menu_wnd.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "language.h"
+#include "skin_loader.h"
+
+namespace ostrel {
+
+CMenuWnd::CMenuWnd(QWidget* parent) : QWidget(parent, Qt::Popup) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle("MenuWnd");
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  if (QWidget* skin = SkinLoader::load_skin("menu.ui", this)) {
+    layout->addWidget(skin);
+    setFixedSize(skin->size());
+  }
+}
+
+CMenuWnd* CMenuWnd::popup(QWidget* anchor, int play_mode, const Language& language) {
+  auto* menu = new CMenuWnd(anchor->window());
+  static const char* const kItems[] = {"menuSequence", "menuRandom", "menuSingleCircle"};
+  for (int i = 0; i < 3; ++i) {
+    if (auto* marker = menu->findChild<QLabel*>(QStringLiteral("lab_item%1").arg(i))) marker->setVisible(i == play_mode);
+    auto* label = menu->findChild<QLabel*>(QStringLiteral("lab_%1").arg(kItems[i]));
+    if (label) {
+      label->setAttribute(Qt::WA_TransparentForMouseEvents);
+      const QString text = language.text(52 + i);
+      if (!text.isEmpty()) label->setText(text);
+    }
+    if (auto* button = menu->findChild<QAbstractButton*>(kItems[i])) {
+      const QString item = kItems[i];
+      connect(button, &QAbstractButton::clicked, menu, [menu, item] {
+        emit menu->item_click(item);
+        menu->close();
+      });
+    }
+  }
+  for (auto* marker : menu->findChildren<QLabel*>()) {
+    if (marker->objectName().startsWith("lab_item")) marker->setAttribute(Qt::WA_TransparentForMouseEvents);
+  }
+  menu->move(anchor->mapToGlobal(QPoint(0, anchor->height())));
+  menu->show();
+  return menu;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,274 @@
+// The player application's window with the real player under X: first-run
+// files, playback in the embedded video window, turning the view with the
+// mouse, full screen by double click and Escape, mount changes, drops.
+#include <geometry/calibration_file.h>
+#include <synth/fisheye_clip.h>
+
+#include <QAbstractButton>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app_files.h"
+#include "main_window.h"
+#include "skin_loader.h"
+#include "wnd_ui.h"
+#include "x11_grab.h"
+
+namespace fs = std::filesystem;
+using ostrel::CDuiFrameWnd;
+
+namespace {
+
+std::vector<int> grab(unsigned long window, int& width, int& height) {
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  return ostrel::test::grab_window(x11 ? x11->display() : nullptr, window, width, height);
+}
+
+int lit_share_percent(const std::vector<int>& samples) {
+  if (samples.empty()) return 0;
+  long lit = 0;
+  for (int s : samples) lit += s > 24;
+  return static_cast<int>(lit * 100 / static_cast<long>(samples.size()));
+}
+
+int changed_share_percent(const std::vector<int>& a, const std::vector<int>& b) {
+  if (a.empty() || a.size() != b.size()) return 100;
+  long changed = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) changed += std::abs(a[i] - b[i]) > 16;
+  return static_cast<int>(changed * 100 / static_cast<long>(a.size()));
+}
+
+bool xdotool(const QString& arguments) {
+  return std::system(("xdotool " + arguments).toLocal8Bit().constData()) == 0;
+}
+
+}  // namespace
+
+class OstrelWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void firstRunWritesSettingsOnClose();
+  void settingsAndPlaylistComeBack();
+  void playsTurnsAndGoesFullScreen();
+  void droppedFolderCollectsItsVideos();
+  void doubleClicksOnControlsAndMuteWhileIdle();
+
+ private:
+  // A data directory with the clip's own lens calibration in place.
+  std::unique_ptr<QTemporaryDir> data_dir();
+  std::unique_ptr<CDuiFrameWnd> window(const QTemporaryDir& dir);
+
+  QTemporaryDir media_;
+  fs::path clip_;
+  orb::synth::ClipSpec spec_;
+};
+
+void OstrelWindowTest::initTestCase() {
+  QVERIFY(media_.isValid());
+  spec_.width = 640;
+  spec_.height = 480;
+  spec_.fps_num = 25;
+  spec_.seconds = 20;
+  spec_.fov_deg = 200;
+  clip_ = fs::path(media_.path().toStdString()) / "clip.mp4";
+  QCOMPARE(QString::fromStdString(orb::synth::write_clip(clip_.string(), spec_)), QString());
+}
+
+std::unique_ptr<QTemporaryDir> OstrelWindowTest::data_dir() {
+  auto dir = std::make_unique<QTemporaryDir>();
+  const fs::path lens = fs::path(dir->path().toStdString()) / ostrel::kDefaultCalibrationName;
+  write_calibration_file(lens.c_str(), orb::synth::clip_calibration(spec_));
+  return dir;
+}
+
+std::unique_ptr<CDuiFrameWnd> OstrelWindowTest::window(const QTemporaryDir& dir) {
+  auto w = std::make_unique<CDuiFrameWnd>(fs::path(dir.path().toStdString()));
+  w->show();
+  if (!QTest::qWaitForWindowExposed(w.get())) return nullptr;
+  return w;
+}
+
+void OstrelWindowTest::firstRunWritesSettingsOnClose() {
+  QTemporaryDir dir;
+  auto w = window(dir);
+  QVERIFY(w);
+  QCOMPARE(w->playlist().size(), std::size_t{0});
+  QCOMPARE(w->play_mode(), 0);
+  w->close();
+  w.reset();
+  const fs::path settings = fs::path(dir.path().toStdString()) / "ZOD.cfg";
+  QCOMPARE(fs::file_size(settings), std::uintmax_t{8});
+  const ostrel::PlayerSettings read = ostrel::read_settings(settings);
+  QCOMPARE(read.play_mode, 0);
+  QCOMPARE(read.current_index, -1);
+  QVERIFY(fs::exists(fs::path(dir.path().toStdString()) / "Playlist.osp"));
+}
+
+void OstrelWindowTest::settingsAndPlaylistComeBack() {
+  QTemporaryDir dir;
+  const fs::path root(dir.path().toStdString());
+  const std::vector<std::string> paths = {"/videos/一月/海边.mp4", "/videos/b.MKV",
+                                          "/videos/" + std::string(300, 'x') + ".mov"};
+  QVERIFY(ostrel::write_settings(root / "ZOD.cfg", {1, 3}));
+  QVERIFY(ostrel::write_playlist(root / "Playlist.osp", {paths[0], "/videos/notes.txt", paths[1], paths[2]}));
+  {
+    auto w = window(dir);
+    QVERIFY(w);
+    QCOMPARE(w->play_mode(), 1);
+    QCOMPARE(w->playlist().paths(), paths);  // the text file is not a playlist entry
+    auto* tree = w->findChild<QTreeWidget*>("treePlaylist");
+    QVERIFY(tree);
+    QCOMPARE(tree->topLevelItemCount(), 3);
+    QCOMPARE(tree->topLevelItem(0)->text(0), QString("海边.mp4"));
+    QCOMPARE(tree->currentItem(), tree->topLevelItem(1));  // list index 3: the second file
+    // Removing the selected file selects the one now at its place.
+    QTest::mouseClick(w->findChild<QAbstractButton*>("btnDelOne"), Qt::LeftButton);
+    QCOMPARE(w->playlist().size(), std::size_t{2});
+    QCOMPARE(tree->currentItem(), tree->topLevelItem(1));
+    w->close();
+  }
+  QCOMPARE(ostrel::read_playlist(root / "Playlist.osp"), (std::vector<std::string>{paths[0], paths[2]}));
+  QCOMPARE(ostrel::read_settings(root / "ZOD.cfg").play_mode, 1);
+}
+
+void OstrelWindowTest::playsTurnsAndGoesFullScreen() {
+  auto dir = data_dir();
+  auto w = window(*dir);
+  QVERIFY(w);
+  w->open_files({QString::fromStdString(clip_.string())});
+  QTRY_VERIFY_WITH_TIMEOUT(w->controller().is_playing(), 20000);
+  QCOMPARE(w->playlist().size(), std::size_t{1});
+  QCOMPARE(w->current_index(), CDuiFrameWnd::kFirstFileIndex);
+  auto* time = w->findChild<QLabel*>("labelPlayTime");
+  QTRY_VERIFY_WITH_TIMEOUT(time->text().endsWith(" / 00:00:20"), 10000);
+  QVERIFY(!w->findChild<QWidget*>("ctnPlaylist")->isVisible());
+
+  // A paused picture stays; dragging in the first view turns it.
+  QTest::mouseClick(w->findChild<QAbstractButton*>("btnPause"), Qt::LeftButton);
+  const unsigned long video = w->video()->native_window();
+  int width = 0, height = 0;
+  std::vector<int> before = grab(video, width, height);
+  auto settled = [&] {
+    QTest::qWait(250);
+    std::vector<int> now = grab(video, width, height);
+    const bool same = changed_share_percent(before, now) < 1;
+    before = std::move(now);
+    return same;
+  };
+  QTRY_VERIFY_WITH_TIMEOUT(settled(), 5000);
+  QVERIFY2(lit_share_percent(before) > 30, "the video window stays black");
+  const QString id = QString::number(video);
+  QVERIFY(xdotool(QString("mousemove --window %1 %2 %3 mousedown 1").arg(id).arg(width / 4).arg(height / 4)));
+  for (int step = 1; step <= 8; ++step) {
+    QVERIFY(xdotool(QString("mousemove --window %1 %2 %3").arg(id).arg(width / 4 + step * 12).arg(height / 4 + step * 4)));
+    QTest::qWait(30);
+  }
+  QVERIFY(xdotool("mouseup 1"));
+  QTest::qWait(600);
+  QVERIFY2(changed_share_percent(before, grab(video, width, height)) > 5, "dragging did not turn the view");
+  QTest::mouseClick(w->findChild<QAbstractButton*>("btnPlay"), Qt::LeftButton);
+
+  // A double click in the video goes full screen; Escape comes back.
+  QVERIFY(xdotool(QString("mousemove --window %1 %2 %3 click --repeat 2 --delay 80 1").arg(id).arg(width / 2).arg(height / 2)));
+  QTRY_VERIFY_WITH_TIMEOUT(w->full_screen(), 5000);
+  QVERIFY(!w->findChild<QWidget*>("ctnCaption")->isVisible());
+  QVERIFY(w->findChild<QWidget*>("btnScreenNormal")->isVisible());
+  QTRY_COMPARE_WITH_TIMEOUT(w->geometry(), w->screen()->geometry(), 5000);
+  QVERIFY(xdotool(QString("mousemove --window %1 %2 %3 key Escape").arg(id).arg(width / 2).arg(height / 2)));
+  QTRY_VERIFY_WITH_TIMEOUT(!w->full_screen(), 5000);
+  QVERIFY(w->findChild<QWidget*>("ctnCaption")->isVisible());
+
+  // Another mount direction restarts the file near where it was.
+  QTest::qWait(1500);
+  QTest::mouseClick(w->findChild<QAbstractButton*>("top_btn"), Qt::LeftButton);
+  QCOMPARE(w->controller().mount_mode(), 0);
+  w->controller().wait_idle();
+  QTRY_VERIFY_WITH_TIMEOUT(w->controller().is_playing(), 10000);
+  QVERIFY(w->controller().current_seconds() >= 2);
+  QVERIFY(w->video()->native_window() != video);
+  QVERIFY(lit_share_percent(grab(w->video()->native_window(), width, height)) > 30);
+
+  QTest::mouseClick(w->findChild<QAbstractButton*>("btnStop"), Qt::LeftButton);
+  w->controller().wait_idle();
+  QVERIFY(!w->controller().is_playing());
+  QVERIFY(w->findChild<QWidget*>("ctnPlaylist")->isVisible());
+  w->close();
+}
+
+void OstrelWindowTest::droppedFolderCollectsItsVideos() {
+  QTemporaryDir folder;
+  const fs::path root(folder.path().toStdString());
+  fs::create_directories(root / "day 1");
+  fs::copy_file(clip_, root / "day 1" / "a.mp4");
+  fs::copy_file(clip_, root / "day 1" / "b.MKV");
+  std::ofstream(root / "day 1" / "notes.txt") << "not a video\n";
+  auto dir = data_dir();
+  auto w = window(*dir);
+  QVERIFY(w);
+
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(folder.path())});
+  QDropEvent drop(QPointF(20, 60), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  // As the window's drop site hands it over (sendEvent wants a drag in progress).
+  static_cast<QObject*>(w.get())->event(&drop);
+  QCOMPARE(w->playlist().paths(),
+           (std::vector<std::string>{(root / "day 1" / "a.mp4").string(), (root / "day 1" / "b.MKV").string()}));
+  QCOMPARE(w->current_path(), (root / "day 1" / "a.mp4").string());
+  QTRY_VERIFY_WITH_TIMEOUT(w->controller().is_playing(), 20000);
+
+  // Next goes to the second file; in sequence mode there is nothing after it.
+  QTest::mouseClick(w->findChild<QAbstractButton*>("btnNextPlay"), Qt::LeftButton);
+  const QString second = QString::fromStdString((root / "day 1" / "b.MKV").string());
+  QTRY_COMPARE_WITH_TIMEOUT(w->findChild<QLabel*>("Label_PlayPath")->text(), second, 5000);
+  w->controller().wait_idle();
+  QVERIFY(w->controller().is_playing());
+  QCOMPARE(w->current_index(), CDuiFrameWnd::kFirstFileIndex + 1);
+  QTest::mouseClick(w->findChild<QAbstractButton*>("btnNextPlay"), Qt::LeftButton);
+  w->controller().wait_idle();
+  QTest::qWait(300);
+  QVERIFY(!w->controller().is_playing());
+  QVERIFY(w->current_path().empty());
+  w->close();
+}
+
+void OstrelWindowTest::doubleClicksOnControlsAndMuteWhileIdle() {
+  QTemporaryDir dir;
+  auto w = window(dir);
+  QVERIFY(w);
+  QTest::mouseDClick(w->findChild<QWidget*>("btnAdd"), Qt::LeftButton);
+  QVERIFY(!w->full_screen());
+  // Muting with nothing playing changes nothing.
+  QTest::mouseClick(w->findChild<QAbstractButton*>("btnVolume"), Qt::LeftButton);
+  QVERIFY(w->findChild<QWidget*>("btnVolume")->isVisible());
+  QVERIFY(!w->findChild<QWidget*>("btnVolumeZero")->isVisible());
+  // The idle background takes a double click as full screen.
+  QTest::mouseDClick(w->findChild<QWidget*>("ctnClient"), Qt::LeftButton);
+  QVERIFY(w->full_screen());
+  QTest::keyClick(w.get(), Qt::Key_Escape);
+  QVERIFY(!w->full_screen());
+  w->close();
+}
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "xcb");
+  QApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+  QApplication app(argc, argv);
+  ostrel::apply_skin_style(app);
+  OstrelWindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "ostrel_window_test.moc"
