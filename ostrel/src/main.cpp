@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "main_window.h"
+#include "quit_on_signal.h"
 #include "skin_loader.h"
 
 int main(int argc, char** argv) {
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("ostrel");
   QApplication::setDesktopFileName("ostrel");
   ostrel::apply_skin_style(app);
+  ostrel::quit_on_signals(&app);
 
   ostrel::CDuiFrameWnd window(orb::data_dir("ostrel"));
   window.show();

@@ -21,6 +21,8 @@
 
 #include "app_files.h"
 #include "main_window.h"
+#include "menu_wnd.h"
+#include "my_slider.h"
 #include "skin_loader.h"
 #include "wnd_ui.h"
 #include "x11_grab.h"
@@ -64,7 +66,7 @@ class OstrelWindowTest : public QObject {
   void settingsAndPlaylistComeBack();
   void playsTurnsAndGoesFullScreen();
   void droppedFolderCollectsItsVideos();
-  void doubleClicksOnControlsAndMuteWhileIdle();
+  void idleControls();
 
  private:
   // A data directory with the clip's own lens calibration in place.
@@ -201,6 +203,19 @@ void OstrelWindowTest::playsTurnsAndGoesFullScreen() {
   QVERIFY(w->video()->native_window() != video);
   QVERIFY(lit_share_percent(grab(w->video()->native_window(), width, height)) > 30);
 
+  // Dragging the seek slider previews the time without seeking; the release seeks once.
+  auto* slider = w->findChild<ostrel::MySlider*>("sliderPlay");
+  const int y = slider->height() / 2;
+  QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(slider->width() * 3 / 10, y));
+  QTest::mouseMove(slider, QPoint(slider->width() * 3 / 4, y));
+  QVERIFY(slider->dragging());
+  QCOMPARE(time->text(), QString::fromStdString(ostrel::time_text(slider->value() * 20 / 1000, 20)));
+  QTest::qWait(300);
+  QVERIFY(w->controller().current_seconds() < 12);
+  QCOMPARE(time->text(), QString::fromStdString(ostrel::time_text(slider->value() * 20 / 1000, 20)));
+  QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() * 3 / 4, y));
+  QTRY_VERIFY_WITH_TIMEOUT(w->controller().current_seconds() >= 14, 5000);
+
   QTest::mouseClick(w->findChild<QAbstractButton*>("btnStop"), Qt::LeftButton);
   w->controller().wait_idle();
   QVERIFY(!w->controller().is_playing());
@@ -244,7 +259,7 @@ void OstrelWindowTest::droppedFolderCollectsItsVideos() {
   w->close();
 }
 
-void OstrelWindowTest::doubleClicksOnControlsAndMuteWhileIdle() {
+void OstrelWindowTest::idleControls() {
   QTemporaryDir dir;
   auto w = window(dir);
   QVERIFY(w);
@@ -254,6 +269,16 @@ void OstrelWindowTest::doubleClicksOnControlsAndMuteWhileIdle() {
   QTest::mouseClick(w->findChild<QAbstractButton*>("btnVolume"), Qt::LeftButton);
   QVERIFY(w->findChild<QWidget*>("btnVolume")->isVisible());
   QVERIFY(!w->findChild<QWidget*>("btnVolumeZero")->isVisible());
+  // The play-mode menu marks the mode in use and sets the one chosen.
+  QTest::mouseClick(w->findChild<QAbstractButton*>("btnPlayMode"), Qt::LeftButton);
+  auto* menu = w->findChild<ostrel::CMenuWnd*>();
+  QVERIFY(menu);
+  QTRY_VERIFY(menu->isVisible());
+  QVERIFY(menu->findChild<QLabel*>("lab_item0")->isVisibleTo(menu));
+  QVERIFY(!menu->findChild<QLabel*>("lab_item1")->isVisibleTo(menu));
+  QTest::mouseClick(menu->findChild<QAbstractButton*>("menuRandom"), Qt::LeftButton);
+  QCOMPARE(w->play_mode(), 1);
+  QTRY_VERIFY(!w->findChild<ostrel::CMenuWnd*>());
   // The idle background takes a double click as full screen.
   QTest::mouseDClick(w->findChild<QWidget*>("ctnClient"), Qt::LeftButton);
   QVERIFY(w->full_screen());

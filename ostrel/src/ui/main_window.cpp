@@ -158,6 +158,10 @@ void CDuiFrameWnd::bind_controls() {
     if (auto* w = find(name)) w->installEventFilter(this);
   }
   if (auto* logo = find<QLabel>("labelLogo")) logo->setPixmap(windowIcon().pixmap(96, 96));
+  // Conversion comes with its own dialog; until then the button stays away.
+  set_visible("btnTranslate", false);
+  // The calibration tool is a separate program that may not be installed.
+  if (auto* calibrate = find("btnBiaoding")) calibrate->setEnabled(std::filesystem::exists(orb::executable_dir() / "Dioptra"));
   // A frameless window is sized from its corner.
   if (auto* row = find("ctnButtons"); row && row->layout()) row->layout()->addWidget(new QSizeGrip(row));
 }

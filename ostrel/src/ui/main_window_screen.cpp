@@ -8,6 +8,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -125,7 +126,8 @@ void CDuiFrameWnd::dropEvent(QDropEvent* event) {
 
 void CDuiFrameWnd::drop_paths(const QStringList& paths) {
   std::vector<std::string> dropped;
-  for (const QString& p : paths) dropped.push_back(p.toStdString());
+  // Relative names (a command line) are kept as full paths.
+  for (const QString& p : paths) dropped.push_back(QFileInfo(p).absoluteFilePath().toStdString());
   const std::vector<std::string> collected = collect_media(dropped);
   if (collected.empty()) return;
   current_path_ = collected.front();

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The installed layout works on its own: `cmake --install` into a scratch
+# prefix, then the installed ostrel (through its bin/ link) plays a file
+# from the command line and, ended by SIGTERM, saves its settings and
+# playlist beside itself.
+set -u
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+check() {  # description, then the condition's exit status
+  if [ "$2" -eq 0 ]; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
+}
+
+cmake --install "$build" --prefix "$work/prefix" > "$work/install.out" 2>&1
+check "cmake --install succeeds" $?
+private="$work/prefix/lib/orb"
+for f in bin/ostrel bin/orbtool lib/orb/libOrbPlayer.so lib/orb/libverbix.so lib/orb/ostrelui.osd \
+         lib/orb/help.html share/applications/ostrel.desktop share/applications/Dioptra.desktop \
+         share/icons/hicolor/scalable/apps/ostrel.svg; do
+  test -e "$work/prefix/$f"
+  check "installed $f" $?
+done
+! ldd "$private/ostrel" | grep -q "not found"
+check "the installed ostrel finds all its libraries" $?
+
+"$work/prefix/bin/orbtool" synth "$work/clip.mp4" --size 320x240 --fps 25 --seconds 30 --audio none --fov 200 \
+  > /dev/null 2>&1
+check "a clip to play" $?
+# Start in the clip's directory with a relative name: the playlist keeps the full path.
+(cd "$work" && SDL_AUDIODRIVER=dummy timeout --preserve-status -s TERM 8 "$work/prefix/bin/ostrel" clip.mp4 > "$work/ostrel.out" 2>&1)
+check "ostrel ends cleanly on SIGTERM" $?
+grep -qx "$work/clip.mp4" "$private/Playlist.osp"
+check "the playlist holds the file from the command line, with its full path" $?
+test "$(od -An -tx1 "$private/ZOD.cfg" | tr -d ' \n')" = "0000000002000000"
+check "the settings hold sequence mode and the file's list index" $?
+grep -q "calib_filename=ostrel_lens.inf" "$private/varozod.cfg" && test -s "$private/ostrel_lens.inf"
+check "the first playback made the lens calibration" $?
+
+[ "$failures" -eq 0 ] || { cat "$work/ostrel.out"; exit 1; }
