@@ -157,6 +157,12 @@ TEST(PlaylistRules, RandomPlaysEveryItemOnceBeforeRepeating) {
     for (int k = 0; k < 3; ++k) seen.insert(list.choose(Direction::kNext, kPlayRandom, current, 2));
     EXPECT_EQ(seen.size(), 3u) << "round " << round;
   }
+  // A removal mid-round: the rest still plays, nothing is lost to old positions.
+  list.choose(Direction::kNext, kPlayRandom, current, 2);
+  ASSERT_TRUE(list.remove(0));
+  std::set<std::string> seen;
+  for (int k = 0; k < 2; ++k) seen.insert(list.choose(Direction::kNext, kPlayRandom, current, 2));
+  EXPECT_EQ(seen, (std::set<std::string>{"/2.mp4", "/3.mp4"}));
 }
 
 TEST(Layouts, RectanglesPresetsAndSourcePictures) {

@@ -13,6 +13,7 @@ PlayController::PlayController(std::filesystem::path data_dir, std::function<std
 
 PlayController::~PlayController() {
   join_threads();
+  stop_requested_ = true;
   if (auto p = player()) p->Stop();
 }
 
@@ -37,6 +38,7 @@ bool PlayController::start_playback(unsigned long window, const std::string& pat
   if (play_.joinable()) play_.join();  // an earlier start has finished or finishes now
   media_path_ = path;
   window_ = window;
+  started_ = false;
   ++threads_in_flight_;
   play_ = std::thread([this] {
     play_thread();
@@ -46,12 +48,14 @@ bool PlayController::start_playback(unsigned long window, const std::string& pat
 }
 
 void PlayController::stop_playback() {
-  if (is_playing()) {
+  if (std::shared_ptr<ISS_OrbPlayer> victim = player(); victim && victim->IsPlaying()) {
     stop_requested_ = true;
     if (stop_.joinable()) stop_.join();
     ++threads_in_flight_;
-    stop_ = std::thread([this] {
-      stop_thread();
+    // The player playing now: a start queued behind this stop must not be
+    // the one it stops.
+    stop_ = std::thread([this, victim = std::move(victim)] {
+      stop_thread(*victim);
       --threads_in_flight_;
     });
   }
@@ -126,6 +130,12 @@ void PlayController::play_thread() {
     // A first run: the shipped defaults name a calibration file to create.
     std::ofstream(varozod) << default_varozod();
   }
+  // The previous player goes first: it may still read its open parameters,
+  // and its stop is one the user asked for, never the end of a file.
+  if (std::shared_ptr<ISS_OrbPlayer> old = player()) {
+    stop_requested_ = true;
+    old->Stop();
+  }
   play_param_ = read_play_param(varozod, data_dir_);
   orb::debug_trace("%s", play_param_.calibration_path.c_str());
   params_ = std::make_unique<MediaOpenParams>();
@@ -136,14 +146,11 @@ void PlayController::play_thread() {
   params_->logo_angle = play_param_.logo_fov;
   params_->mount_mode = mount_mode_;
   params_->media_path = media_path_.c_str();
-  std::shared_ptr<ISS_OrbPlayer> old = player();
-  if (old) old->Stop();
   std::shared_ptr<ISS_OrbPlayer> fresh(CreateOrbPlayer(), [](ISS_OrbPlayer* p) { DestroyOrbPlayer(p); });
   {
     std::lock_guard state(state_mutex_);
     player_ = fresh;
   }
-  old.reset();
   if (!fresh) {
     orb::debug_trace("Create Player Error.\n");
     return;
@@ -170,15 +177,17 @@ void PlayController::play_thread() {
   log_failure(player_now->SetViewportRect(0, 0, w, h, 0));
   stop_requested_ = false;
   paused_ = false;
-  log_failure(player_now->Play(nullptr, this, &PlayController::on_end, this, &PlayController::on_error));
+  const int played = player_now->Play(nullptr, this, &PlayController::on_end, this, &PlayController::on_error);
+  log_failure(played);
+  started_ = played == 0;
   if (const int resume = resume_position_.exchange(0); resume != 0) seek_to_slider(resume);
   log_failure(player_now->SetViewportRect(0, 0, w, h, 0));
   apply_layout(layout_);
 }
 
-void PlayController::stop_thread() {
+void PlayController::stop_thread(ISS_OrbPlayer& victim) {
   std::lock_guard lock(mutex_);
-  if (const auto p = player(); p && p->Stop() != 0) orb::debug_trace("%s", p->GetLastErrorText());
+  if (victim.Stop() != 0) orb::debug_trace("%s", victim.GetLastErrorText());
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 

@@ -44,6 +44,9 @@ class PlayController {
   void wait_idle();
   // True while a play or stop thread has not finished.
   bool busy() const { return threads_in_flight_ != 0; }
+  // The last start has finished without the player playing (a file that
+  // cannot be opened); false while it runs and after a good start.
+  bool start_failed() const { return !busy() && !started_; }
 
   bool is_playing() const;
   std::int64_t total_seconds() const;
@@ -67,7 +70,7 @@ class PlayController {
 
  private:
   void play_thread();
-  void stop_thread();
+  void stop_thread(ISS_OrbPlayer& victim);
   static void on_end(void* self);
   static void on_error(void* self, int code);
   void join_threads();
@@ -91,6 +94,7 @@ class PlayController {
   unsigned long window_ = 0;
   PlayParam play_param_;
   std::atomic<int> threads_in_flight_{0};
+  std::atomic<bool> started_{false};  // the last start got the player playing
   std::atomic<bool> stop_requested_{false};
   std::atomic<bool> paused_{false};
   std::atomic<int> resume_position_{0};

@@ -49,6 +49,7 @@ int Playlist::add(const std::vector<std::string>& paths, bool dedup) {
 bool Playlist::remove(std::size_t position) {
   if (position >= paths_.size()) return false;
   paths_.erase(paths_.begin() + static_cast<std::ptrdiff_t>(position));
+  shuffle_.clear();
   return true;
 }
 

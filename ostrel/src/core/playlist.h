@@ -30,8 +30,12 @@ class Playlist {
   // case-sensitive) is skipped. Returns how many were appended.
   int add(const std::vector<std::string>& paths, bool dedup);
   // Removes the entry at `position`; false when there is none.
+  // Both start a new shuffle: positions in the old one no longer hold.
   bool remove(std::size_t position);
-  void clear() { paths_.clear(); }
+  void clear() {
+    paths_.clear();
+    shuffle_.clear();
+  }
   const std::vector<std::string>& paths() const { return paths_; }
   std::size_t size() const { return paths_.size(); }
 

@@ -57,7 +57,9 @@ CDuiFrameWnd::CDuiFrameWnd(std::filesystem::path data_dir, QWidget* parent)
   const QScreen* screen = QGuiApplication::primaryScreen();
   size_for_monitor(screen ? screen->geometry().width() : 1920);
   if (screen) {
-    connect(screen, &QScreen::geometryChanged, this, [this](const QRect& r) { size_for_monitor(r.width()); });
+    connect(screen, &QScreen::geometryChanged, this, [this](const QRect& r) {
+      if (!full_screen_ && !isMaximized()) size_for_monitor(r.width());
+    });
   }
   bind_controls();
   set_playing_state(false);
@@ -77,6 +79,12 @@ CDuiFrameWnd::~CDuiFrameWnd() {
   time_timer_.stop();
   controller_.stop_playback();
   controller_.wait_idle();
+  save_state();
+}
+
+// Also written on every change, so a session that ends without closing the
+// window (a lost display, a crash elsewhere) keeps the user's list.
+void CDuiFrameWnd::save_state() const {
   write_settings(data_dir_ / "ZOD.cfg", settings_);
   write_playlist(data_dir_ / "Playlist.osp", playlist_.paths());
 }
@@ -141,6 +149,7 @@ void CDuiFrameWnd::bind_controls() {
     });
     connect(video_, &CWndUI::file_dropped, this, [this](const QString& path) {
       if (QFileInfo(path).isDir()) return drop_paths({path});
+      if (!Playlist::accepted(path.toStdString())) return;
       current_path_ = path.toStdString();
       if (controller_.is_playing()) {
         controller_.stop_playback();
@@ -284,7 +293,8 @@ void CDuiFrameWnd::show_playlist(bool shown) {
 }
 
 void CDuiFrameWnd::start_current() {
-  if (current_path_.empty() || !video_) return;
+  if (current_path_.empty() || !video_ || fatal_) return;
+  ++start_generation_;
   const QString path = QString::fromStdString(current_path_);
   if (auto* label = find<QLabel>("Label_PlayPath")) {
     label->setText(path);
@@ -300,9 +310,11 @@ void CDuiFrameWnd::start_current() {
   controller_.start_playback(window, current_path_);
   total_seconds_ = 0;
   time_timer_.start();
+  save_state();
 }
 
 void CDuiFrameWnd::stop() {
+  ++start_generation_;
   time_timer_.stop();
   controller_.stop_playback();
   set_playing_state(false);
@@ -311,7 +323,17 @@ void CDuiFrameWnd::stop() {
 }
 
 void CDuiFrameWnd::tick() {
-  if (!controller_.is_playing()) return;
+  if (!controller_.is_playing()) {
+    // The file could not be opened (a file that ended goes on through the end hook).
+    if (controller_.start_failed()) {
+      time_timer_.stop();
+      set_playing_state(false);
+      if (auto* hint = find<QLabel>("labelHint")) {
+        hint->setText(tr("Cannot play %1").arg(QFileInfo(QString::fromStdString(current_path_)).fileName()));
+      }
+    }
+    return;
+  }
   if (total_seconds_ == 0) {
     total_seconds_ = controller_.total_seconds();
     // Once per file: the player starts at the volume the controls show.
@@ -327,18 +349,27 @@ void CDuiFrameWnd::tick() {
   }
   // The player ends a file through the end hook; this only catches a clock
   // that ran past the end without one.
-  if (current > total) QMetaObject::invokeMethod(this, [this] { go_to(Direction::kNext); }, Qt::QueuedConnection);
+  if (total > 0 && current > total) {
+    QMetaObject::invokeMethod(this, [this] { go_to(Direction::kNext); }, Qt::QueuedConnection);
+  }
 }
 
 void CDuiFrameWnd::on_end_of_file() {
-  if (!isVisible()) set_full_screen(false);
+  if (fatal_) return;
   time_timer_.stop();
   if (seek_) seek_->setValue(1000);
   set_playing_state(false);
   current_path_ = choose_next(Direction::kNext);
-  if (current_path_.empty()) return;
-  pump(20, 20);
-  start_current();
+  if (current_path_.empty()) {
+    set_full_screen(false);  // the list is over: back to the window
+    return;
+  }
+  // A moment for the player's threads to finish; a stop or another start
+  // in between wins over this one.
+  const int generation = ++start_generation_;
+  QTimer::singleShot(400, this, [this, generation] {
+    if (generation == start_generation_) start_current();
+  });
 }
 
 void CDuiFrameWnd::show_mount(int mode) {
@@ -378,6 +409,9 @@ void CDuiFrameWnd::shift_views(float pitch_delta) {
 }
 
 void CDuiFrameWnd::on_fatal(const QString& message) {
+  if (fatal_) return;
+  fatal_ = true;
+  time_timer_.stop();
   orb::debug_trace("error: the video cannot be drawn: %s", qPrintable(message));
   if (language_.loaded()) QMessageBox::critical(this, language_.text(17), language_.text(50));
   // Ends the event loop; the destructor still saves settings and playlist.

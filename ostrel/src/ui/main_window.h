@@ -93,6 +93,7 @@ class CDuiFrameWnd : public CXMLWnd {
   void show_playlist(bool shown);
   void on_fatal(const QString& message);
   void pump(int times, int pause_ms);
+  void save_state() const;
 
   // Playlist.
   void add_to_playlist(const std::vector<std::string>& paths);
@@ -125,6 +126,8 @@ class CDuiFrameWnd : public CXMLWnd {
   QRect normal_geometry_;
   bool was_maximised_ = false;
   std::int64_t total_seconds_ = 0;  // cached per file; 0 until known
+  int start_generation_ = 0;        // bumped by every start and stop: a delayed start checks it
+  bool fatal_ = false;              // the video cannot be drawn; nothing starts any more
   QTimer time_timer_;               // the 100 ms time display
   QTimer retire_timer_;             // frees video windows no player uses any more
 

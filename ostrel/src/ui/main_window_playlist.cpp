@@ -43,6 +43,7 @@ void CDuiFrameWnd::add_to_playlist(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
     if (playlist_.add({path}, true) == 1) add_tree_items({path});
   }
+  save_state();
 }
 
 void CDuiFrameWnd::select_list_index(std::int32_t index) {
@@ -112,12 +113,18 @@ void CDuiFrameWnd::delete_one() {
   playlist_.remove(static_cast<std::size_t>(position));
   delete item;
   const std::int32_t index = position + kFirstFileIndex;
+  // The item last started keeps its place in the order: removing it or one
+  // before it moves the index back, so "next" is still the one after it.
+  if (settings_.current_index >= index) --settings_.current_index;
   select_list_index(position < root->childCount() ? index : 0);
+  save_state();
 }
 
 void CDuiFrameWnd::delete_all() {
   playlist_.clear();
   if (tree_) tree_->clear();
+  settings_.current_index = -1;
+  save_state();
 }
 
 void CDuiFrameWnd::add_dialog() {
@@ -135,6 +142,7 @@ void CDuiFrameWnd::play_mode_menu() {
     if (item == "menuSequence") settings_.play_mode = kPlaySequence;
     if (item == "menuRandom") settings_.play_mode = kPlayRandom;
     if (item == "menuSingleCircle") settings_.play_mode = kPlaySingleLoop;
+    save_state();
   });
 }
 

@@ -53,11 +53,14 @@ void CDuiFrameWnd::set_full_screen(bool on) {
       // Without a window manager the state alone does not resize.
       if (const QScreen* s = screen()) setGeometry(s->geometry());
       raise();
-    } else if (was_maximised_) {
-      showMaximized();
     } else {
-      showNormal();
-      setGeometry(normal_geometry_);
+      if (was_maximised_) {
+        showMaximized();
+      } else {
+        showNormal();
+        setGeometry(normal_geometry_);
+      }
+      show_playlist(!controller_.is_playing());
     }
     grab_escape(on);
   }

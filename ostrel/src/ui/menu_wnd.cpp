@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "language.h"
 #include "skin_loader.h"
 
@@ -24,7 +26,12 @@ CMenuWnd* CMenuWnd::popup(QWidget* anchor, int play_mode, const Language& langua
   auto* menu = new CMenuWnd(anchor->window());
   static const char* const kItems[] = {"menuSequence", "menuRandom", "menuSingleCircle"};
   for (int i = 0; i < 3; ++i) {
-    if (auto* marker = menu->findChild<QLabel*>(QStringLiteral("lab_item%1").arg(i))) marker->setVisible(i == play_mode);
+    if (auto* marker = menu->findChild<QLabel*>(QStringLiteral("lab_item%1").arg(i))) {
+      QSizePolicy policy = marker->sizePolicy();
+      policy.setRetainSizeWhenHidden(true);  // the labels line up with or without a marker
+      marker->setSizePolicy(policy);
+      marker->setVisible(i == play_mode);
+    }
     auto* label = menu->findChild<QLabel*>(QStringLiteral("lab_%1").arg(kItems[i]));
     if (label) {
       label->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -42,7 +49,12 @@ CMenuWnd* CMenuWnd::popup(QWidget* anchor, int play_mode, const Language& langua
   for (auto* marker : menu->findChildren<QLabel*>()) {
     if (marker->objectName().startsWith("lab_item")) marker->setAttribute(Qt::WA_TransparentForMouseEvents);
   }
-  menu->move(anchor->mapToGlobal(QPoint(0, anchor->height())));
+  // Under the button, kept inside the window when the button sits at its edge.
+  QPoint at = anchor->mapToGlobal(QPoint(0, anchor->height()));
+  const QWidget* window = anchor->window();
+  const int right = window->mapToGlobal(QPoint(window->width(), 0)).x();
+  at.setX(std::min(at.x(), right - menu->width()));
+  menu->move(at);
   menu->show();
   return menu;
 }

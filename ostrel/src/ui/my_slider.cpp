@@ -41,3 +41,12 @@ void MySlider::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 }  // namespace ostrel
+
+namespace ostrel {
+
+void MySlider::hideEvent(QHideEvent* event) {
+  dragging_ = false;
+  QSlider::hideEvent(event);
+}
+
+}  // namespace ostrel

@@ -20,6 +20,8 @@ class MySlider : public QSlider {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // Hidden mid-drag (the file ended): the drag is dropped, nothing seeks.
+  void hideEvent(QHideEvent* event) override;
 
  private:
   int value_at(const QPoint& pos) const;
