@@ -7,6 +7,7 @@
 #include <set>
 
 #include "app_files.h"
+#include "conversion_job.h"
 #include "layouts.h"
 #include "playlist.h"
 #include "temp_dir.h"
@@ -197,6 +198,48 @@ TEST(Layouts, ControlsArithmetic) {
   EXPECT_EQ(volume_from_percent(60), 76);
   EXPECT_EQ(volume_from_percent(100), 128);
   EXPECT_EQ(time_text(75, 3725), "00:01:15 / 01:02:05");
+}
+
+
+TEST(Conversion, OutputNameQualityAndScaledViews) {
+  EXPECT_EQ(proposed_output("/v/day 1/clip.mp4"), "/v/day 1/clip_out.mp4");
+  EXPECT_EQ(proposed_output("/v/a.b/clip"), "");  // the dot is the folder's
+  EXPECT_EQ(proposed_output("/v/clip"), "");
+  EXPECT_EQ(quality_for_item(2).width, 1920);
+  EXPECT_EQ(quality_for_item(7).width, 1024);  // anything else: the default
+
+  // Four views in a 650 x 325 preview, converted at 1920 x 960.
+  const LayoutPlan plan = *plan_layout(kLayoutSplit4, 650, 325);
+  std::array<PreviewView, 4> views{};
+  views[3] = {12.5f, -30, 2, 1.5f};
+  ConverterInitParams p{};
+  fill_views(p, plan, 650, 325, &views, 2, quality_for_item(2));
+  EXPECT_EQ(p.viewport_count, 4);
+  EXPECT_EQ((std::array<int, 4>{p.x[3], p.y[3], p.width[3], p.height[3]}), (std::array<int, 4>{960, 478, 960, 478}));
+  EXPECT_EQ((std::array<int, 4>{p.x[0], p.y[0], p.width[0], p.height[0]}), (std::array<int, 4>{0, 0, 960, 478}));
+  EXPECT_EQ(p.pitch[3], 12.5f);
+  EXPECT_EQ(p.zoom[3], 1.5f);
+  EXPECT_EQ(p.draw_mode[3], 2);
+  EXPECT_EQ(p.orientation, 2);
+  EXPECT_EQ(p.bitrate, 10240);
+
+  // One view, preview not playing: no angles, and nothing past the count.
+  const LayoutPlan wide = *plan_layout(kLayoutWide, 650, 325);
+  fill_views(p, wide, 650, 325, nullptr, 1, quality_for_item(0));
+  EXPECT_EQ(p.viewport_count, 1);
+  EXPECT_EQ((std::array<int, 4>{p.x[0], p.y[0], p.width[0], p.height[0]}), (std::array<int, 4>{0, 0, 800, 480}));
+  EXPECT_EQ(p.draw_mode[0], 5);
+  EXPECT_EQ(p.pitch[3], 0.0f);
+  EXPECT_EQ(p.width[3], 0);
+  // A rectangle past the preview stays inside the picture.
+  LayoutPlan odd = wide;
+  odd.rects[0] = {700, -5, 900, 400};
+  fill_views(p, odd, 650, 325, nullptr, 1, quality_for_item(0));
+  EXPECT_EQ((std::array<int, 4>{p.x[0], p.y[0], p.width[0], p.height[0]}), (std::array<int, 4>{799, 0, 800, 480}));
+
+  ConversionJob job("/v/a.mp4", "/v/a.inf", "/v/a_out.mp4");
+  EXPECT_STREQ(job.params.input_path, "/v/a.mp4");
+  EXPECT_STREQ(job.params.output_path, "/v/a_out.mp4");
 }
 
 }  // namespace

@@ -177,7 +177,7 @@ void OstrelWindowTest::playsTurnsAndGoesFullScreen() {
     before = std::move(now);
     return same;
   };
-  QTRY_VERIFY_WITH_TIMEOUT(settled(), 5000);
+  QTRY_VERIFY_WITH_TIMEOUT(settled(), 20000);
   QVERIFY2(lit_share_percent(before) > 30, "the video window stays black");
   const QString id = QString::number(video);
   QVERIFY(xdotool(QString("mousemove --window %1 %2 %3 mousedown 1").arg(id).arg(width / 4).arg(height / 4)));

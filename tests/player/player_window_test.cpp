@@ -91,7 +91,9 @@ TEST_F(Playback, SeeksToWholeSecondsWithinTheDuration) {
     sleep_ms(400);
     const player::PlaybackStats s = player_->stats();
     EXPECT_GE(s.last_shown_ms, 1000) << c->media;
-    EXPECT_LE(s.last_shown_ms, 1700) << c->media;
+    // A seek to 1.9 s would show 1900 at once; a loaded machine may
+    // oversleep, so only that line separates right from wrong.
+    EXPECT_LT(s.last_shown_ms, 1900) << c->media;
     EXPECT_EQ(player_->Seek(0, 0, -1), 0);  // to the start
     sleep_ms(300);
     EXPECT_LE(player_->stats().last_shown_ms, 600) << c->media;

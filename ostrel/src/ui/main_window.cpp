@@ -20,6 +20,7 @@
 #include "app_files.h"
 #include "my_slider.h"
 #include "skin_loader.h"
+#include "translate_wnd.h"
 #include "wnd_ui.h"
 
 namespace ostrel {
@@ -167,8 +168,6 @@ void CDuiFrameWnd::bind_controls() {
     if (auto* w = find(name)) w->installEventFilter(this);
   }
   if (auto* logo = find<QLabel>("labelLogo")) logo->setPixmap(windowIcon().pixmap(96, 96));
-  // Conversion comes with its own dialog; until then the button stays away.
-  set_visible("btnTranslate", false);
   // The calibration tool is a separate program that may not be installed.
   if (auto* calibrate = find("btnBiaoding")) calibrate->setEnabled(std::filesystem::exists(orb::executable_dir() / "Dioptra"));
   // A frameless window is sized from its corner.
@@ -239,7 +238,9 @@ void CDuiFrameWnd::on_click(const QString& name) {
     set_visible("btnVolume", true);
     set_visible("btnVolumeZero", false);
   } else if (name == "btnTranslate") {
-    // The conversion dialog is not part of this build yet.
+    if (playing) stop();
+    TranslateWnd dialog(data_dir_, language_, this);
+    dialog.exec();
   } else if (name == "top_btn" || name == "downbtn" || name == "leftbtn") {
     change_mount(name == "top_btn" ? 0 : name == "downbtn" ? 1 : 2);
   } else if (name == "rightbtn") {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
+#include <QToolButton>
 
 #include "my_slider.h"
 #include "wnd_ui.h"
@@ -85,9 +86,17 @@ void apply_icons(QWidget* root) {
       {"maxbtn", "window-maximize", "maximise"},
       {"restorebtn", "window-restore", "restore"},
       {"closebtn", "window-close", "close"},
+      {"optLeft", "", "mount-left"},
+      {"optRight", "", "mount-right"},
+      {"optDown", "", "mount-down"},
+      {"optUp", "", "mount-up"},
+      {"optSlit2", "", "split2"},
+      {"optSlit4", "", "split4"},
+      {"optWide", "", "wide"},
   };
   for (const Entry& e : kIcons) {
-    auto* button = root->findChild<QAbstractButton*>(e.button);
+    // Tool buttons are the skin's picture buttons; push buttons keep their text alone.
+    auto* button = root->findChild<QToolButton*>(e.button);
     if (!button) continue;
     const QIcon fallback(QStringLiteral(":/skin/icons/%1.svg").arg(e.file));
     button->setIcon(*e.theme ? QIcon::fromTheme(e.theme, fallback) : fallback);
