@@ -202,11 +202,11 @@ void TranslateWnd::choose_output() {
 
 // The preview shows a still picture the user can turn.
 void TranslateWnd::pause_when_ready() {
-  if (preview_.is_playing()) {
+  if (preview_.is_playing() && !preview_.busy()) {
     preview_.pause();
     return;
   }
-  if (!source_.empty() && !preview_.start_failed()) pause_timer_.start(1000);
+  if (!source_.empty() && (preview_.busy() || !preview_.start_failed())) pause_timer_.start(1000);
 }
 
 void TranslateWnd::show_mount(int mode) {
@@ -252,6 +252,7 @@ void TranslateWnd::start_conversion() {
   }
   orb::debug_trace("This cabli file is :\n%s", calibration.c_str());
   auto job = std::make_unique<ConversionJob>(source_, calibration, output);
+  preview_.wait_idle();  // a preview still starting has not laid out its views yet
   const auto* combo = find<QComboBox>("comboquality");
   const Quality quality = quality_for_item(combo ? combo->currentIndex() : 1);
   const LayoutPlan plan = preview_.current_plan();
