@@ -5,11 +5,11 @@
 include(GNUInstallDirs)
 set(ORB_PRIVATE_DIR ${CMAKE_INSTALL_LIBDIR}/orb)
 
-install(TARGETS ostrel orbtool RUNTIME DESTINATION ${ORB_PRIVATE_DIR})
+install(TARGETS ostrel orbtool Dioptra RUNTIME DESTINATION ${ORB_PRIVATE_DIR})
 install(TARGETS OrbPlayer OrbVideoConverter verbix LIBRARY DESTINATION ${ORB_PRIVATE_DIR})
 install(FILES ostrel/lang/ostrelui.osd ostrel/help/help.html Dioptra/lang/Dioptra.osd
         DESTINATION ${ORB_PRIVATE_DIR})
-foreach(program ostrel orbtool)
+foreach(program ostrel orbtool Dioptra)
   install(CODE "
     set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
     file(MAKE_DIRECTORY \"\${bin}\")

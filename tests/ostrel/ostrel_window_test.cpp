@@ -227,6 +227,15 @@ void OstrelWindowTest::playsTurnsAndGoesFullScreen() {
   QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() * 3 / 4, y));
   QTRY_VERIFY_WITH_TIMEOUT(w->controller().current_seconds() >= 14, 5000);
 
+  // The calibration tool opens on the file playing, with the calibration path.
+  auto* calibrate = w->findChild<QAbstractButton*>("btnBiaoding");
+  QVERIFY(calibrate->isEnabled());
+  QTest::mouseClick(calibrate, Qt::LeftButton);
+  const QString launched = QString("pgrep -f 'Dioptra %1 .*%2' > /dev/null")
+                               .arg(QString::fromStdString(clip_.string()), QString(ostrel::kDefaultCalibrationName));
+  QTRY_VERIFY_WITH_TIMEOUT(std::system(launched.toLocal8Bit().constData()) == 0, 5000);
+  std::system(QString("pkill -f 'Dioptra %1'").arg(QString::fromStdString(clip_.string())).toLocal8Bit().constData());
+
   QTest::mouseClick(w->findChild<QAbstractButton*>("btnStop"), Qt::LeftButton);
   w->controller().wait_idle();
   QVERIFY(!w->controller().is_playing());

@@ -20,7 +20,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "language.h"
+#include <uikit/language.h>
 #include "play_controller.h"
 #include "skin_loader.h"
 #include "translate_wnd.h"
@@ -124,7 +124,7 @@ class TranslateWndTest : public QObject {
   QTemporaryDir dir_;
   QTemporaryDir data_;
   fs::path clip_;
-  std::unique_ptr<ostrel::Language> language_;
+  std::unique_ptr<orb::Language> language_;
   int frames_ = 0;
 };
 
@@ -144,7 +144,7 @@ void TranslateWndTest::initTestCase() {
   QCOMPARE(write_calibration_file(lens.c_str(), orb::synth::clip_calibration(spec)), 0);
   const fs::path preview_lens = fs::path(data_.path().toStdString()) / ostrel::kDefaultCalibrationName;
   QCOMPARE(write_calibration_file(preview_lens.c_str(), orb::synth::clip_calibration(spec)), 0);
-  language_ = std::make_unique<ostrel::Language>(u"ostrelui.osd");
+  language_ = std::make_unique<orb::Language>(u"ostrelui.osd");
 }
 
 std::unique_ptr<TranslateWnd> TranslateWndTest::loaded(const QString& output) {

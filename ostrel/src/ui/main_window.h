@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "language.h"
+#include <uikit/language.h>
 #include "play_controller.h"
 #include "playlist.h"
 
@@ -117,7 +117,7 @@ class CDuiFrameWnd : public CXMLWnd {
   void launch_calibration();
 
   const std::filesystem::path data_dir_;
-  Language language_{u"ostrelui.osd"};
+  orb::Language language_{u"ostrelui.osd"};
   PlayerSettings settings_;
   Playlist playlist_;
   std::string current_path_;  // what the next start plays

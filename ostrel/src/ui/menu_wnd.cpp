@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "language.h"
+#include <uikit/language.h>
 #include "skin_loader.h"
 
 namespace ostrel {
@@ -22,7 +22,7 @@ CMenuWnd::CMenuWnd(QWidget* parent) : QWidget(parent, Qt::Popup) {
   }
 }
 
-CMenuWnd* CMenuWnd::popup(QWidget* anchor, int play_mode, const Language& language) {
+CMenuWnd* CMenuWnd::popup(QWidget* anchor, int play_mode, const orb::Language& language) {
   auto* menu = new CMenuWnd(anchor->window());
   static const char* const kItems[] = {"menuSequence", "menuRandom", "menuSingleCircle"};
   for (int i = 0; i < 3; ++i) {

@@ -4,15 +4,17 @@
 // the focus or after a choice, and deletes itself.
 #include <QWidget>
 
-namespace ostrel {
-
+namespace orb {
 class Language;
+}
+
+namespace ostrel {
 
 class CMenuWnd : public QWidget {
   Q_OBJECT
  public:
   // Shown with its top-left corner at `anchor`'s bottom-left corner.
-  static CMenuWnd* popup(QWidget* anchor, int play_mode, const Language& language);
+  static CMenuWnd* popup(QWidget* anchor, int play_mode, const orb::Language& language);
 
  signals:
   // "menuSequence", "menuRandom" or "menuSingleCircle".

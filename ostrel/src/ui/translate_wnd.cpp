@@ -31,7 +31,7 @@ bool same_file(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-TranslateWnd::TranslateWnd(std::filesystem::path data_dir, const Language& language, QWidget* parent)
+TranslateWnd::TranslateWnd(std::filesystem::path data_dir, const orb::Language& language, QWidget* parent)
     : CXMLWnd("translage.ui", parent),
       data_dir_(std::move(data_dir)),
       language_(language),

@@ -18,7 +18,7 @@ namespace ostrel {
 class TranslateWnd : public CXMLWnd {
   Q_OBJECT
  public:
-  TranslateWnd(std::filesystem::path data_dir, const Language& language, QWidget* parent = nullptr);
+  TranslateWnd(std::filesystem::path data_dir, const orb::Language& language, QWidget* parent = nullptr);
   ~TranslateWnd() override;
 
   // Shows the dialog and returns when it closes.
@@ -60,7 +60,7 @@ class TranslateWnd : public CXMLWnd {
   };
 
   const std::filesystem::path data_dir_;
-  const Language& language_;
+  const orb::Language& language_;
   std::string source_;
   CWndUI* video_ = nullptr;  // set once at construction; read by the play thread
   QTimer progress_timer_;     // once a second while converting

@@ -5,12 +5,13 @@
 
 struct LangInterface;
 
-namespace ostrel {
+namespace orb {
 
 class Language {
  public:
   // Loads the plug-in and `file_name` (a language file beside the
-  // executable). Without either, text() gives "" and the skin keeps its own.
+  // executable). Without either, text() gives "" and the skin keeps its own;
+  // loaded() tells which.
   explicit Language(const char16_t* file_name);
   ~Language();
   Language(const Language&) = delete;
@@ -24,4 +25,4 @@ class Language {
   LangInterface* lang_ = nullptr;
 };
 
-}  // namespace ostrel
+}  // namespace orb

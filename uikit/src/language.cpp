@@ -1,23 +1,23 @@
-#include "language.h"
+#include "uikit/language.h"
 
 #include <common/debug_trace.h>
 #include <common/paths.h>
 #include <dlfcn.h>
 #include <verbix/lang_interface.h>
 
-namespace ostrel {
+namespace orb {
 
 Language::Language(const char16_t* file_name) {
-  const std::string plugin = (orb::executable_dir() / "libverbix.so").string();
+  const std::string plugin = (executable_dir() / "libverbix.so").string();
   module_ = dlopen(plugin.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!module_) {
-    orb::debug_trace("language plug-in not loaded: %s", dlerror());
+    debug_trace("language plug-in not loaded: %s", dlerror());
     return;
   }
   auto get = reinterpret_cast<GetInterfaceFn>(dlsym(module_, "GetInterface"));
   lang_ = get ? get() : nullptr;
   if (!lang_) {
-    orb::debug_trace("language plug-in %s has no interface", plugin.c_str());
+    debug_trace("language plug-in %s has no interface", plugin.c_str());
     return;
   }
   lang_->LoadLangFile(file_name);
@@ -33,4 +33,4 @@ QString Language::text(int index) const {
   return s ? QString::fromUtf16(s) : QString();
 }
 
-}  // namespace ostrel
+}  // namespace orb

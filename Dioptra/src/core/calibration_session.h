@@ -1,0 +1,69 @@
+#pragma once
+// The calibration tool's model: the analysed picture's size, the detected
+// circle and the one the user corrects, the tracker over the picture, and
+// saving the calibration file.
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "circle_tracker.h"
+
+namespace dioptra {
+
+// How a picture came in: on the command line (the detected radius is kept)
+// or chosen in the window (the radius is kept within the centre's
+// coordinates, so the circle starts inside the picture).
+enum class Variant { kStart, kSelect };
+
+struct CircleValues {
+  float cx = 0, cy = 0, radius = 0;
+};
+
+class CalibrationSession {
+ public:
+  // The picture to analyse for `media`: the file itself for a picture
+  // (".jpg" anywhere in the lower-cased path), else the video's first frame
+  // captured to "onframe.jpg" in `work_dir`. Empty, with `error` set, when
+  // the frame cannot be captured.
+  static std::filesystem::path picture_for(const std::filesystem::path& media, const std::filesystem::path& work_dir,
+                                           std::string& error);
+
+  // Detects the circle in `picture` (a JPEG or PNG file). False, with
+  // `error` set, when the picture cannot be read.
+  bool analyse(const std::filesystem::path& picture, Variant variant, std::string& error);
+  // Back to the circle found (its radius kept within the centre's
+  // coordinates); the drag bounds stay.
+  void reset_to_detected();
+  // The circle box a drag ended with, in display pixels.
+  void end_drag(const Box& box);
+
+  bool loaded() const { return loaded_; }
+  int columns() const { return columns_; }
+  int rows() const { return rows_; }
+  float ratio() const { return ratio_; }
+  CircleValues current() const { return current_; }
+  CircleValues detected() const { return detected_; }
+  Box detected_box() const { return detected_box_; }
+  CCircleTracker& tracker() { return tracker_; }
+  const CCircleTracker& tracker() const { return tracker_; }
+
+  // Writes the calibration file for the current circle. `fov_text` is the
+  // lens's field of view in degrees as typed. The empty string on success,
+  // else the reason: "radius" (nothing to save), "fov" (not a number in
+  // (0, 360]), "file" (cannot be written).
+  std::string save(const std::filesystem::path& path, const std::string& fov_text) const;
+  // The field of view typed, when it is a number in (0, 360].
+  static std::optional<float> parse_fov(const std::string& text);
+
+ private:
+  void set_current(const CircleValues& values);
+
+  bool loaded_ = false;
+  int columns_ = 0, rows_ = 0;
+  float ratio_ = 1;
+  CircleValues current_, detected_;
+  Box detected_box_;
+  CCircleTracker tracker_;
+};
+
+}  // namespace dioptra

@@ -1,0 +1,44 @@
+// Dioptra: finds a fisheye lens's image circle in a picture or a video's
+// first frame, lets the user correct it, and writes the calibration file.
+// `Dioptra MEDIA CALIBRATION` analyses MEDIA at once and saves to CALIBRATION.
+#include <common/paths.h>
+#include <uikit/language.h>
+
+#include <QApplication>
+
+#include <cstdio>
+#include <optional>
+#include <QFile>
+#include <QMessageBox>
+#include <QScreen>
+
+#include "dioptra_dlg.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Dioptra");
+  QApplication::setDesktopFileName("Dioptra");
+  QApplication::setStyle("Fusion");
+  QFile qss(":/dioptra/dioptra.qss");
+  if (qss.open(QFile::ReadOnly)) app.setStyleSheet(QString::fromUtf8(qss.readAll()));
+
+  const orb::Language language(u"Dioptra.osd");
+  if (!language.loaded()) {
+    const QString text = "error: the language plug-in (libverbix.so) is missing beside Dioptra; reinstall the program.";
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    QMessageBox::critical(nullptr, "Dioptra", text);
+    return 1;
+  }
+  const QStringList args = QApplication::arguments();
+  std::optional<std::filesystem::path> media, calibration;
+  if (args.size() == 3) {
+    media = args[1].toStdString();
+    calibration = args[2].toStdString();
+  }
+  dioptra::CDioptraDlg window(language, orb::data_dir("Dioptra"), media, calibration);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    window.move(screen->availableGeometry().center() - window.rect().center());
+  }
+  window.show();
+  return QApplication::exec();
+}
