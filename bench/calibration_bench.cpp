@@ -7,6 +7,8 @@
 #include <calibration/circle_detection.h>
 #include <synth/fisheye_clip.h>
 
+#include "synthetic_picture.h"
+
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -31,16 +33,6 @@ struct Outcome {
   bool in_band = false;  // centre within the detection's band (10 % of the frame around the middle)
   double centre_px = 0, radius_pct = 0, ms = 0;
 };
-
-cv::Mat bgr_of(const orb::synth::Picture& p) {
-  cv::Mat i420(p.height * 3 / 2, p.width, CV_8UC1);
-  std::copy(p.y.begin(), p.y.end(), i420.data);
-  std::copy(p.u.begin(), p.u.end(), i420.data + p.y.size());
-  std::copy(p.v.begin(), p.v.end(), i420.data + p.y.size() + p.u.size());
-  cv::Mat bgr;
-  cv::cvtColor(i420, bgr, cv::COLOR_YUV2BGR_I420);
-  return bgr;
-}
 
 // Vignetting towards the rim, sensor noise, then JPEG at quality 75.
 cv::Mat as_camera_would(const cv::Mat& clean, const Case& c, std::mt19937& rng) {
@@ -123,7 +115,7 @@ int main(int argc, char** argv) {
       spec.radius = c.radius;
       spec.fov_deg = std::uniform_real_distribution<float>(180, 220)(rng);
       spec.scene_variant = c.variant;
-      const cv::Mat picture = as_camera_would(bgr_of(orb::synth::render_scene(spec)), c, rng);
+      const cv::Mat picture = as_camera_would(orb::test::to_bgr(orb::synth::render_scene(spec)), c, rng);
 
       float cx = 0, cy = 0, r = orb::kNoCircleRadius;
       const auto t0 = std::chrono::steady_clock::now();

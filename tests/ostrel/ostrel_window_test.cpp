@@ -277,6 +277,14 @@ void OstrelWindowTest::droppedFolderCollectsItsVideos() {
   QVERIFY(!w->controller().is_playing());
   QVERIFY(w->findChild<QWidget*>("ctnPlaylist")->isVisible());
   QVERIFY(!w->findChild<QWidget*>("btnStop")->isEnabled());
+
+  // Stop pressed while the file is still starting: it does not play on unseen.
+  emit w->findChild<QTreeWidget*>("treePlaylist")->itemActivated(
+      w->findChild<QTreeWidget*>("treePlaylist")->topLevelItem(0), 0);
+  QTest::mouseClick(w->findChild<QAbstractButton*>("btnStop"), Qt::LeftButton);
+  QVERIFY(!w->findChild<QWidget*>("btnStop")->isEnabled());
+  QTRY_VERIFY_WITH_TIMEOUT(!w->controller().busy(), 20000);
+  QTRY_VERIFY_WITH_TIMEOUT(!w->controller().busy() && !w->controller().is_playing(), 3000);
   w->close();
 }
 

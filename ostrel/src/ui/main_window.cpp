@@ -5,7 +5,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
@@ -71,7 +70,13 @@ CDuiFrameWnd::CDuiFrameWnd(std::filesystem::path data_dir, QWidget* parent)
   connect(&time_timer_, &QTimer::timeout, this, &CDuiFrameWnd::tick);
   retire_timer_.setInterval(500);
   connect(&retire_timer_, &QTimer::timeout, this, [this] {
-    if (video_ && !controller_.busy()) video_->release_retired();
+    if (controller_.busy()) return;
+    if (video_) video_->release_retired();
+    // A stop asked for while the file was still starting: the start is done now.
+    if (stop_after_start_) {
+      stop_after_start_ = false;
+      controller_.stop_playback();
+    }
   });
   retire_timer_.start();
 }
@@ -112,17 +117,8 @@ void CDuiFrameWnd::bind_controls() {
     connect(button, &QAbstractButton::clicked, this, [this, name] { on_click(name); });
   }
   // The mount and layout options each show one choice.
-  auto group = [this](std::initializer_list<const char*> names) {
-    auto* g = new QButtonGroup(this);
-    for (const char* n : names) {
-      if (auto* b = find<QAbstractButton>(n)) {
-        b->setCheckable(true);
-        g->addButton(b);
-      }
-    }
-  };
-  group({"top_btn", "downbtn", "leftbtn", "rightbtn"});
-  group({"widebtn", "ballbtn", "split2btn", "split4btn"});
+  group_options(skin_, this, {"top_btn", "downbtn", "leftbtn", "rightbtn"});
+  group_options(skin_, this, {"widebtn", "ballbtn", "split2btn", "split4btn"});
   show_mount(controller_.mount_mode());
 
   if (seek_) {
@@ -296,6 +292,7 @@ void CDuiFrameWnd::show_playlist(bool shown) {
 void CDuiFrameWnd::start_current() {
   if (current_path_.empty() || !video_ || fatal_) return;
   ++start_generation_;
+  stop_after_start_ = false;
   const QString path = QString::fromStdString(current_path_);
   if (auto* label = find<QLabel>("Label_PlayPath")) {
     label->setText(path);
@@ -317,6 +314,8 @@ void CDuiFrameWnd::start_current() {
 void CDuiFrameWnd::stop() {
   ++start_generation_;
   time_timer_.stop();
+  // The player cannot be stopped before it plays: that stop follows the start.
+  stop_after_start_ = controller_.busy();
   controller_.stop_playback();
   set_playing_state(false);
   set_visible("btnPlay", true);

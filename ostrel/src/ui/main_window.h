@@ -128,6 +128,7 @@ class CDuiFrameWnd : public CXMLWnd {
   std::int64_t total_seconds_ = 0;  // cached per file; 0 until known
   int start_generation_ = 0;        // bumped by every start and stop: a delayed start checks it
   bool fatal_ = false;              // the video cannot be drawn; nothing starts any more
+  bool stop_after_start_ = false;   // a stop came while a start was still in flight
   QTimer time_timer_;               // the 100 ms time display
   QTimer retire_timer_;             // frees video windows no player uses any more
 

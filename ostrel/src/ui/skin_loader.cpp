@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QFile>
 #include <QIcon>
 #include <QToolButton>
@@ -45,6 +46,16 @@ void apply_skin_style(QApplication& app) {
   QApplication::setStyle("Fusion");
   QFile qss(":/skin/ostrel.qss");
   if (qss.open(QFile::ReadOnly)) app.setStyleSheet(QString::fromUtf8(qss.readAll()));
+}
+
+void group_options(QWidget* root, QObject* owner, std::initializer_list<const char*> names) {
+  auto* group = new QButtonGroup(owner);
+  for (const char* name : names) {
+    if (auto* b = root->findChild<QAbstractButton*>(name)) {
+      b->setCheckable(true);
+      group->addButton(b);
+    }
+  }
 }
 
 void apply_icons(QWidget* root) {

@@ -5,6 +5,8 @@
 // video area and "MySlider" the seek slider.
 #include <QUiLoader>
 
+#include <initializer_list>
+
 class QApplication;
 
 namespace ostrel {
@@ -20,6 +22,10 @@ class SkinLoader : public QUiLoader {
 
 // The skin's style sheet on the Fusion style, for the whole application.
 void apply_skin_style(QApplication& app);
+
+// Puts the named checkable buttons of `root` in one exclusive group owned
+// by `owner` (one choice shows at a time); missing names are skipped.
+void group_options(QWidget* root, QObject* owner, std::initializer_list<const char*> names);
 
 // Sets every button's icon from the desktop's icon theme, falling back to
 // the skin's own pictures.

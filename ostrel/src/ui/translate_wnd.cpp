@@ -3,7 +3,6 @@
 #include <common/debug_trace.h>
 
 #include <QAbstractButton>
-#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEventLoop>
@@ -83,17 +82,8 @@ void TranslateWnd::bind_controls() {
     const QString name = button->objectName();
     if (!name.isEmpty()) connect(button, &QAbstractButton::clicked, this, [this, name] { on_click(name); });
   }
-  auto group = [this](std::initializer_list<const char*> names) {
-    auto* g = new QButtonGroup(this);
-    for (const char* n : names) {
-      if (auto* b = find<QAbstractButton>(n)) {
-        b->setCheckable(true);
-        g->addButton(b);
-      }
-    }
-  };
-  group({"optLeft", "optRight", "optDown", "optUp"});
-  group({"optSlit2", "optSlit4", "optWide"});
+  group_options(skin_, this, {"optLeft", "optRight", "optDown", "optUp"});
+  group_options(skin_, this, {"optSlit2", "optSlit4", "optWide"});
   if (auto* wide = find<QAbstractButton>("optWide")) wide->setChecked(true);
   show_mount(preview_.mount_mode());
   for (const char* name : {"labpersent", "labetime"}) {
