@@ -33,4 +33,9 @@ QString Language::text(int index) const {
   return s ? QString::fromUtf16(s) : QString();
 }
 
+QString Language::text_or(int index, const char* fallback) const {
+  const QString s = text(index);
+  return s.isEmpty() ? QString::fromUtf8(fallback) : s;
+}
+
 }  // namespace orb

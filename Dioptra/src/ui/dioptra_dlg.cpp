@@ -78,11 +78,6 @@ QWidget* CDioptraDlg::load_skin(const QString& name) {
   return widget;
 }
 
-QString CDioptraDlg::text(int index, const char* fallback) const {
-  const QString s = language_.text(index);
-  return s.isEmpty() ? QString::fromUtf8(fallback) : s;
-}
-
 void CDioptraDlg::apply_language(QWidget* root) {
   static const std::pair<const char*, int> kTexts[] = {{"btnSave", 4}, {"btnAuto", 3}, {"btnSelFile", 2}, {"btnExit", 5}};
   for (const auto& [name, index] : kTexts) {
@@ -139,11 +134,11 @@ void CDioptraDlg::SaveCalibration() {
   const std::string fov = fov_ ? fov_->text().trimmed().toStdString() : std::string("200");
   const std::string failure = session_.save(path, fov);
   if (failure == "radius") {
-    message(text(9, "No circle yet (radius 0): detect or drag the circle before saving."));
+    message(language_.text_or(9, "No circle yet (radius 0): detect or drag the circle before saving."));
   } else if (failure == "fov") {
     message(tr("The field of view must be a number of degrees above 0 and at most 360."));
   } else if (failure == "file") {
-    message(text(10, "The calibration file cannot be created."));
+    message(language_.text_or(10, "The calibration file cannot be created."));
     message("Save Error!");
   } else {
     message(QString(" Save Sucess. \nFile: %1").arg(QString::fromStdString(path.string())));
@@ -168,7 +163,7 @@ void CDioptraDlg::paintEvent(QPaintEvent*) {
   p.setFont(font);
   p.setPen(Qt::white);
   p.drawText(QRect(42, 0, width() - kTitleButtonsWidth - 42, kTitleHeight), Qt::AlignLeft | Qt::AlignVCenter,
-             text(0, "Dioptra"));
+             language_.text_or(0, "Dioptra"));
   if (picture_.isNull() || !session_.loaded()) return;
 
   const float ratio = session_.ratio();

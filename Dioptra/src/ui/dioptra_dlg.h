@@ -47,7 +47,6 @@ class CDioptraDlg : public QWidget {
   void apply_language(QWidget* root);
   void show_values();
   void message(const QString& text);
-  QString text(int index, const char* fallback) const;
 
   const orb::Language& language_;
   const std::filesystem::path data_dir_;

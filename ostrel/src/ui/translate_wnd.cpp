@@ -37,7 +37,7 @@ TranslateWnd::TranslateWnd(std::filesystem::path data_dir, const orb::Language& 
       preview_(data_dir_, [this] { return video_ ? video_->pixel_size() : std::pair{0, 0}; }) {
   setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
   setWindowModality(Qt::ApplicationModal);
-  setWindowTitle(text(1, "Convert video"));
+  setWindowTitle(language_.text_or(1, "Convert video"));
   setWindowIcon(QIcon::fromTheme("ostrel", QIcon(":/skin/icons/ostrel.svg")));
   if (skin_) setFixedSize(skin_->size());
   // The preview loops from the start; the hook runs on a player thread.
@@ -67,11 +67,6 @@ void TranslateWnd::exec() {
   QEventLoop loop;
   connect(this, &TranslateWnd::closed, &loop, &QEventLoop::quit);
   loop.exec();
-}
-
-QString TranslateWnd::text(int index, const char* fallback) const {
-  const QString s = language_.text(index);
-  return s.isEmpty() ? QString::fromUtf8(fallback) : s;
 }
 
 void TranslateWnd::bind_controls() {
@@ -219,7 +214,7 @@ void TranslateWnd::restart_preview(int mount_mode) {
 }
 
 void TranslateWnd::message(QMessageBox::Icon icon, const QString& body) {
-  QMessageBox box(icon, text(17, "Ostrel"), body, QMessageBox::Ok, this);
+  QMessageBox box(icon, language_.text_or(17, "Ostrel"), body, QMessageBox::Ok, this);
   box.exec();
 }
 
@@ -228,7 +223,7 @@ void TranslateWnd::start_conversion() {
   const auto* output_edit = find<QLineEdit>("editPath");
   const std::string output = output_edit ? output_edit->text().trimmed().toStdString() : std::string();
   if (output.empty()) {
-    message(QMessageBox::Critical, text(18, "Choose where to save the converted video."));
+    message(QMessageBox::Critical, language_.text_or(18, "Choose where to save the converted video."));
     return;
   }
   if (same_file(output, source_)) {
@@ -322,7 +317,7 @@ void TranslateWnd::progress_tick() {
   }
   if (auto* label = find<QLabel>("labpersent")) label->setText("100%");
   if (auto* bar = find<QProgressBar>("ProgressTranslate")) bar->setValue(100);
-  message(QMessageBox::Information, text(16, "The conversion is finished."));
+  message(QMessageBox::Information, language_.text_or(16, "The conversion is finished."));
 }
 
 bool TranslateWnd::converting() const { return converter_ && converter_->IsConverting(); }
@@ -340,7 +335,7 @@ void TranslateWnd::stop_conversion() {
 
 void TranslateWnd::closeEvent(QCloseEvent* event) {
   if (converting()) {
-    QMessageBox ask(QMessageBox::Question, text(17, "Ostrel"),
+    QMessageBox ask(QMessageBox::Question, language_.text_or(17, "Ostrel"),
                     tr("A conversion is running. Stop it? What is converted so far is kept as a shorter video."),
                     QMessageBox::Yes | QMessageBox::No, this);
     if (ask.exec() != QMessageBox::Yes) {

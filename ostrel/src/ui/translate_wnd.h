@@ -53,7 +53,6 @@ class TranslateWnd : public CXMLWnd {
   void set_inputs_enabled(bool enabled);
   void show_mount(int mode);
   void message(QMessageBox::Icon icon, const QString& text);
-  QString text(int index, const char* fallback) const;
 
   struct ConverterDeleter {
     void operator()(ISS_OrbVideoConverter* c) const { DestroyOrbVideoConverter(c); }

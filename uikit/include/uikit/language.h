@@ -19,6 +19,8 @@ class Language {
 
   bool loaded() const { return lang_ != nullptr; }
   QString text(int index) const;
+  // String `index`, or `fallback` when the language has none.
+  QString text_or(int index, const char* fallback) const;
 
  private:
   void* module_ = nullptr;
