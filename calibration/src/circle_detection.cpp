@@ -2,181 +2,171 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include <chrono>
+#include <algorithm>
 #include <cmath>
-#include <random>
+
+#include "coarse_circle.h"
+#include "rim_consensus.h"
+#include "rim_profile.h"
 
 namespace orb {
 namespace {
 
-// The band the centre must lie in, and the radius limits, in working pixels.
-struct Limits {
-  float x_lo, x_hi, y_lo, y_hi, r_min, r_max;
+using lens::Circle;
+using lens::Point2;
 
-  Limits(int w, int h) {
-    const auto hx = static_cast<float>(w / 2);
-    const auto hy = static_cast<float>(h / 2);
-    x_lo = hx - 0.2f * hx;
-    x_hi = hx + 0.2f * hx;
-    y_lo = hy - 0.2f * hy;
-    y_hi = hy + 0.2f * hy;
-    r_min = static_cast<float>(std::min(w, h) / 2) * 0.5f;
-    r_max = std::sqrt(0.25f * static_cast<float>(w) * static_cast<float>(w) +
-                      0.25f * static_cast<float>(h) * static_cast<float>(h));
-  }
-  // Inclusive bounds; a non-finite value is never inside.
-  bool accepts(float a, float b, float r) const {
-    return a >= x_lo && a <= x_hi && b >= y_lo && b <= y_hi && r >= r_min && r <= r_max;
-  }
+cv::Mat to_gray(const cv::Mat& picture) {
+  if (picture.channels() == 1) return picture;
+  cv::Mat gray;
+  cv::cvtColor(picture, gray, picture.channels() == 4 ? cv::COLOR_BGRA2GRAY : cv::COLOR_BGR2GRAY);
+  return gray;
+}
+
+LensCircle nothing(const char* reason) {
+  LensCircle out;
+  out.reason = reason;
+  return out;
+}
+
+struct FineRim {
+  std::optional<lens::RobustFit> fit;
+  int rays = 0, visible = 0;
 };
 
-struct Circle {
-  float a = 0, b = 0, r2 = 0;
-};
-
-// Least-norm solution of rows [x, y, 1] . (D, E, F) = -(x^2 + y^2).
-Circle solve(const cv::Mat& m, const cv::Mat& v) {
-  cv::Mat def = m.inv(cv::DECOMP_SVD) * v;
-  const float d = def.at<float>(0), e = def.at<float>(1), f = def.at<float>(2);
-  return {-d / 2, -e / 2, d * d / 4 - f + e * e / 4};
+// The rim at full resolution: along rays through a narrow band around the
+// circle, the strongest outward-dark step, weighed by its nearness.
+FineRim fine_rim(const cv::Mat& picture, const Circle& around, double band, double min_strength) {
+  FineRim out;
+  out.rays = 720;
+  lens::RayOptions options;
+  options.rays = out.rays;
+  options.t_from = around.r - band;
+  options.t_to = around.r + band;
+  options.min_strength = min_strength;
+  options.max_edges = 4;
+  const std::vector<lens::RayProfile> rays = lens::ray_profiles(picture, around.cx, around.cy, options);
+  std::vector<Point2> points;
+  for (const lens::RayProfile& ray : rays) {
+    // A ray the frame cuts before the band's end shows no rim there.
+    if (ray.values.empty() || ray.t0 > options.t_from + 0.01 || ray.t_end() < options.t_to - ray.step - 0.01) continue;
+    ++out.visible;
+    const lens::RimEdge* chosen = nullptr;
+    double best = 0;
+    for (const lens::RimEdge& e : ray.edges) {
+      const double off = (e.t - around.r) / band;
+      const double score = e.strength * (1 - off * off);
+      if (score > best) {
+        best = score;
+        chosen = &e;
+      }
+    }
+    if (chosen) points.push_back({around.cx + chosen->t * ray.dx, around.cy + chosen->t * ray.dy});
+  }
+  if (points.size() >= 8) out.fit = lens::fit_circle_robust(points, around, std::max(0.75, 0.15 * band));
+  return out;
 }
 
 }  // namespace
 
-void ComputeCannyThresholds(const cv::Mat& blurred, const CircleDetectParams& params, double& low, double& high) {
-  cv::Mat gx, gy, ax, ay, g;
-  cv::Sobel(blurred, gx, CV_16S, 1, 0, 3, 1, 0, cv::BORDER_DEFAULT);
-  cv::convertScaleAbs(gx, ax, 1, 0);
-  cv::Sobel(blurred, gy, CV_16S, 0, 1, 3, 1, 0, cv::BORDER_DEFAULT);
-  cv::convertScaleAbs(gy, ay, 1, 0);
-  cv::addWeighted(ax, 1.0, ay, 1.0, 0.0, g, CV_8U);
-
-  float histogram[256] = {};
-  const auto total = static_cast<float>(g.total());
-  for (int row = 0; row < g.rows; ++row) {
-    const std::uint8_t* p = g.ptr<std::uint8_t>(row);
-    for (int col = 0; col < g.cols; ++col) histogram[p[col]] += 1;
+cv::Mat combine_frames(const std::vector<cv::Mat>& frames) {
+  cv::Mat out;
+  for (const cv::Mat& frame : frames) {
+    if (frame.empty()) continue;
+    if (out.empty()) out = frame.clone();
+    else if (frame.size() == out.size() && frame.type() == out.type()) cv::max(out, frame, out);
   }
-  for (float& bin : histogram) bin /= total;
-  float cumulative = 0;
-  int index = 0;
-  for (int k = 0; k < 256; ++k) {
-    cumulative = k == 0 ? histogram[0] : cumulative + histogram[k];
-    if (params.nonEdgeFraction < cumulative) {
-      index = k;
-      break;
-    }
-  }
-  high = index * 0.00390625;
-  low = high * 0.8;
+  return out;
 }
 
-std::vector<RimPoint> CollectRimPoints(const cv::Mat& edges) {
-  const int w = edges.cols, h = edges.rows;
-  std::vector<RimPoint> points;
-  const auto half_diagonal = static_cast<float>(std::sqrt(0.25f * static_cast<float>(h * h) + 0.25f * static_cast<float>(w * w)));
-  const auto hx = static_cast<float>(w / 2), hy = static_cast<float>(h / 2);
-  const int y0 = std::max(0, static_cast<int>((hy - 0.2f * hy) - half_diagonal));
-  const int y1 = std::min(h, static_cast<int>((hy + 0.2f * hy) + half_diagonal));
-  const int x0 = std::max(0, static_cast<int>((hx - 0.2f * hx) - half_diagonal));
-  const int x1 = std::min(w, static_cast<int>((hx + 0.2f * hx) + half_diagonal));
-  if (y0 >= y1) return points;
+LensCircle detect_lens_circle(const cv::Mat& picture, const CircleDetectParams& params) {
+  if (picture.empty() || picture.cols < 8 || picture.rows < 8) return nothing("no picture");
+  const int width = picture.cols, height = picture.rows;
+  cv::Mat gray_full;
+  to_gray(picture).convertTo(gray_full, CV_32F);
+  cv::Mat fine_picture;
+  cv::GaussianBlur(gray_full, fine_picture, cv::Size(5, 5), 1.0);
 
-  auto edge = [&](int y, int x) { return edges.at<std::uint8_t>(y, x) != 0; };
-  auto lone_in_column = [&](int y, int x) {
-    bool above = false, below = false;
-    for (int yy = y - 1; yy >= 0 && !above; --yy) above = edge(yy, x);
-    for (int yy = y + 1; yy < h && !below; ++yy) below = edge(yy, x);
-    return !(above && below);
-  };
-  for (int y = y0; y < y1; ++y) {
-    for (int x = x0; x < x1; ++x) {
-      if (!edge(y, x)) continue;
-      if (lone_in_column(y, x)) points.push_back({x, y});
-      break;
-    }
+  // The coarse search runs on a working image of at most kWorkingSize.
+  const double scale = std::max(1.0, static_cast<double>(std::max(width, height)) / kWorkingSize);
+  cv::Mat work;
+  if (scale > 1) {
+    cv::resize(gray_full, work, cv::Size(static_cast<int>(std::lround(width / scale)),
+                                         static_cast<int>(std::lround(height / scale))), 0, 0, cv::INTER_AREA);
+  } else {
+    work = gray_full;
   }
-  for (int y = y0; y < y1; ++y) {
-    for (int x = x1 - 1; x >= x0; --x) {
-      if (!edge(y, x)) continue;
-      if (lone_in_column(y, x)) points.push_back({x, y});
-      break;
-    }
-  }
-  return points;
-}
+  cv::GaussianBlur(work, work, cv::Size(5, 5), 1.2);
+  const double sx = static_cast<double>(width) / work.cols, sy = static_cast<double>(height) / work.rows;
 
-bool FitCircleRansac(const std::vector<RimPoint>& points, int w, int h, float& cx, float& cy, float& radius,
-                     std::optional<std::uint32_t> seed) {
-  const Limits limits(w, h);
-  const std::size_t n = points.size();
-  if (n == 0) return false;  // nothing to sample from
-  std::mt19937 random(seed ? *seed
-                           : static_cast<std::uint32_t>(
-                                 std::chrono::system_clock::now().time_since_epoch().count()));
-  std::uniform_int_distribution<std::size_t> pick(0, n - 1);
-  int best = 3;
-  for (int left = 200; left > 0;) {
-    --left;
-    cv::Mat a(3, 3, CV_32F), v(3, 1, CV_32F);
-    for (int row = 0; row < 3; ++row) {
-      const RimPoint& p = points[pick(random)];
-      a.at<float>(row, 0) = static_cast<float>(p.x);
-      a.at<float>(row, 1) = static_cast<float>(p.y);
-      a.at<float>(row, 2) = 1;
-      v.at<float>(row) = static_cast<float>(-(p.x * p.x + p.y * p.y));
-    }
-    Circle model = solve(a, v);
-    if (!limits.accepts(model.a, model.b, std::sqrt(model.r2))) continue;
+  const lens::Surround surround = lens::surround_of(work);
+  const std::optional<Circle> coarse = lens::coarse_circle(work, surround);
+  if (!coarse) return nothing("the picture has no content brighter than its surround");
 
-    int score = 3;
-    for (;;) {
-      const float r = std::sqrt(model.r2);
-      const float tolerance = 0.03f * r;
-      cv::Mat m(0, 3, CV_32F), u(0, 1, CV_32F);
-      for (const RimPoint& p : points) {
-        const auto x = static_cast<float>(p.x), y = static_cast<float>(p.y);
-        if (std::abs(std::sqrt((x - model.a) * (x - model.a) + (y - model.b) * (y - model.b)) - r) < tolerance) {
-          const float row[3] = {x, y, 1};
-          m.push_back(cv::Mat(1, 3, CV_32F, const_cast<float*>(row)));
-          u.push_back(-(x * x + y * y));
-        }
-      }
-      if (m.rows <= score) break;
-      score = m.rows;
-      model = solve(m, u);
-    }
-    if (score > best) {
-      best = score;
-      cx = model.a;
-      cy = model.b;
-      radius = std::sqrt(model.r2);
-      if (score > 0.8 * static_cast<double>(n)) return limits.accepts(cx, cy, radius);
-    }
+  // Rays from the coarse centre out to the frame's border.
+  lens::RayOptions options;
+  options.t_from = 0.25 * coarse->r;
+  options.t_to = std::hypot(work.cols, work.rows);
+  options.min_strength = std::max(1.5, 4 * surround.noise);
+  const double ox = std::clamp(coarse->cx, 2.0, work.cols - 3.0), oy = std::clamp(coarse->cy, 2.0, work.rows - 3.0);
+  const std::vector<lens::RayProfile> rays = lens::ray_profiles(work, ox, oy, options);
+  lens::ConsensusLimits limits;
+  limits.r_min = 0.1 * std::min(work.cols, work.rows);
+  limits.r_max = 0.75 * std::hypot(work.cols, work.rows);
+  limits.x_max = work.cols - 1;
+  limits.y_max = work.rows - 1;
+  limits.plain_roughness = std::max(2.0, 3 * surround.noise);
+  const std::optional<lens::RimCircle> rim = lens::rim_consensus(rays, ox, oy, limits);
+  if (!rim) return nothing("no circular rim with a plain, dark outside");
+
+  // Working pixel centres map to picture pixel centres as (x + 0.5) s - 0.5.
+  Circle circle{(rim->circle.cx + 0.5) * sx - 0.5, (rim->circle.cy + 0.5) * sy - 0.5, rim->circle.r * 0.5 * (sx + sy)};
+  const double band = 2.5 * scale + 3;
+  FineRim fine;
+  for (int pass = 0; pass < 2; ++pass) {  // the second pass's rays cross the rim squarely
+    FineRim next = fine_rim(fine_picture, circle, pass == 0 ? band : band * 0.6, options.min_strength);
+    if (!next.fit) break;
+    fine = std::move(next);
+    circle = fine.fit->circle;
   }
-  return limits.accepts(cx, cy, radius);
+  if (!fine.fit) return nothing("the rim is too faint at full resolution");
+
+  LensCircle out;
+  out.cx = static_cast<float>(circle.cx);
+  out.cy = static_cast<float>(circle.cy);
+  out.radius = static_cast<float>(circle.r);
+  out.residual_px = static_cast<float>(fine.fit->rms);
+  out.rim_points = fine.fit->inliers;
+  out.visible_share = static_cast<float>(fine.visible) / static_cast<float>(fine.rays);
+  // Confidence: the share of the visible rim that lies on the circle, enough
+  // of the rim in view, and a tight fit. Sharp rims give a residual of a
+  // fraction of a pixel at any size; soft ones are soft in proportion.
+  const double loose = std::max(1.0, 0.5 * scale);
+  int on_circle = 0;
+  for (const double d : fine.fit->distances) on_circle += std::abs(d) <= 1.5 * loose;
+  const double agreement = static_cast<double>(on_circle) / std::max(1, fine.visible);
+  const double in_view = std::min(1.0, out.visible_share / 0.3);
+  const double tightness = std::clamp(1.6 - fine.fit->rms / loose, 0.0, 1.0);
+  out.confidence = static_cast<float>(agreement * in_view * tightness);
+  const bool centre_inside = circle.cx >= 0 && circle.cy >= 0 && circle.cx <= width - 1 && circle.cy <= height - 1;
+  const bool sized = circle.r >= 0.1 * std::min(width, height) && circle.r <= 0.75 * std::hypot(width, height);
+  if (!centre_inside || !sized) {
+    out.reason = "the circle found lies outside the picture";
+  } else if (out.rim_points < 24 || out.visible_share < 0.2f || out.confidence < params.min_confidence) {
+    out.reason = "the rim found is not trustworthy";
+  } else {
+    out.found = true;
+  }
+  return out;
 }
 
 bool DetectFisheyeCircle(const cv::Mat& picture, const CircleDetectParams& params, float& cx, float& cy,
-                         float& radius, std::optional<std::uint32_t> seed) {
-  if (picture.empty()) return false;
-  const float s = static_cast<float>(std::max(picture.cols, picture.rows)) / static_cast<float>(kWorkingSize);
-  cv::Mat gray, working, blurred, edges;
-  cv::cvtColor(picture, gray, cv::COLOR_BGR2GRAY);
-  cv::resize(gray, working, cv::Size(0, 0), 1.0 / s, 1.0 / s, cv::INTER_LINEAR);
-  cv::GaussianBlur(working, blurred, cv::Size(17, 17), 2.0, 0, cv::BORDER_DEFAULT);
-  double low = 0, high = 0;
-  ComputeCannyThresholds(blurred, params, low, high);
-  cv::Canny(blurred, edges, 255 * low, 255 * high, 3, false);
-  const std::vector<RimPoint> rim = CollectRimPoints(edges);
-  const bool found = FitCircleRansac(rim, working.cols, working.rows, cx, cy, radius, seed);
-  // Back to picture pixels. The resize maps pixel centres, so working
-  // position x is picture position (x + 0.5) s - 0.5; plain x s would put
-  // every centre half a working pixel up and to the left.
-  cx = (cx + 0.5f) * s - 0.5f;
-  cy = (cy + 0.5f) * s - 0.5f;
-  radius *= s;
-  return found;
+                         float& radius) {
+  const LensCircle circle = detect_lens_circle(picture, params);
+  if (!circle.found) return false;
+  cx = circle.cx;
+  cy = circle.cy;
+  radius = circle.radius;
+  return true;
 }
 
 }  // namespace orb

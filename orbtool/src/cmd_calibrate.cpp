@@ -61,7 +61,7 @@ int calibrate_main(int argc, char** argv) {
   }
   float cx = 0, cy = 0, radius = kNoCircleRadius;
   if (!DetectFisheyeCircle(picture, CircleDetectParams{}, cx, cy, radius)) {
-    std::fprintf(stderr, "error: no fisheye circle found in %s\n", media.c_str());
+    std::fprintf(stderr, "error: no lens circle found in %s\n", media.c_str());
     return 1;
   }
   const bool complete = circle_is_complete(cx, cy, radius, picture.cols, picture.rows);

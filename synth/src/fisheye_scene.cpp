@@ -77,7 +77,8 @@ Picture render_scene(const ClipSpec& spec) {
   std::vector<bool> inside(static_cast<std::size_t>(p.width));
   for (int y = 0; y < p.height; ++y) {
     for (int x = 0; x < p.width; ++x) {
-      const double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
+      // Pixel-centre coordinates: (0, 0) is the middle of the top-left pixel.
+      const double dx = x - cx, dy = y - cy;
       const double r = std::sqrt(dx * dx + dy * dy);
       inside[x] = r < radius;
       if (!inside[x]) continue;

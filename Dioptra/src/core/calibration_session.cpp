@@ -50,7 +50,7 @@ bool CalibrationSession::analyse(const std::filesystem::path& picture, Variant v
   rows_ = image.rows;
   CircleValues found = current_;
   found.radius = orb::kNoCircleRadius;
-  orb::DetectFisheyeCircle(image, orb::CircleDetectParams{0.7f}, found.cx, found.cy, found.radius);
+  orb::DetectFisheyeCircle(image, orb::CircleDetectParams{}, found.cx, found.cy, found.radius);
   detected_ = found;
   ratio_ = display_ratio(columns_, rows_);
   orb::debug_trace("The ratio = %.2f col = %d row =%d", static_cast<double>(ratio_), columns_, rows_);

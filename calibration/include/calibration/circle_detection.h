@@ -1,44 +1,53 @@
 #pragma once
-// The image circle of a fisheye lens in one still picture: downscale, blur,
-// automatic Canny thresholds, rim points from both sides, and a random-
-// sample circle fit refined by least squares.
+// The image circle of a fisheye lens in one still picture. The rim is
+// where the picture ends and the dark surround begins: the surround's own
+// level and noise set the threshold, rays from a coarse centre find the
+// outward-dark step along each direction (sub-pixel), points on the
+// frame's border are never rim points, a random-sample consensus over the
+// rays picks the circle (the innermost one whose outside is plain, so a
+// lens housing is not taken for the rim), and a robust geometric fit at
+// full resolution refines it. A confidence figure decides whether the
+// circle is reported at all.
+//
+// Coordinates are pixel-centre coordinates: (0, 0) is the middle of the
+// top-left pixel, as in the calibration file.
 #include <opencv2/core.hpp>
 
-#include <cstdint>
-#include <optional>
+#include <string>
 #include <vector>
 
 namespace orb {
 
 struct CircleDetectParams {
-  float nonEdgeFraction = 0.7f;  // share of working-image pixels taken as not on an edge
+  float min_confidence = 0.5f;  // circles below this confidence (0..1) are not reported
 };
 
-struct RimPoint {
-  std::int32_t x, y;  // working-image pixels
+struct LensCircle {
+  bool found = false;
+  float cx = 0, cy = 0, radius = 0;  // picture pixels
+  float confidence = 0;              // 0..1
+  float residual_px = 0;             // RMS distance of the rim points from the circle
+  int rim_points = 0;                // points on the fitted rim
+  float visible_share = 0;           // share of the circumference inside the frame
+  std::string reason;                // why nothing was found (empty when found)
 };
 
-// Callers preset the radius to this value: no valid radius is that large.
+// Callers that keep the old in/out convention preset the radius to this.
 inline constexpr float kNoCircleRadius = 921.0f;
-// Longer side of the working image.
+// Longer side of the working image the coarse search runs on.
 inline constexpr int kWorkingSize = 640;
 
-// Gradient-histogram thresholds for Canny, as fractions of 255.
-void ComputeCannyThresholds(const cv::Mat& blurred, const CircleDetectParams& params, double& low, double& high);
+// The circle in a BGR or grayscale picture. Deterministic: the same picture
+// gives the same circle.
+LensCircle detect_lens_circle(const cv::Mat& picture, const CircleDetectParams& params = {});
 
-// The first edge pixel of every row seen from the left, then from the
-// right; a pixel with edges both above and below in its column is skipped.
-std::vector<RimPoint> CollectRimPoints(const cv::Mat& edges);
+// The pictures' brightest value per pixel: several frames of a video show
+// the whole circle even where one frame is dark there. All the same size.
+cv::Mat combine_frames(const std::vector<cv::Mat>& frames);
 
-// Fits a circle to the rim points (w x h working image). True when a circle
-// within the limits wins; cx, cy, radius then hold it. `seed` fixes the
-// random samples (tests); without it they come from the clock.
-bool FitCircleRansac(const std::vector<RimPoint>& points, int w, int h, float& cx, float& cy, float& radius,
-                     std::optional<std::uint32_t> seed = std::nullopt);
-
-// The circle in a BGR picture, in picture pixels. False when there is none
-// (an empty picture leaves cx, cy, radius untouched).
+// True with cx, cy, radius set when a trustworthy circle was found; false
+// leaves them untouched.
 bool DetectFisheyeCircle(const cv::Mat& picture, const CircleDetectParams& params, float& cx, float& cy,
-                         float& radius, std::optional<std::uint32_t> seed = std::nullopt);
+                         float& radius);
 
 }  // namespace orb

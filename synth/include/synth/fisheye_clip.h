@@ -17,7 +17,8 @@ struct ClipSpec {
   int fps_num = 30;
   int fps_den = 1;
   double seconds = 3;
-  // Image circle; a radius of 0 means half the shorter side, centred.
+  // Image circle in pixel-centre coordinates ((0, 0) is the middle of the
+  // top-left pixel); a radius of 0 means half the shorter side, centred.
   float centre_x = 0, centre_y = 0, radius = 0;
   float fov_deg = 180;
   AudioTrack audio = AudioTrack::kSine;
@@ -27,8 +28,8 @@ struct ClipSpec {
   int scene_variant = 0;  // other wall colours and a room turned about the lens axis
   bool pcm_audio = false;  // uncompressed 16-bit audio instead of AAC (mov, mkv)
 
-  float circle_centre_x() const { return radius > 0 ? centre_x : static_cast<float>(width) / 2; }
-  float circle_centre_y() const { return radius > 0 ? centre_y : static_cast<float>(height) / 2; }
+  float circle_centre_x() const { return radius > 0 ? centre_x : static_cast<float>(width - 1) / 2; }
+  float circle_centre_y() const { return radius > 0 ? centre_y : static_cast<float>(height - 1) / 2; }
   float circle_radius() const { return radius > 0 ? radius : static_cast<float>(std::min(width, height)) / 2; }
   int frame_count() const;
 };

@@ -1,0 +1,96 @@
+#include "rim_profile.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orb::lens {
+
+float sample(const cv::Mat& picture, double x, double y) {
+  const int x0 = std::clamp(static_cast<int>(std::floor(x)), 0, picture.cols - 2);
+  const int y0 = std::clamp(static_cast<int>(std::floor(y)), 0, picture.rows - 2);
+  const auto fx = static_cast<float>(x - x0), fy = static_cast<float>(y - y0);
+  const float* r0 = picture.ptr<float>(y0) + x0;
+  const float* r1 = picture.ptr<float>(y0 + 1) + x0;
+  const float top = r0[0] + (r0[1] - r0[0]) * fx;
+  const float bottom = r1[0] + (r1[1] - r1[0]) * fx;
+  return top + (bottom - top) * fy;
+}
+
+namespace {
+
+template <typename F>
+double over_range(const RayProfile& ray, double from, double to, F reduce) {
+  const auto first = static_cast<long>(std::ceil((from - ray.t0) / ray.step));
+  const auto last = static_cast<long>(std::floor((to - ray.t0) / ray.step));
+  const long lo = std::max(0L, first), hi = std::min(static_cast<long>(ray.values.size()) - 1, last);
+  if (lo > hi) return NAN;
+  std::vector<float> values(ray.values.begin() + lo, ray.values.begin() + hi + 1);
+  return reduce(values);
+}
+
+}  // namespace
+
+double RayProfile::mean(double from, double to) const {
+  return over_range(*this, from, to, [](std::vector<float>& v) {
+    double sum = 0;
+    for (float x : v) sum += x;
+    return sum / static_cast<double>(v.size());
+  });
+}
+
+double RayProfile::roughness(double from, double to) const {
+  const int k = static_cast<int>(std::lround(1.0 / step));
+  return over_range(*this, from, to, [k](std::vector<float>& v) {
+    std::vector<float> changes;
+    for (std::size_t j = static_cast<std::size_t>(k); j + static_cast<std::size_t>(k) < v.size(); ++j) {
+      changes.push_back(std::abs(v[j + k] - v[j - k]));
+    }
+    if (changes.empty()) return 0.0;
+    auto middle = changes.begin() + static_cast<std::ptrdiff_t>(changes.size() / 2);
+    std::nth_element(changes.begin(), middle, changes.end());
+    return static_cast<double>(*middle);
+  });
+}
+
+std::vector<RayProfile> ray_profiles(const cv::Mat& picture, double cx, double cy, const RayOptions& options) {
+  std::vector<RayProfile> rays(static_cast<std::size_t>(options.rays));
+  const double x_max = picture.cols - 1 - options.border, y_max = picture.rows - 1 - options.border;
+  for (int i = 0; i < options.rays; ++i) {
+    RayProfile& ray = rays[static_cast<std::size_t>(i)];
+    const double angle = 2 * M_PI * i / options.rays;
+    ray.dx = std::cos(angle);
+    ray.dy = std::sin(angle);
+    ray.t0 = std::max(0.0, options.t_from);
+    for (double t = ray.t0; t <= options.t_to; t += ray.step) {
+      const double x = cx + t * ray.dx, y = cy + t * ray.dy;
+      if (x < options.border || y < options.border || x > x_max || y > y_max) break;
+      ray.values.push_back(sample(picture, x, y));
+    }
+    // Outward-dark steps: brightness one pixel inside minus one pixel outside.
+    const int k = static_cast<int>(std::lround(1.0 / ray.step));
+    const int n = static_cast<int>(ray.values.size());
+    std::vector<double> drop(static_cast<std::size_t>(std::max(0, n)), 0.0);
+    for (int j = k; j + k < n; ++j) drop[j] = ray.values[j - k] - ray.values[j + k];
+    for (int j = k + 1; j + k + 1 < n; ++j) {
+      const double d = drop[j];
+      if (d < options.min_strength || d < drop[j - 1] || d <= drop[j + 1]) continue;
+      // Peak of the parabola through the three drops around the maximum.
+      const double denominator = drop[j - 1] - 2 * d + drop[j + 1];
+      const double offset = denominator < 0 ? 0.5 * (drop[j - 1] - drop[j + 1]) / denominator : 0.0;
+      ray.edges.push_back({ray.t0 + ray.step * (j + std::clamp(offset, -0.5, 0.5)), d});
+    }
+    std::sort(ray.edges.begin(), ray.edges.end(), [](const RimEdge& a, const RimEdge& b) { return a.strength > b.strength; });
+    // One edge per two pixels: the strongest of a cluster.
+    std::vector<RimEdge> kept;
+    for (const RimEdge& e : ray.edges) {
+      if (static_cast<int>(kept.size()) >= options.max_edges) break;
+      bool near = false;
+      for (const RimEdge& k2 : kept) near = near || std::abs(k2.t - e.t) < 2.0;
+      if (!near) kept.push_back(e);
+    }
+    ray.edges = std::move(kept);
+  }
+  return rays;
+}
+
+}  // namespace orb::lens

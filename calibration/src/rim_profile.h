@@ -1,0 +1,48 @@
+#pragma once
+// Brightness along rays from a point inside the image circle, and the
+// places where it steps down going outward: where the picture ends and the
+// dark surround begins.
+#include <opencv2/core.hpp>
+
+#include <vector>
+
+#include "circle_fit.h"
+
+namespace orb::lens {
+
+// Bilinear brightness of a one-channel 32-bit float picture at a
+// pixel-centre position; the caller keeps (x, y) inside [0, cols-1] x [0, rows-1].
+float sample(const cv::Mat& picture, double x, double y);
+
+struct RimEdge {
+  double t = 0;         // distance from the ray's origin, pixels, sub-pixel
+  double strength = 0;  // brightness lost across two pixels
+};
+
+struct RayProfile {
+  double dx = 0, dy = 0;       // unit direction
+  double t0 = 0, step = 0.5;   // first sample's distance, spacing
+  std::vector<float> values;   // brightness, ending where the ray meets the frame's border band
+  std::vector<RimEdge> edges;  // strongest outward-dark steps first
+  double t_end() const { return t0 + step * static_cast<double>(values.empty() ? 0 : values.size() - 1); }
+  // Mean brightness over [from, to] (distances), clipped to the samples; NaN when empty.
+  double mean(double from, double to) const;
+  // Median brightness change across two pixels over [from, to]: small where
+  // the picture is plain, even when one step crosses the range.
+  double roughness(double from, double to) const;
+};
+
+struct RayOptions {
+  int rays = 360;
+  double t_from = 0, t_to = 0;  // distances to search
+  double border = 1.5;          // samples closer than this to the frame's edge are not taken
+  double min_strength = 2;      // weaker steps are not edges
+  int max_edges = 3;
+};
+
+// Profiles along `options.rays` directions from (cx, cy); each lists its
+// outward-dark edges. A ray that leaves the frame ends there: the frame's
+// own border is never an edge.
+std::vector<RayProfile> ray_profiles(const cv::Mat& picture, double cx, double cy, const RayOptions& options);
+
+}  // namespace orb::lens

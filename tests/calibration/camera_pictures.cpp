@@ -1,0 +1,189 @@
+#include "camera_pictures.h"
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+#include "synthetic_picture.h"
+
+namespace orb::test {
+namespace {
+
+float uniform(std::mt19937& rng, float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); }
+
+// Distance of every pixel centre from (cx, cy).
+cv::Mat distance_map(int width, int height, float cx, float cy) {
+  cv::Mat d(height, width, CV_32F);
+  for (int y = 0; y < height; ++y) {
+    auto* row = d.ptr<float>(y);
+    for (int x = 0; x < width; ++x) row[x] = std::hypot(static_cast<float>(x) - cx, static_cast<float>(y) - cy);
+  }
+  return d;
+}
+
+// Darkens towards the rim: 1 - strength at the circle, 1 in the middle.
+void vignette(cv::Mat& picture, const cv::Mat& distance, float radius, float strength) {
+  for (int y = 0; y < picture.rows; ++y) {
+    auto* row = picture.ptr<cv::Vec3f>(y);
+    const float* d = distance.ptr<float>(y);
+    for (int x = 0; x < picture.cols; ++x) {
+      const float t = std::min(1.0f, d[x] / radius);
+      row[x] *= 1.0f - strength * t * t;
+    }
+  }
+}
+
+// Noise, 8 bits, then JPEG as the camera or a frame grab would store it.
+cv::Mat as_stored(const cv::Mat& picture, std::mt19937& rng, int quality) {
+  cv::Mat noise(picture.size(), CV_32FC3);
+  cv::theRNG().state = rng();
+  cv::randn(noise, 0, uniform(rng, 1.0f, 4.0f));
+  cv::Mat eight;
+  cv::Mat(picture + noise).convertTo(eight, CV_8UC3);
+  std::vector<std::uint8_t> jpeg;
+  cv::imencode(".jpg", eight, jpeg, {cv::IMWRITE_JPEG_QUALITY, quality});
+  return cv::imdecode(jpeg, cv::IMREAD_COLOR);
+}
+
+cv::Mat scene(int width, int height, float cx, float cy, float radius, std::mt19937& rng) {
+  synth::ClipSpec spec = circle_spec(width, height, cx, cy, radius, uniform(rng, 180, 220));
+  spec.scene_variant = static_cast<int>(rng() % 8);
+  cv::Mat picture;
+  to_bgr(synth::render_scene(spec)).convertTo(picture, CV_32FC3);
+  return picture;
+}
+
+// Rectangles of many colours over a sky-to-ground gradient, with the corner
+// shading an ordinary lens gives.
+cv::Mat ordinary_picture(int width, int height, std::mt19937& rng) {
+  cv::Mat picture(height, width, CV_32FC3);
+  for (int y = 0; y < height; ++y) {
+    const float t = static_cast<float>(y) / static_cast<float>(height);
+    picture.row(y).setTo(cv::Scalar(220 - 120 * t, 180 - 90 * t, 140 - 60 * t));
+  }
+  for (int i = 0; i < 40; ++i) {
+    const int x = static_cast<int>(rng() % static_cast<unsigned>(width));
+    const int y = static_cast<int>(rng() % static_cast<unsigned>(height));
+    const int w = std::max(2, static_cast<int>(uniform(rng, 0.02f, 0.3f) * static_cast<float>(width)));
+    const int h = std::max(2, static_cast<int>(uniform(rng, 0.02f, 0.3f) * static_cast<float>(height)));
+    cv::rectangle(picture, cv::Rect(x - w / 2, y - h / 2, w, h),
+                  cv::Scalar(uniform(rng, 0, 255), uniform(rng, 0, 255), uniform(rng, 0, 255)), cv::FILLED);
+  }
+  const float half_diagonal = 0.5f * std::hypot(static_cast<float>(width), static_cast<float>(height));
+  vignette(picture, distance_map(width, height, static_cast<float>(width - 1) / 2, static_cast<float>(height - 1) / 2),
+           half_diagonal, uniform(rng, 0.2f, 0.5f));
+  return picture;
+}
+
+}  // namespace
+
+const char* kind_name(PictureKind kind) {
+  switch (kind) {
+    case PictureKind::kScene: return "scene";
+    case PictureKind::kOffCentre: return "off-centre";
+    case PictureKind::kCutCircle: return "cut";
+    case PictureKind::kDarkScene: return "dark";
+    case PictureKind::kHousing: return "housing";
+    case PictureKind::kLowContrast: return "low-contrast";
+    case PictureKind::kFlatDisc: return "flat disc";
+    case PictureKind::kFullFrame: return "full frame";
+    case PictureKind::kOrdinary: return "ordinary";
+    case PictureKind::kBlack: return "black";
+    default: return "?";
+  }
+}
+
+CameraPicture camera_picture(PictureKind kind, int width, int height, std::mt19937& rng) {
+  CameraPicture out;
+  out.kind = kind;
+  out.jpeg_quality = static_cast<int>(uniform(rng, 60, 90.99f));
+  const auto w = static_cast<float>(width), h = static_cast<float>(height);
+  const float short_side = std::min(w, h);
+  const float mid_x = (w - 1) / 2, mid_y = (h - 1) / 2;
+  float spread = 0.08f, r_lo = 0.30f, r_hi = 0.49f;
+  switch (kind) {
+    case PictureKind::kScene: spread = 0.05f; break;
+    case PictureKind::kOffCentre: spread = 0.15f; r_lo = 0.27f; r_hi = 0.40f; break;
+    case PictureKind::kCutCircle:
+      spread = 0.03f;
+      r_lo = 0.53f;
+      r_hi = width == height ? 0.56f : 0.62f;
+      break;
+    default: break;
+  }
+  out.cx = mid_x + w * uniform(rng, -spread, spread);
+  out.cy = mid_y + h * uniform(rng, -spread, spread);
+  if (kind == PictureKind::kOffCentre) {  // at least 8 % off on one axis
+    const float push = (rng() % 2 ? 1.0f : -1.0f) * uniform(rng, 0.08f, 0.15f);
+    if (rng() % 2) out.cx = mid_x + w * push;
+    else out.cy = mid_y + h * push;
+  }
+  out.radius = short_side * uniform(rng, r_lo, r_hi);
+
+  cv::Mat picture;
+  float vignetting = uniform(rng, 0.1f, 0.45f);
+  switch (kind) {
+    case PictureKind::kFullFrame:
+      out.cx = mid_x;
+      out.cy = mid_y;
+      picture = scene(width, height, mid_x, mid_y, 0.5f * std::hypot(w, h) * uniform(rng, 1.02f, 1.3f), rng);
+      out.radius = 0;
+      break;
+    case PictureKind::kOrdinary:
+      picture = ordinary_picture(width, height, rng);
+      out.radius = 0;
+      vignetting = 0;
+      break;
+    case PictureKind::kBlack:
+      picture = cv::Mat(height, width, CV_32FC3, cv::Scalar::all(uniform(rng, 0, 12)));
+      out.radius = 0;
+      vignetting = 0;
+      break;
+    case PictureKind::kFlatDisc: {
+      const bool bright = rng() % 2;
+      const float level = bright ? uniform(rng, 180, 240) : uniform(rng, 35, 70);
+      picture = cv::Mat(height, width, CV_32FC3, cv::Scalar::all(0));
+      const cv::Mat d = distance_map(width, height, out.cx, out.cy);
+      picture.setTo(cv::Scalar(level, level * uniform(rng, 0.8f, 1.0f), level * uniform(rng, 0.8f, 1.0f)),
+                    d < out.radius);
+      vignetting = uniform(rng, 0.0f, 0.2f);
+      break;
+    }
+    default:
+      picture = scene(width, height, out.cx, out.cy, out.radius, rng);
+      break;
+  }
+  if (out.radius > 0) {
+    const cv::Mat d = distance_map(width, height, out.cx, out.cy);
+    if (kind == PictureKind::kLowContrast) vignetting = uniform(rng, 0.7f, 0.85f);
+    vignette(picture, d, out.radius, vignetting);
+    if (kind == PictureKind::kDarkScene) picture *= uniform(rng, 0.1f, 0.25f);
+    if (kind == PictureKind::kHousing) {
+      // A matte ring a few per cent of the radius wide, lit from one side.
+      const float outer = out.radius * uniform(rng, 1.03f, 1.10f);
+      const float grey = uniform(rng, 25, 55);
+      const float tilt = uniform(rng, 0, 6.2832f);
+      for (int y = 0; y < height; ++y) {
+        auto* row = picture.ptr<cv::Vec3f>(y);
+        const float* dist = d.ptr<float>(y);
+        for (int x = 0; x < width; ++x) {
+          if (dist[x] < out.radius || dist[x] >= outer) continue;
+          const float side = std::cos(std::atan2(static_cast<float>(y) - out.cy, static_cast<float>(x) - out.cx) - tilt);
+          row[x] = cv::Vec3f::all(grey * (0.75f + 0.25f * side));
+        }
+      }
+    }
+    if (kind == PictureKind::kLowContrast) {
+      const float lift = uniform(rng, 20, 35);
+      picture = picture * (1.0f - lift / 255.0f) + cv::Scalar::all(lift);
+    }
+  } else if (vignetting > 0) {
+    vignette(picture, distance_map(width, height, mid_x, mid_y), 0.5f * std::hypot(w, h), vignetting);
+  }
+  out.bgr = as_stored(picture, rng, out.jpeg_quality);
+  return out;
+}
+
+}  // namespace orb::test

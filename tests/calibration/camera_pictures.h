@@ -1,0 +1,41 @@
+#pragma once
+// Fisheye pictures as real cameras deliver them, with the circle known:
+// off-centre and cut circles, night scenes, a lens housing around the
+// circle, low-contrast rims, flat discs, sensor noise, vignetting and JPEG;
+// and pictures with no lens circle at all. Shared by the detection tests
+// and the calibration benchmark.
+#include <opencv2/core.hpp>
+
+#include <random>
+#include <string>
+
+namespace orb::test {
+
+enum class PictureKind {
+  kScene,         // the synthetic room, centred within 5 %
+  kOffCentre,     // centre up to 15 % of the frame off the middle
+  kCutCircle,     // taller than the frame: cut at top and bottom
+  kDarkScene,     // night: the content at a tenth to a quarter of its light
+  kHousing,       // a dark grey ring (the lens housing) outside the circle
+  kLowContrast,   // strong vignetting and a lifted black surround
+  kFlatDisc,      // a plain bright or dark disc on black
+  kCount,
+  // Pictures without a lens circle: detection must say so.
+  kFullFrame = 100,  // the fisheye picture fills the frame
+  kOrdinary,         // an ordinary photograph-like picture
+  kBlack,            // a black frame with sensor noise
+};
+
+const char* kind_name(PictureKind kind);
+
+struct CameraPicture {
+  cv::Mat bgr;
+  float cx = 0, cy = 0, radius = 0;  // pixel-centre coordinates; radius 0 when there is no circle
+  PictureKind kind = PictureKind::kScene;
+  int jpeg_quality = 0;
+};
+
+// One picture of `kind` at width x height; every random choice comes from rng.
+CameraPicture camera_picture(PictureKind kind, int width, int height, std::mt19937& rng);
+
+}  // namespace orb::test
