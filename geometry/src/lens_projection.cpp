@@ -20,12 +20,24 @@ struct Corner {
 }  // namespace
 
 ProjectedRay VertexFactory::project_ray(float a, float b) const {
+  const float ca = static_cast<float>(std::cos(a));
+  return project_direction(ca * static_cast<float>(std::sin(b)), static_cast<float>(std::sin(a)),
+                           ca * static_cast<float>(std::cos(b)));
+}
+
+ProjectedRay VertexFactory::project_upright(float elevation, float azimuth) const {
+  // The lens looks along the horizon with the picture's top up: a direction
+  // (right, up, forward) is (x, -y, z) in the lens, and the slot rotation's
+  // fixed re-orientation M maps (dx, -dz, dy) to it.
+  const float ce = std::cos(elevation);
+  const float right = ce * std::sin(azimuth), up = std::sin(elevation), forward = ce * std::cos(azimuth);
+  return project_direction(right, -forward, -up);
+}
+
+ProjectedRay VertexFactory::project_direction(float ray_x, float ray_y, float ray_z) const {
   const LensParams& lens = camera_.lenses[0];
   const auto& r = lens.rotation;
-  const float ca = static_cast<float>(std::cos(a));
-  const float p[3] = {kReferenceRadius * ca * static_cast<float>(std::sin(b)),
-                      kReferenceRadius * static_cast<float>(std::sin(a)),
-                      kReferenceRadius * ca * static_cast<float>(std::cos(b))};
+  const float p[3] = {kReferenceRadius * ray_x, kReferenceRadius * ray_y, kReferenceRadius * ray_z};
   const float x = r[0] * p[0] + r[1] * p[1] + r[2] * p[2];
   const float y = r[3] * p[0] + r[4] * p[1] + r[5] * p[2];
   const float z = r[6] * p[0] + r[7] * p[1] + r[8] * p[2];
@@ -47,13 +59,14 @@ ProjectedRay VertexFactory::project_ray(float a, float b) const {
   const auto height = static_cast<float>(camera_.image_height);
   ProjectedRay out;
   if (!std::isfinite(px) || !std::isfinite(py)) return out;  // absurd lens values: unseen, coordinates 0
-  out.u = px / width;
-  out.v = 1.0f - py / height;
-  const float tx = std::trunc(px);
-  const float ty = std::trunc(py);
-  out.visible = theta < camera_.max_ray_angle_rad && distance < camera_.circle_radius && 0 < tx &&
-                tx < width && 0 < ty && ty < height;
-  out.margin = std::max(0.0f, std::min({px, py, width - px, height - py, camera_.circle_radius - distance}));
+  // Calibration centres are pixel-centre coordinates (0 = the middle of the
+  // first pixel); texture coordinates put that pixel's middle at 0.5 / width.
+  out.u = (px + 0.5f) / width;
+  out.v = 1.0f - (py + 0.5f) / height;
+  const float left = px + 0.5f, top = py + 0.5f;  // from the picture's edges
+  out.visible = theta < camera_.max_ray_angle_rad && distance < camera_.circle_radius && 0 < left && left < width &&
+                0 < top && top < height;
+  out.margin = std::max(0.0f, std::min({left, top, width - left, height - top, camera_.circle_radius - distance}));
   return out;
 }
 
@@ -97,8 +110,19 @@ void VertexFactory::compute_texture_coords(int cols, int rows) {
   }
   const int lens_rows = rows - cap_rows;
 
-  int cut_row = -1;
-  for (int k = 0; k < lens_rows && cut_row < 0; ++k) {
+  // Each cell on its own: a frame that cuts the circle hides some cells of
+  // a row, never the rows beyond them. Rows are rings around the lens axis,
+  // so once a whole ring is unseen every ring beyond it is too; the logo's
+  // cap may begin there.
+  // A wall camera's panorama runs along the horizon: row angles are
+  // elevations from +90 (top) down, column angles azimuths from -180.
+  const bool upright = upright_panorama_;
+  auto corner = [&](float a, float b) {
+    return upright ? project_upright(-a, b - static_cast<float>(kPi)) : project_ray(a, b);
+  };
+  int dark_row = lens_rows;
+  for (int k = 0; k < lens_rows && dark_row == lens_rows; ++k) {
+    bool any_seen = false;
     const float kv = static_cast<float>(k) * dv;
     const auto a0 = static_cast<float>((0.5 * kv - 0.25) / kInvTwoPi);
     const auto a1 = static_cast<float>((0.5 * (kv + dv) - 0.25) / kInvTwoPi);
@@ -106,25 +130,19 @@ void VertexFactory::compute_texture_coords(int cols, int rows) {
       const float lu = static_cast<float>(l) * du;
       const float b0 = lu / kInvTwoPi;
       const float b1 = (lu + du) / kInvTwoPi;
-      const ProjectedRay p00 = project_ray(a0, b0);
-      const ProjectedRay p01 = project_ray(a0, b1);
-      const ProjectedRay p10 = project_ray(a1, b0);
-      const ProjectedRay p11 = project_ray(a1, b1);
-      if (p00.visible + p01.visible + p10.visible + p11.visible < 2) {
-        const std::size_t first = static_cast<std::size_t>(k) * cols * 6;
-        std::fill_n(texture_indices_.begin() + static_cast<std::ptrdiff_t>(first), cols * 6, 0.0f);
-        cut_row = k;
-        break;
-      }
+      const ProjectedRay p00 = corner(a0, b0), p01 = corner(a0, b1), p10 = corner(a1, b0), p11 = corner(a1, b1);
+      if (p00.visible + p01.visible + p10.visible + p11.visible < 2) continue;  // stays index 0: black
+      any_seen = true;
       // Same corner order as the mesh cell: two triangles sharing the (a1,b0)-(a0,b1) edge.
       const ProjectedRay* projected[6] = {&p00, &p01, &p10, &p10, &p01, &p11};
       const std::size_t cell = static_cast<std::size_t>(k) * cols + l;
       for (int v = 0; v < 6; ++v) set_vertex(cell, v, projected[v]->u, projected[v]->v, 1.0f);
     }
+    if (!any_seen) dark_row = k;
   }
 
   if (!logo_flag_) return;
-  const int cap_start = cut_row >= 0 ? cut_row : lens_rows;
+  const int cap_start = dark_row;
   const int cap_count = rows - cap_start;
   if (cap_count <= 0) return;
   const float dc = 1.0f / static_cast<float>(cap_count);

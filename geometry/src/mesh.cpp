@@ -48,7 +48,11 @@ const float* VertexFactory::generate_mesh(int mode, bool logo, int logo_angle_de
     std::printf("error: calibration file path is not set yet;\n");
     return nullptr;
   }
-  logo_flag_ = logo ? 1 : 0;
+  // A panorama always shows the sky at the top: a ceiling mount's is turned
+  // half round, a wall mount's is taken along its horizon. The wall mount
+  // has no unseen cap for a logo.
+  upright_panorama_ = mode == DRAW_MODE_PANORAMA && camera_.mount_mode == 2;
+  logo_flag_ = logo && !upright_panorama_ ? 1 : 0;
   logo_angle_deg_ = logo_angle_deg;
   switch (mode) {
     case DRAW_MODE_SOURCE:
@@ -102,6 +106,12 @@ void VertexFactory::build_panorama_grid() {
       const float right = h * static_cast<float>(i + 1) - 1.0f;
       push_cell(v, P{left, top, kFlatDepth}, P{right, top, kFlatDepth}, P{left, bottom, kFlatDepth},
                 P{right, bottom, kFlatDepth});
+    }
+  }
+  if (camera_.mount_mode == 1) {  // facing down: the lens axis (the floor) goes to the bottom
+    for (std::size_t i = 0; i + 2 < v.size(); i += 3) {
+      v[i] = -v[i];
+      v[i + 1] = -v[i + 1];
     }
   }
   positions_ = std::move(v);

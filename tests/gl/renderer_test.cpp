@@ -81,7 +81,7 @@ TEST_F(Renderer, PanoramaModeUnwrapsTheLensAsTheLensModelSays) {
       const float b = static_cast<float>((x + 0.5) / kOutW * 2 * M_PI);
       const ProjectedRay ray = lens.project_ray(a, b);
       ASSERT_TRUE(ray.visible);
-      const auto rgb = yuv_to_rgb(position_colour(ray.u * kW, (1 - ray.v) * kH, kW, kH));
+      const auto rgb = yuv_to_rgb(position_colour(ray.u * kW - 0.5f, (1 - ray.v) * kH - 0.5f, kW, kH));
       const std::uint8_t* got = actual.at(x, y);
       for (int k = 0; k < 3; ++k) {
         ASSERT_NEAR(got[k], rgb[k], 4.0) << "pixel " << x << "," << y << " channel " << k;

@@ -36,10 +36,10 @@ TEST(LensProjection, LensAxisLandsOnTheCircleCentre) {
   load_factory(f, file);
   for (float b : {0.0f, 1.0f, 4.0f}) {
     const ProjectedRay p = f.project_ray(static_cast<float>(-M_PI / 2), b);
-    EXPECT_NEAR(p.u, 700.0f / 1920, 1e-4);
-    EXPECT_NEAR(p.v, 1 - 400.0f / 1080, 1e-4);
+    EXPECT_NEAR(p.u, 700.5f / 1920, 1e-6);  // the middle of pixel 700
+    EXPECT_NEAR(p.v, 1 - 400.5f / 1080, 1e-6);
     EXPECT_TRUE(p.visible);
-    EXPECT_NEAR(p.margin, 400.0f, 0.01f);  // nearest edge is the top one
+    EXPECT_NEAR(p.margin, 400.5f, 0.01f);  // nearest edge is the top one
   }
 }
 
@@ -49,8 +49,8 @@ TEST(LensProjection, EquidistantLensPlacesAnglesOnRings) {
   // 45 degrees off the axis is half the radius from the centre, whatever the azimuth.
   for (float b : {0.0f, 0.7f, 2.0f, 3.5f, 5.9f}) {
     const ProjectedRay p = f.project_ray(static_cast<float>(-M_PI / 4), b);
-    const float dx = p.u * 1920 - 960;
-    const float dy = (1 - p.v) * 1080 - 540;
+    const float dx = p.u * 1920 - 0.5f - 960;
+    const float dy = (1 - p.v) * 1080 - 0.5f - 540;
     EXPECT_NEAR(std::hypot(dx, dy), 270.0f, 0.05f) << b;
     EXPECT_TRUE(p.visible);
   }
@@ -66,7 +66,7 @@ TEST(LensProjection, RaysBehindTheLensNeedAWideLens) {
   load_factory(wide, lens_with_fov(220));
   const ProjectedRay p = wide.project_ray(behind, 1.0f);
   EXPECT_TRUE(p.visible);
-  const float d = std::hypot(p.u * 1920 - 960, (1 - p.v) * 1080 - 540);
+  const float d = std::hypot(p.u * 1920 - 0.5f - 960, (1 - p.v) * 1080 - 0.5f - 540);
   EXPECT_NEAR(d, 540.0f * 100 / 110, 0.1f);
 }
 
@@ -78,19 +78,19 @@ TEST(LensProjection, HemisphereLensSeesRowsUpToTheHorizon) {
   ASSERT_EQ(f.texture_coords().size(), static_cast<std::size_t>(kCols * kRows * 24));
   for (int row = 0; row < 30; ++row) EXPECT_EQ(row_index(f, row), 1.0f) << row;
   for (int row = 30; row < kRows; ++row) EXPECT_EQ(row_index(f, row), 0.0f) << row;
-  // Every seen vertex samples inside the picture.
+  // Every corner of a drawn cell samples the picture or within a pixel of it.
   const auto& tc = f.texture_coords();
   for (std::size_t v = 0; v < 30u * kCols * 6; ++v) {
-    EXPECT_GE(tc[v * 4], 0.0f);
-    EXPECT_LE(tc[v * 4], 1.0f);
-    EXPECT_GE(tc[v * 4 + 1], 0.0f);
-    EXPECT_LE(tc[v * 4 + 1], 1.0f);
+    EXPECT_GE(tc[v * 4], -1.0f / 1920);
+    EXPECT_LE(tc[v * 4], 1.0f + 1.0f / 1920);
+    EXPECT_GE(tc[v * 4 + 1], -1.0f / 1080);
+    EXPECT_LE(tc[v * 4 + 1], 1.0f + 1.0f / 1080);
     EXPECT_EQ(tc[v * 4 + 2], 0.0f);
     EXPECT_EQ(tc[v * 4 + 3], 0.0f);
   }
-  // The first row starts at the lens axis: the picture's circle centre.
-  EXPECT_NEAR(tc[0], 0.5f, 1e-4);
-  EXPECT_NEAR(tc[1], 0.5f, 1e-4);
+  // The first row starts at the lens axis: the middle of pixel (960, 540).
+  EXPECT_NEAR(tc[0], 960.5f / 1920, 1e-6);
+  EXPECT_NEAR(tc[1], 1 - 540.5f / 1080, 1e-6);
   for (float w : f.blend_weights()) ASSERT_EQ(w, 0.0f);
 }
 

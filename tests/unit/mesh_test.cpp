@@ -144,8 +144,8 @@ TEST(Mesh, VideoSizeSetForTheSourceQuadAlsoDrivesLaterTextureCoordinates) {
   f.set_image_size(3840, 2160);  // twice the calibrated picture
   ASSERT_NE(f.generate_mesh(DRAW_MODE_PERSPECTIVE, false, 0), nullptr);
   // The axis is still at pixel (960, 540), now a quarter of the way in.
-  EXPECT_NEAR(f.texture_coords()[0], 0.25f, 1e-4);
-  EXPECT_NEAR(f.texture_coords()[1], 0.75f, 1e-4);
+  EXPECT_NEAR(f.texture_coords()[0], 960.5f / 3840, 1e-6);
+  EXPECT_NEAR(f.texture_coords()[1], 1 - 540.5f / 2160, 1e-6);
 }
 
 }  // namespace

@@ -36,6 +36,9 @@ class VertexFactory {
 
   // Projects direction (a, b), radians, through lens slot 0.
   ProjectedRay project_ray(float a, float b) const;
+  // The same for a lens looking along the horizon (a wall mount): elevation
+  // above the horizon and azimuth right of the lens axis, radians.
+  ProjectedRay project_upright(float elevation_rad, float azimuth_rad) const;
 
   // Fills texture coordinates, indices and weights for a cols x rows grid
   // of cells, using the logo flag and angle of the last generate_mesh.
@@ -61,6 +64,8 @@ class VertexFactory {
   void build_panorama_grid();
   void build_sphere();
   void clear_texture_data();
+  // A unit ray before the slot rotation, as project_ray builds it.
+  ProjectedRay project_direction(float ray_x, float ray_y, float ray_z) const;
 
   CameraParams camera_;
   std::vector<float> positions_;
@@ -68,6 +73,7 @@ class VertexFactory {
   std::vector<float> texture_indices_;
   std::vector<float> blend_weights_;
   int logo_flag_ = 0;
+  bool upright_panorama_ = false;  // the panorama of a wall mount: along its horizon
   int logo_angle_deg_ = 0;
 };
 
