@@ -1,8 +1,10 @@
 #include <geometry/calibration_file.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include <unistd.h>
@@ -175,6 +177,62 @@ int write_calibration_file(const char* path, const CalibrationFile& f) {
     return 1;
   }
   return 0;
+}
+
+namespace {
+
+struct Scale {
+  double x, y;
+};
+
+// The factors from a w0 x h0 picture to w x h, or nothing for another shape.
+std::optional<Scale> scale_between(int w0, int h0, int w, int h) {
+  if (w0 <= 0 || h0 <= 0 || w <= 0 || h <= 0) return std::nullopt;
+  const double aspect0 = static_cast<double>(w0) / h0, aspect = static_cast<double>(w) / h;
+  if (std::abs(aspect / aspect0 - 1) > 0.01) return std::nullopt;
+  return Scale{static_cast<double>(w) / w0, static_cast<double>(h) / h0};
+}
+
+// Pixel-centre coordinates scale about the picture's corner, not pixel 0.
+float scaled(float v, double k) { return static_cast<float>((v + 0.5) * k - 0.5); }
+
+}  // namespace
+
+CalibrationFit fit_calibration(CalibrationFile& file, int width, int height) {
+  if (file.image_width == width && file.image_height == height) return CalibrationFit::kSame;
+  const auto k = scale_between(file.image_width, file.image_height, width, height);
+  if (!k) return CalibrationFit::kOtherCamera;
+  for (auto& c : file.centres) c = {scaled(c[0], k->x), scaled(c[1], k->y)};
+  const double radial = 0.5 * (k->x + k->y);
+  file.c1 = static_cast<float>(file.c1 * radial);
+  file.c3 = static_cast<float>(file.c3 * radial);
+  file.c5 = static_cast<float>(file.c5 * radial);
+  file.image_width = width;
+  file.image_height = height;
+  return CalibrationFit::kScaled;
+}
+
+CalibrationFit fit_calibration(CameraParams& camera, int width, int height) {
+  if (camera.image_width == width && camera.image_height == height) return CalibrationFit::kSame;
+  const auto k = scale_between(camera.image_width, camera.image_height, width, height);
+  if (!k) return CalibrationFit::kOtherCamera;
+  const double radial = 0.5 * (k->x + k->y);
+  for (LensParams& lens : camera.lenses) {
+    lens.centre_x = scaled(lens.centre_x, k->x);
+    lens.centre_y = scaled(lens.centre_y, k->y);
+    lens.c1 = static_cast<float>(lens.c1 * radial);
+    lens.c3 = static_cast<float>(lens.c3 * radial);
+    lens.c5 = static_cast<float>(lens.c5 * radial);
+  }
+  camera.circle_radius = static_cast<float>(camera.circle_radius * radial);
+  camera.image_width = width;
+  camera.image_height = height;
+  return CalibrationFit::kScaled;
+}
+
+CalibrationFile default_calibration(int width, int height) {
+  return single_lens_calibration(static_cast<float>(width - 1) / 2, static_cast<float>(height - 1) / 2,
+                                 static_cast<float>(std::min(width, height)) / 2, width, height, 180);
 }
 
 }  // namespace orb

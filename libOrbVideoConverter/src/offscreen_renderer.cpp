@@ -142,6 +142,7 @@ int OffscreenRenderer::init(ConverterInitParams& params, int input_width, int in
       error = text;
       return kError;
     }
+    vp.view.fit_to_video(input_width, input_height);  // the same camera at another resolution
     vp.view.configure(i, false, 0, false);
     vp.view.bind_resources(&uniforms_, &attributes_, p);
     if (create_framebuffer(vp, error) != 0) return kError;

@@ -50,6 +50,10 @@ int ogl_rendererMgr::init(const RendererInit& params) {
         result != 0) {
       return result;
     }
+    if (!params.no_calibration && vp.fit_to_video(video_width_, video_height_) == CalibrationFit::kOtherCamera) {
+      std::printf("warning: the calibration was made for a picture of another shape than %dx%d\n", video_width_,
+                  video_height_);
+    }
     vp.configure(i, params.logo_enabled, params.logo_angle_deg, params.no_calibration);
     vp.bind_resources(&uniforms_, &attributes_, program_.get());
   }

@@ -206,5 +206,35 @@ TEST(CalibrationFile, FailedLoadKeepsTheFactoryUnusable) {
   EXPECT_EQ(printed, "error: calibration file path is not set yet;\n");
 }
 
+TEST(CalibrationFile, TheSameCameraAtAnotherResolutionIsScaledAnotherShapeIsNot) {
+  // 1080p centred, radius 540 -> 720p: still centred, radius 360.
+  CalibrationFile f = single_lens_calibration(959.5f, 539.5f, 540, 1920, 1080, 200);
+  EXPECT_EQ(fit_calibration(f, 1920, 1080), CalibrationFit::kSame);
+  ASSERT_EQ(fit_calibration(f, 1280, 720), CalibrationFit::kScaled);
+  EXPECT_NEAR(f.centres[0][0], 639.5f, 1e-3);
+  EXPECT_NEAR(f.centres[0][1], 359.5f, 1e-3);
+  CameraParams camera;
+  ASSERT_EQ(apply_calibration(f, camera), 0);
+  EXPECT_NEAR(camera.circle_radius, 360, 0.01);
+  EXPECT_EQ(camera.image_width, 1280);
+  // 4:3 is another camera: untouched.
+  EXPECT_EQ(fit_calibration(f, 1440, 1080), CalibrationFit::kOtherCamera);
+  EXPECT_EQ(f.image_width, 1280);
+  // The loaded lens scales the same way for the renderer.
+  ASSERT_EQ(fit_calibration(camera, 3840, 2160), CalibrationFit::kScaled);
+  EXPECT_NEAR(camera.lenses[0].centre_x, 1919.5f, 1e-3);
+  EXPECT_NEAR(camera.circle_radius, 1080, 0.05);
+  EXPECT_EQ(fit_calibration(camera, 2000, 2000), CalibrationFit::kOtherCamera);
+}
+
+TEST(CalibrationFile, DefaultLensIsACentredHalfSphereInTheShorterSide) {
+  CameraParams camera;
+  ASSERT_EQ(apply_calibration(default_calibration(1280, 720), camera), 0);
+  EXPECT_FLOAT_EQ(camera.lenses[0].centre_x, 639.5f);
+  EXPECT_FLOAT_EQ(camera.lenses[0].centre_y, 359.5f);
+  EXPECT_NEAR(camera.circle_radius, 360, 0.01);
+  EXPECT_NEAR(camera.max_ray_angle_rad, M_PI / 2, 1e-6);
+}
+
 }  // namespace
 }  // namespace orb

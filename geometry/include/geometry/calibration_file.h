@@ -12,9 +12,12 @@ inline constexpr int kLensSlots = 8;
 // Scale of the radial polynomial and radius of the reference sphere.
 inline constexpr float kReferenceRadius = 700.0f;
 
+// Centres are pixel-centre coordinates: (0, 0) is the middle of the
+// top-left pixel, x to the right, y down (as OpenCV and FFmpeg count). A
+// circle centred in a W x H picture has its centre at ((W-1)/2, (H-1)/2).
 struct CalibrationFile {
   std::array<std::array<float, 9>, kLensSlots> rotations{};  // row by row
-  std::array<std::array<float, 2>, kLensSlots> centres{};    // pixels, y down
+  std::array<std::array<float, 2>, kLensSlots> centres{};    // pixel-centre coordinates, y down
   float c1 = 0, c3 = 0, c5 = 0;                              // r(t) = 700 (c1 t + c3 t^3 + c5 t^5)
   std::int32_t camera_count = 0;
   std::int32_t image_width = 0;
@@ -58,6 +61,21 @@ int apply_calibration(const CalibrationFile& file, CameraParams& camera);
 // Reads a calibration file into `camera`: 0 success, 1 invalid content,
 // 2 no path, unreadable or short file. Messages go to standard output.
 int read_calibration_file(const char* path, CameraParams& camera);
+
+// How a calibration made on one picture size serves a video of another.
+enum class CalibrationFit {
+  kSame,        // made for this size
+  kScaled,      // the same camera at another resolution (same aspect ratio): scaled to it
+  kOtherCamera, // another shape of picture: not for this video
+};
+// Scales `file` (or `camera`) to width x height when the aspect ratio is the
+// same within 1 %; leaves it alone otherwise.
+CalibrationFit fit_calibration(CalibrationFile& file, int width, int height);
+CalibrationFit fit_calibration(CameraParams& camera, int width, int height);
+
+// A lens for a video nobody calibrated: a 180-degree circle inscribed in
+// the shorter side, centred.
+CalibrationFile default_calibration(int width, int height);
 
 // Writes the file in one piece; 0 success, 1 failure (nothing half-written
 // stays behind under the final name).

@@ -49,6 +49,10 @@ class VertexFactory {
 
   // The draw mode 0 quad follows the video, not the calibrated picture.
   void set_image_size(int width, int height);
+  // Scales the loaded lens to a video of another resolution with the same
+  // aspect ratio (the same camera); a picture of another shape is left as
+  // it is and reported.
+  CalibrationFit fit_to_video(int width, int height) { return fit_calibration(camera_, width, height); }
 
   const std::vector<float>& positions() const { return positions_; }          // 3 per vertex
   const std::vector<float>& texture_coords() const { return texture_coords_; } // 4 per vertex

@@ -38,6 +38,8 @@ class ogl_renderer {
   int load_calibration(bool no_calibration, int mount_mode, const char* path) {
     return factory_.load_calibration(no_calibration, mount_mode, path);
   }
+  // The same camera recorded at another resolution: the lens scaled to it.
+  CalibrationFit fit_to_video(int width, int height) { return factory_.fit_to_video(width, height); }
   void bind_resources(const StitchUniforms* uniforms, const StitchAttributes* attributes, GLuint program);
 
   // 0, or 1 when a GL error is pending.
