@@ -6,7 +6,10 @@
 #include <fstream>
 #include <set>
 
+#include <geometry/calibration_file.h>
+
 #include "app_files.h"
+#include "calibration_choice.h"
 #include "conversion_job.h"
 #include "layouts.h"
 #include "playlist.h"
@@ -104,16 +107,77 @@ TEST(AppFiles, WindowSizeFollowsTheMonitor) {
   EXPECT_EQ(window_size_for_monitor(1367).height, 658);
 }
 
-TEST(AppFiles, CalibrationBesideTheVideo) {
+// A calibration file for a width x height picture, written into `dir`.
+fs::path lens_file(const orb::test::TempDir& dir, const std::string& name, int width, int height, float radius) {
+  const fs::path path = dir.path() / name;
+  fs::create_directories(path.parent_path());
+  EXPECT_EQ(orb::write_calibration_file(path.c_str(), orb::single_lens_calibration(
+                                                          static_cast<float>(width - 1) / 2, static_cast<float>(height - 1) / 2,
+                                                          radius, width, height, 200)),
+            0);
+  return path;
+}
+
+TEST(CalibrationChoice, EachVideoGetsItsOwnFittingLens) {
   orb::test::TempDir dir;
-  const auto video = dir.write("clip.mp4", "");
+  const fs::path data = dir.path() / "data";
+  fs::create_directories(dir.path() / "cam" );
+  const std::string video = dir.write("cam/clip.mp4", "").string();
+  int detections = 0;
+  auto detect_fails = [&](const char*, const char*) { return ++detections, 1; };
   const auto before = fs::current_path();
-  EXPECT_EQ(find_calibration_beside(video.string()), "");
+
+  // Nothing anywhere and nothing found: a default lens, never remembered.
+  CalibrationChoice c = choose_calibration(video, 1280, 720, data / "ostrel_lens.inf", data, detect_fails);
+  EXPECT_EQ(c.source, CalibrationSource::kDefault);
+  EXPECT_EQ(detections, 1);
+  orb::CameraParams camera;
+  ASSERT_EQ(orb::read_calibration_file(c.path.c_str(), camera), 0);
+  EXPECT_EQ(camera.image_width, 1280);
+  EXPECT_NEAR(camera.circle_radius, 360, 0.01);
+  EXPECT_FALSE(fs::exists(remembered_calibration(data, video)));
   EXPECT_EQ(fs::current_path(), before);
-  dir.write("b.inf", "");
-  dir.write("a.inf", "");
-  EXPECT_EQ(find_calibration_beside(video.string()), (dir.path() / "a.inf").string());
-  EXPECT_EQ(find_calibration_beside("a.mp"), "");  // shorter than 5 characters
+
+  // Found: written as this video's own and remembered; the next start asks nothing.
+  auto detect_writes = [&](const char*, const char* out) {
+    ++detections;
+    return orb::write_calibration_file(out, orb::single_lens_calibration(640, 350, 300, 1280, 720, 200));
+  };
+  c = choose_calibration(video, 1280, 720, data / "ostrel_lens.inf", data, detect_writes);
+  EXPECT_EQ(c.source, CalibrationSource::kDetected);
+  EXPECT_EQ(c.path, remembered_calibration(data, video).string());
+  EXPECT_NEAR(c.radius, 300, 0.01);
+  EXPECT_NEAR(c.fov_deg, 200, 0.01);
+  c = choose_calibration(video, 1280, 720, data / "ostrel_lens.inf", data, detect_fails);
+  EXPECT_EQ(c.source, CalibrationSource::kRemembered);
+  EXPECT_EQ(detections, 2);
+
+  // Another video (another camera) has its own key.
+  const std::string other = dir.write("cam/other.mp4", "").string();
+  EXPECT_NE(remembered_calibration(data, other), remembered_calibration(data, video));
+
+  // The configured file serves only pictures of its shape; 4:3 is another camera.
+  lens_file(dir, "data/ostrel_lens.inf", 1920, 1080, 540);
+  c = choose_calibration(video, 1280, 720, data / "ostrel_lens.inf", data, detect_fails);
+  EXPECT_EQ(c.source, CalibrationSource::kConfigured);
+  EXPECT_TRUE(c.scaled);
+  c = choose_calibration(other, 1440, 1080, data / "ostrel_lens.inf", data, detect_fails);
+  EXPECT_EQ(c.source, CalibrationSource::kDefault);
+
+  // Beside the video: the first "*.inf", but "<video name>.inf" before it;
+  // a file of another shape or a broken one is passed over.
+  lens_file(dir, "cam/a.inf", 1280, 720, 350);
+  c = choose_calibration(video, 1280, 720, data / "ostrel_lens.inf", data, detect_fails);
+  EXPECT_EQ(c.path, (dir.path() / "cam/a.inf").string());
+  EXPECT_EQ(c.source, CalibrationSource::kBeside);
+  lens_file(dir, "cam/clip.inf", 1280, 720, 320);
+  EXPECT_EQ(choose_calibration(video, 1280, 720, "", data, detect_fails).path, (dir.path() / "cam/clip.inf").string());
+  EXPECT_EQ(choose_calibration(video, 960, 960, "", data, detect_fails).source, CalibrationSource::kDefault);
+  dir.write("cam/clip.inf", "short");
+  EXPECT_EQ(choose_calibration(video, 1280, 720, "", data, detect_fails).path, (dir.path() / "cam/a.inf").string());
+
+  // The calibration tool saves beside a video whose folder is writable.
+  EXPECT_EQ(calibration_target(data, video), dir.path() / "cam/clip.inf");
 }
 
 TEST(PlaylistRules, AcceptsMediaByExtensionAndSkipsDuplicates) {

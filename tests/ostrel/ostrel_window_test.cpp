@@ -67,6 +67,7 @@ class OstrelWindowTest : public QObject {
   void playsTurnsAndGoesFullScreen();
   void droppedFolderCollectsItsVideos();
   void idleControls();
+  void eachCameraPlaysWithItsOwnLens();
 
  private:
   // A data directory with the clip's own lens calibration in place.
@@ -232,7 +233,8 @@ void OstrelWindowTest::playsTurnsAndGoesFullScreen() {
   QVERIFY(calibrate->isEnabled());
   QTest::mouseClick(calibrate, Qt::LeftButton);
   const QString launched = QString("pgrep -f 'Dioptra %1 .*%2' > /dev/null")
-                               .arg(QString::fromStdString(clip_.string()), QString(ostrel::kDefaultCalibrationName));
+                               .arg(QString::fromStdString(clip_.string()),
+                                    QString::fromStdString(fs::path(clip_).replace_extension(".inf").string()));
   QTRY_VERIFY_WITH_TIMEOUT(std::system(launched.toLocal8Bit().constData()) == 0, 5000);
   std::system(QString("pkill -f 'Dioptra %1'").arg(QString::fromStdString(clip_.string())).toLocal8Bit().constData());
 
@@ -313,6 +315,84 @@ void OstrelWindowTest::idleControls() {
   QVERIFY(w->full_screen());
   QTest::keyClick(w.get(), Qt::Key_Escape);
   QVERIFY(!w->full_screen());
+  w->close();
+}
+
+// Two cameras, neither calibrated: each video is found and played with its
+// own lens, a picture without a lens circle plays with a default one and a
+// notice, and a calibration saved for the playing video is taken up at once.
+void OstrelWindowTest::eachCameraPlaysWithItsOwnLens() {
+  QTemporaryDir media;
+  const fs::path root(media.path().toStdString());
+  orb::synth::ClipSpec second;
+  second.width = 800;
+  second.height = 450;
+  second.centre_x = 430;
+  second.centre_y = 220;
+  second.radius = 200;
+  second.fov_deg = 180;
+  second.seconds = 20;
+  second.audio = orb::synth::AudioTrack::kNone;
+  orb::synth::ClipSpec filled = second;  // the picture fills the frame: no circle to find
+  filled.centre_x = 399.5f;
+  filled.centre_y = 224.5f;
+  filled.radius = 600;
+  struct Video {
+    fs::path path;
+    orb::synth::ClipSpec spec;
+  };
+  const Video videos[] = {{root / "room.mp4", spec_}, {root / "hall.mp4", second}, {root / "full.mp4", filled}};
+  for (const Video& v : videos) {
+    if (v.spec.width == spec_.width) fs::copy_file(clip_, v.path);
+    else QCOMPARE(QString::fromStdString(orb::synth::write_clip(v.path.string(), v.spec)), QString());
+  }
+  QTemporaryDir dir;  // no calibration anywhere
+  auto w = window(dir);
+  QVERIFY(w);
+  auto* notice = w->lens_notice();
+  QVERIFY(notice);
+
+  auto lens_of_playing = [&] {
+    orb::CameraParams camera;
+    const std::string path = w->controller().calibration_path();
+    if (orb::read_calibration_file(path.c_str(), camera) != 0) camera.image_width = -1;
+    return std::pair{path, camera};
+  };
+  std::string first_lens;
+  for (int i = 0; i < 2; ++i) {
+    const Video& v = videos[i];
+    w->open_files({QString::fromStdString(v.path.string())});
+    QTRY_VERIFY_WITH_TIMEOUT(w->controller().is_playing() && w->current_path() == v.path.string(), 20000);
+    w->controller().wait_idle();
+    const auto [path, camera] = lens_of_playing();
+    QCOMPARE(camera.image_width, v.spec.width);
+    QVERIFY2(std::abs(camera.lenses[0].centre_x - v.spec.circle_centre_x()) < 1.0f, path.c_str());
+    QVERIFY2(std::abs(camera.lenses[0].centre_y - v.spec.circle_centre_y()) < 1.0f, path.c_str());
+    QVERIFY2(std::abs(camera.circle_radius - v.spec.circle_radius()) < 0.01f * v.spec.circle_radius(), path.c_str());
+    QTRY_VERIFY_WITH_TIMEOUT(notice->isVisible() && notice->text().contains("found"), 5000);
+    QTest::qWait(1500);
+    int width = 0, height = 0;
+    QVERIFY2(lit_share_percent(grab(w->video()->native_window(), width, height)) > 30, "the view is mostly black");
+    if (i == 0) first_lens = path;
+  }
+  QVERIFY(first_lens != w->controller().calibration_path());
+  QVERIFY(fs::exists(first_lens));  // the second camera left the first one's lens alone
+
+  // No circle: a default lens, an offer to calibrate, and playback goes on.
+  w->open_files({QString::fromStdString(videos[2].path.string())});
+  QTRY_VERIFY_WITH_TIMEOUT(w->controller().is_playing() && w->current_path() == videos[2].path.string(), 20000);
+  w->controller().wait_idle();
+  QTRY_VERIFY_WITH_TIMEOUT(notice->isVisible() && notice->text().contains("href=\"calibrate\""), 5000);
+  QCOMPARE(lens_of_playing().second.image_width, filled.width);
+  QVERIFY(w->isVisible());
+
+  // The calibration tool saves this video's lens beside it: playback takes it up.
+  const fs::path saved = w->calibration_target();
+  QCOMPARE(saved, fs::path(videos[2].path).replace_extension(".inf"));
+  QCOMPARE(orb::write_calibration_file(saved.c_str(), orb::single_lens_calibration(399.5f, 224.5f, 600, 800, 450, 240)), 0);
+  QTRY_VERIFY_WITH_TIMEOUT(w->controller().calibration_path() == saved.string(), 15000);
+  w->controller().wait_idle();
+  QTRY_VERIFY_WITH_TIMEOUT(w->controller().is_playing(), 10000);
   w->close();
 }
 

@@ -135,20 +135,6 @@ WindowSize window_size_for_monitor(int w) {
   return {width, width * 4 / 9 + 114, panel};
 }
 
-std::string find_calibration_beside(const std::string& media_path) {
-  if (media_path.size() < 5) return {};
-  std::error_code ec;
-  const fs::path dir = fs::absolute(media_path, ec).parent_path();
-  std::vector<fs::path> found;
-  for (const auto& entry : fs::directory_iterator(dir, ec)) {
-    if (entry.path().extension() == ".inf" && entry.is_regular_file(ec)) found.push_back(entry.path());
-  }
-  if (found.empty()) return {};
-  std::sort(found.begin(), found.end());
-  orb::debug_trace("Load inf file:%s\n", found.front().c_str());
-  return found.front().string();
-}
-
 std::string language_file_version(const fs::path& osd) {
   const auto ini = orb::IniFile::load(osd);
   return ini ? ini->get_string("option", "version") : std::string();

@@ -54,9 +54,6 @@ struct WindowSize {
 };
 WindowSize window_size_for_monitor(int monitor_width);
 
-// The first "*.inf" file in the video's directory (by name), or "".
-std::string find_calibration_beside(const std::string& media_path);
-
 // Key "version" of section "option" of the language file, or "".
 std::string language_file_version(const std::filesystem::path& osd);
 

@@ -137,9 +137,7 @@ void PlayController::play_thread() {
     old->Stop();
   }
   play_param_ = read_play_param(varozod, data_dir_);
-  orb::debug_trace("%s", play_param_.calibration_path.c_str());
   params_ = std::make_unique<MediaOpenParams>();
-  params_->calibration_path = play_param_.calibration_path.c_str();
   params_->logo_path = play_param_.logo_path.c_str();
   params_->no_calibration = 0;
   params_->logo_enabled = play_param_.need_logo;
@@ -159,12 +157,23 @@ void PlayController::play_thread() {
   auto log_failure = [&](int result) {
     if (result != 0) orb::debug_trace("%s", player_now->GetLastErrorText());
   };
-  std::FILE* calibration = std::fopen(play_param_.calibration_path.c_str(), "rb");
-  if (calibration) {
-    std::fclose(calibration);
-  } else {
-    log_failure(player_now->CreateCalibrationFile(media_path_.c_str(), play_param_.calibration_path.c_str()));
+  // This video's own lens; a video that cannot be probed still gets a file
+  // (the player then reports what is wrong with the video itself).
+  const auto size = probe_video_size(media_path_).value_or(std::pair{1920, 1080});
+  const CalibrationChoice lens = choose_calibration(
+      media_path_, size.first, size.second, play_param_.calibration_path, data_dir_,
+      [&](const char* media, const char* out) { return player_now->CreateCalibrationFile(media, out); });
+  calibration_path_ = lens.path;
+  {
+    std::lock_guard state(state_mutex_);
+    chosen_calibration_ = lens.path;
   }
+  orb::debug_trace("%s", calibration_path_.c_str());
+  params_->calibration_path = calibration_path_.c_str();
+  // Not even a default lens could be written (a full disk): the plain picture, never a renderer failure.
+  std::error_code missing;
+  if (!std::filesystem::is_regular_file(calibration_path_, missing)) params_->no_calibration = 1;
+  if (calibration_hook_) calibration_hook_(media_path_, lens);
   log_failure(player_now->OpenMedia(params_.get()));
   TimeParts duration{};
   player_now->GetDuration(&duration);

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "app_files.h"
+#include "calibration_choice.h"
 #include "layouts.h"
 
 namespace ostrel {
@@ -35,6 +36,10 @@ class PlayController {
   // Called on a player thread for a window or renderer failure (code 20),
   // with the player's message. The application shows it and ends.
   void set_fatal_hook(std::function<void(const std::string&)> hook) { fatal_hook_ = std::move(hook); }
+  // Called on the play thread with the lens a start chose for its video.
+  void set_calibration_hook(std::function<void(const std::string&, const CalibrationChoice&)> hook) {
+    calibration_hook_ = std::move(hook);
+  }
 
   // Starts `path` in `window` (an X11 window ID) on a play thread; returns at once.
   bool start_playback(unsigned long window, const std::string& path);
@@ -64,6 +69,13 @@ class PlayController {
   std::int32_t layout() const { return layout_; }
   LayoutPlan current_plan() const;
 
+  // The lens file the last start chose (empty before one); call when no
+  // start is in flight (after wait_idle).
+  std::string calibration_path() const {
+    std::lock_guard state(state_mutex_);
+    return chosen_calibration_;
+  }
+
   // The current player (null before the first start); shared, so a start
   // replacing it never pulls it from under a caller.
   std::shared_ptr<ISS_OrbPlayer> player() const;
@@ -79,6 +91,7 @@ class PlayController {
   const std::function<std::pair<int, int>()> window_size_;
   std::function<void()> end_hook_;
   std::function<void(const std::string&)> fatal_hook_;
+  std::function<void(const std::string&, const CalibrationChoice&)> calibration_hook_;
 
   std::mutex mutex_;  // serialises the play and stop threads
   std::thread play_;  // owned by the UI thread
@@ -86,11 +99,13 @@ class PlayController {
   mutable std::mutex state_mutex_;           // guards player_, duration_ and plan_ (held only briefly)
   std::shared_ptr<ISS_OrbPlayer> player_;    // replaced by the play thread
   TimeParts duration_{-1, -1, -1};
+  std::string chosen_calibration_;
   LayoutPlan plan_;
   // Play thread only (under mutex_); media_path_ and window_ are set by the
   // UI thread before it starts one.
   std::unique_ptr<MediaOpenParams> params_;  // kept alive while the media is open
   std::string media_path_;
+  std::string calibration_path_;  // the chosen lens, kept alive while the media is open
   unsigned long window_ = 0;
   PlayParam play_param_;
   std::atomic<int> threads_in_flight_{0};

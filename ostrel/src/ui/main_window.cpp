@@ -49,6 +49,15 @@ CDuiFrameWnd::CDuiFrameWnd(std::filesystem::path data_dir, QWidget* parent)
   playlist_.add(read_playlist(data_dir_ / "Playlist.osp"), false);
 
   controller_.set_end_hook([this] { QMetaObject::invokeMethod(this, [this] { on_end_of_file(); }, Qt::QueuedConnection); });
+  controller_.set_calibration_hook([this](const std::string& media, const CalibrationChoice& lens) {
+    QMetaObject::invokeMethod(this, [this, media, lens] { on_lens_chosen(media, lens); }, Qt::QueuedConnection);
+  });
+  connect(&calibration_watch_, &QFileSystemWatcher::directoryChanged, this,
+          &CDuiFrameWnd::on_calibration_folder_changed);
+  notice_timer_.setSingleShot(true);
+  connect(&notice_timer_, &QTimer::timeout, this, [this] {
+    if (notice_) notice_->hide();
+  });
   controller_.set_fatal_hook([this](const std::string& text) {
     const QString message = QString::fromStdString(text);
     QMetaObject::invokeMethod(this, [this, message] { on_fatal(message); }, Qt::QueuedConnection);
@@ -166,6 +175,19 @@ void CDuiFrameWnd::bind_controls() {
   if (auto* logo = find<QLabel>("labelLogo")) logo->setPixmap(windowIcon().pixmap(96, 96));
   // The calibration tool is a separate program that may not be installed.
   if (auto* calibrate = find("btnBiaoding")) calibrate->setEnabled(std::filesystem::exists(orb::executable_dir() / "Dioptra"));
+  // Lens notices sit under the video, where the native video window cannot cover them.
+  if (auto* area = find("ctnVideo"); area && area->layout()) {
+    notice_ = new QLabel(area);
+    notice_->setObjectName("labelLensNotice");
+    notice_->setWordWrap(true);
+    notice_->setTextFormat(Qt::RichText);
+    notice_->setStyleSheet("QLabel { color: #d8d8d8; background: #2a2a2a; padding: 4px 8px; }");
+    notice_->hide();
+    connect(notice_, &QLabel::linkActivated, this, [this](const QString& link) {
+      if (link == "calibrate") launch_calibration();
+    });
+    area->layout()->addWidget(notice_);
+  }
   // A frameless window is sized from its corner.
   if (auto* row = find("ctnButtons"); row && row->layout()) row->layout()->addWidget(new QSizeGrip(row));
 }
@@ -300,6 +322,7 @@ void CDuiFrameWnd::start_current() {
   }
   displayed_path_ = path;
   mark_current(current_path_);
+  if (notice_ && watched_media_ != current_path_) notice_->hide();
   // Lay the video area out first: the player takes its size at the start.
   set_playing_state(true);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
@@ -387,6 +410,10 @@ void CDuiFrameWnd::change_mount(int mode) {
   if (mode == controller_.mount_mode()) return;
   controller_.set_mount_mode(mode);
   // Not playing: the next file starts with the new direction.
+  restart_in_place();
+}
+
+void CDuiFrameWnd::restart_in_place() {
   if (!controller_.is_playing() || !video_) return;
   controller_.set_resume_position(seek_ ? seek_->value() + 1 : 0);
   controller_.stop_playback();

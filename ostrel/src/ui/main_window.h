@@ -1,6 +1,8 @@
 #pragma once
 // The player application's main window: caption, video area, control
 // panel and playlist, built from the skin; drives one PlayController.
+#include <QDateTime>
+#include <QFileSystemWatcher>
 #include <QTimer>
 #include <QWidget>
 
@@ -13,6 +15,7 @@
 #include "play_controller.h"
 #include "playlist.h"
 
+class QLabel;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -59,6 +62,10 @@ class CDuiFrameWnd : public CXMLWnd {
   bool full_screen() const { return full_screen_; }
   CWndUI* video() const { return video_; }
   const std::string& current_path() const { return current_path_; }
+  // The lens notice under the video (hidden when there is none).
+  QLabel* lens_notice() const { return notice_; }
+  // The calibration file the calibration tool writes for the playing video.
+  std::filesystem::path calibration_target() const;
 
   // List indices of the playlist tree count its heading and tool row, as
   // the settings file stores them: the first file is list index 2.
@@ -116,6 +123,13 @@ class CDuiFrameWnd : public CXMLWnd {
   void open_help();
   void launch_calibration();
 
+  // The lens of each video.
+  void on_lens_chosen(const std::string& media, const CalibrationChoice& lens);
+  void show_notice(const QString& rich_text, int seconds);
+  void watch_calibration(const std::string& media);
+  void on_calibration_folder_changed();
+  void restart_in_place();
+
   const std::filesystem::path data_dir_;
   orb::Language language_{u"ostrelui.osd"};
   PlayerSettings settings_;
@@ -131,6 +145,12 @@ class CDuiFrameWnd : public CXMLWnd {
   bool stop_after_start_ = false;   // a stop came while a start was still in flight
   QTimer time_timer_;               // the 100 ms time display
   QTimer retire_timer_;             // frees video windows no player uses any more
+
+  QLabel* notice_ = nullptr;       // the lens notice under the video
+  QTimer notice_timer_;            // hides a passing notice
+  QFileSystemWatcher calibration_watch_;  // the folder the calibration tool saves the playing video's lens to
+  std::string watched_media_;             // the video that lens belongs to
+  QDateTime watched_stamp_;               // the lens file's time when the video started
 
   CWndUI* video_ = nullptr;  // set once at construction; read by the play thread
   MySlider* seek_ = nullptr;

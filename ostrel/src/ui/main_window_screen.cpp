@@ -9,6 +9,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QKeyEvent>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -18,6 +19,8 @@
 #include <QWindow>
 
 #include "app_files.h"
+#include "calibration_choice.h"
+#include "layouts.h"
 #include "main_window.h"
 #include "media_dialogs.h"
 #include "media_search.h"
@@ -157,12 +160,72 @@ void CDuiFrameWnd::open_help() {
   if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) orb::debug_trace("cannot open %s", qPrintable(path));
 }
 
+std::filesystem::path CDuiFrameWnd::calibration_target() const {
+  return ostrel::calibration_target(data_dir_, current_path_);
+}
+
 void CDuiFrameWnd::launch_calibration() {
-  const std::string calibration = read_play_param(data_dir_ / "varozod.cfg", data_dir_).calibration_path;
+  // The playing video's own file: the next start looks there first, so
+  // calibrating this video never changes another.
+  const std::string calibration = calibration_target().string();
   orb::debug_trace("\"%s\" \"%s\"", current_path_.c_str(), calibration.c_str());
   const QString program = QString::fromStdString((orb::executable_dir() / "Dioptra").string());
   const QStringList arguments{QString::fromStdString(current_path_), QString::fromStdString(calibration)};
-  if (!QProcess::startDetached(program, arguments)) orb::debug_trace("error: cannot start %s", qPrintable(program));
+  if (!QProcess::startDetached(program, arguments)) {
+    orb::debug_trace("error: cannot start %s", qPrintable(program));
+    show_notice(tr("The calibration tool cannot be started."), 8);
+  }
+}
+
+void CDuiFrameWnd::show_notice(const QString& rich_text, int seconds) {
+  if (!notice_) return;
+  notice_->setText(rich_text);
+  notice_->show();
+  if (seconds > 0) notice_timer_.start(seconds * 1000);
+  else notice_timer_.stop();
+}
+
+void CDuiFrameWnd::on_lens_chosen(const std::string& media, const CalibrationChoice& lens) {
+  if (media != current_path_) return;  // a start that was already replaced
+  watch_calibration(media);
+  if (is_source_picture(media)) return;  // shown as it is: no lens involved
+  const QString calibrate = QStringLiteral(" <a href=\"calibrate\" style=\"color:#6cb6ff\">%1</a>")
+                                .arg(language_.text_or(61, "Calibrate\u2026").toHtmlEscaped());
+  if (lens.source == CalibrationSource::kDetected) {
+    const QString found = language_
+                              .text_or(59, "Lens circle found automatically: centre %1, %2, radius %3 px. A %4\u00b0 "
+                                           "field of view is assumed; the calibrate button refines it.")
+                              .arg(lens.cx, 0, 'f', 1)
+                              .arg(lens.cy, 0, 'f', 1)
+                              .arg(lens.radius, 0, 'f', 1)
+                              .arg(lens.fov_deg, 0, 'f', 0);
+    show_notice(found.toHtmlEscaped() + calibrate, 12);
+  } else if (lens.source == CalibrationSource::kDefault) {
+    const QString failed = language_.text_or(
+        60, "No lens circle was found in this video, so it is shown with a default lens (a 180\u00b0 circle in the "
+            "middle). Calibrate it to see it right.");
+    show_notice(failed.toHtmlEscaped() + calibrate, 0);
+  }
+}
+
+void CDuiFrameWnd::watch_calibration(const std::string& media) {
+  const std::filesystem::path target = ostrel::calibration_target(data_dir_, media);
+  if (!calibration_watch_.directories().isEmpty()) calibration_watch_.removePaths(calibration_watch_.directories());
+  std::error_code ec;
+  std::filesystem::create_directories(target.parent_path(), ec);
+  calibration_watch_.addPath(QString::fromStdString(target.parent_path().string()));
+  watched_media_ = media;
+  watched_stamp_ = QFileInfo(QString::fromStdString(target.string())).lastModified();
+}
+
+void CDuiFrameWnd::on_calibration_folder_changed() {
+  // The calibration tool saved this video's lens: play on with it, from here.
+  if (watched_media_.empty() || watched_media_ != current_path_) return;
+  const QFileInfo lens(QString::fromStdString(ostrel::calibration_target(data_dir_, watched_media_).string()));
+  if (!lens.exists() || lens.lastModified() == watched_stamp_) return;
+  watched_stamp_ = lens.lastModified();
+  if (notice_) notice_->hide();
+  restart_in_place();
 }
 
 }  // namespace ostrel

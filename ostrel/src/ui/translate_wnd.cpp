@@ -14,6 +14,7 @@
 #include <QWindow>
 
 #include "app_files.h"
+#include "calibration_choice.h"
 #include "skin_loader.h"
 #include "wnd_ui.h"
 
@@ -230,14 +231,18 @@ void TranslateWnd::start_conversion() {
     message(QMessageBox::Critical, tr("The converted video cannot replace its source: choose another file."));
     return;
   }
-  std::string calibration = find_calibration_beside(source_);
+  preview_.wait_idle();  // a preview still starting has not laid out its views yet
+  // The lens the preview plays with: chosen (or found) for this video by its start.
+  std::string calibration = preview_.calibration_path();
   if (calibration.empty()) {
-    calibration = read_play_param(data_dir_ / "varozod.cfg", data_dir_).calibration_path;
-    orb::debug_trace("the cal file is empty:\n");
+    const auto size = probe_video_size(source_).value_or(std::pair{1920, 1080});
+    calibration = choose_calibration(source_, size.first, size.second,
+                                     read_play_param(data_dir_ / "varozod.cfg", data_dir_).calibration_path, data_dir_,
+                                     nullptr)
+                      .path;
   }
   orb::debug_trace("This cabli file is :\n%s", calibration.c_str());
   auto job = std::make_unique<ConversionJob>(source_, calibration, output);
-  preview_.wait_idle();  // a preview still starting has not laid out its views yet
   const auto* combo = find<QComboBox>("comboquality");
   const Quality quality = quality_for_item(combo ? combo->currentIndex() : 1);
   const LayoutPlan plan = preview_.current_plan();
