@@ -1,6 +1,7 @@
 // Dioptra: finds a fisheye lens's image circle in a picture or a video's
 // first frame, lets the user correct it, and writes the calibration file.
-// `Dioptra MEDIA CALIBRATION` analyses MEDIA at once and saves to CALIBRATION.
+// `Dioptra MEDIA CALIBRATION` analyses MEDIA at once and saves to CALIBRATION;
+// `Dioptra MEDIA` saves beside MEDIA as "<name>.inf".
 #include <common/paths.h>
 #include <uikit/language.h>
 
@@ -30,10 +31,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   const QStringList args = QApplication::arguments();
+  std::vector<std::string> arguments;
+  for (qsizetype i = 1; i < args.size(); ++i) arguments.push_back(args[i].toStdString());
   std::optional<std::filesystem::path> media, calibration;
-  if (args.size() == 3) {
-    media = args[1].toStdString();
-    calibration = args[2].toStdString();
+  if (const auto files = dioptra::start_files(arguments)) {
+    media = files->media;
+    calibration = files->calibration;
   }
   dioptra::CDioptraDlg window(language, orb::data_dir("Dioptra"), media, calibration);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {

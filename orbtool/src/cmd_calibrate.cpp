@@ -59,14 +59,17 @@ int calibrate_main(int argc, char** argv) {
     std::fprintf(stderr, "error: %s is neither a picture nor a video with a picture in it\n", media.c_str());
     return 1;
   }
-  float cx = 0, cy = 0, radius = kNoCircleRadius;
-  if (!DetectFisheyeCircle(picture, CircleDetectParams{}, cx, cy, radius)) {
-    std::fprintf(stderr, "error: no lens circle found in %s\n", media.c_str());
+  const LensCircle circle = detect_lens_circle(picture);
+  if (!circle.found) {
+    std::fprintf(stderr, "error: no lens circle found in %s (%s)\n", media.c_str(), circle.reason.c_str());
     return 1;
   }
+  const float cx = circle.cx, cy = circle.cy, radius = circle.radius;
   const bool complete = circle_is_complete(cx, cy, radius, picture.cols, picture.rows);
-  std::printf("picture %dx%d: centre %.1f, %.1f  radius %.1f px  (%s)\n", picture.cols, picture.rows, cx, cy, radius,
+  std::printf("picture %dx%d: centre %.2f, %.2f  radius %.2f px  (%s)\n", picture.cols, picture.rows, cx, cy, radius,
               complete ? "complete circle" : "circle cut by the frame");
+  std::printf("confidence %.2f: %d rim points, %.2f px from the circle on average\n", circle.confidence,
+              circle.rim_points, circle.residual_px);
   if (WriteCalibrationFile(out.c_str(), fov, cx, cy, radius, picture.cols, picture.rows) != 0) {
     std::fprintf(stderr, "error: cannot write %s\n", out.c_str());
     return 1;

@@ -42,34 +42,45 @@ TEST(Tracker, HitsWithinThirtyPixelsAndLowerIndexFirst) {
   EXPECT_EQ(small.HitTest(206, 226), HANDLE_RIGHT);  // out of the top's reach, in the right's
 }
 
-TEST(Tracker, DragsStayInsideTheBoundsAndNeverTurnInsideOut) {
-  const Box bounds{100, 100, 300, 300};
-  CCircleTracker t = tracker({150, 150, 250, 250}, bounds);
-  t.DragHandle(HANDLE_RIGHT, 420, 200);  // past max x: stops there
-  EXPECT_EQ(t.GetBox(), (Box{100, 100, 300, 300}));
-  EXPECT_EQ(t.centre(), (Point{200, 200}));
+TEST(Tracker, ACircleGrowsPastThePictureAndMovesWithoutShrinking) {
+  CCircleTracker t = tracker({150, 150, 250, 250}, {100, 100, 300, 300});
+  t.SetMaxRadius(250);
+  t.DragHandle(HANDLE_RIGHT, 420, 200);  // past the picture's edge: a cut circle may
+  EXPECT_EQ(t.GetBox(), (Box{-20, -20, 420, 420}));
+  t.DragHandle(HANDLE_RIGHT, 900, 200);  // but never beyond the largest radius
+  EXPECT_EQ(t.GetBox(), (Box{-50, -50, 450, 450}));
   t.DragHandle(HANDLE_BOTTOM, 200, 240);
   EXPECT_EQ(t.GetBox(), (Box{160, 160, 240, 240}));
-  // The centre dragged toward the left bound: the circle shrinks to fit.
+  // The centre moves within the picture and keeps its radius.
   t.DragHandle(HANDLE_CENTRE, 120, 200);
-  EXPECT_EQ(t.centre(), (Point{120, 200}));
-  EXPECT_EQ(t.GetBox(), (Box{100, 180, 140, 220}));
+  EXPECT_EQ(t.GetBox(), (Box{80, 160, 160, 240}));
+  t.DragHandle(HANDLE_CENTRE, 20, 500);  // off the picture: stops at its corner
+  EXPECT_EQ(t.centre(), (Point{100, 300}));
+  EXPECT_EQ(t.GetBox(), (Box{60, 260, 140, 340}));
   // The top handle pulled below the centre: a point, not a negative radius.
-  t.DragHandle(HANDLE_TOP, 120, 290);
-  EXPECT_EQ(t.GetBox(), (Box{120, 200, 120, 200}));
+  t.DragHandle(HANDLE_TOP, 100, 390);
+  EXPECT_EQ(t.GetBox(), (Box{100, 300, 100, 300}));
   // And it grows again from there.
-  t.HitTest(120, 200);
-  t.DragHandle(HANDLE_TOP, 120, 170);
-  EXPECT_EQ(t.GetBox(), (Box{100, 180, 140, 220}));
+  t.HitTest(100, 300);
+  t.DragHandle(HANDLE_TOP, 100, 270);
+  EXPECT_EQ(t.GetBox(), (Box{70, 270, 130, 330}));
   const CCircleTracker clone = t.CloneForDrag();
   EXPECT_EQ(clone.GetBox(), t.GetBox());
+  CCircleTracker dragged = clone;
+  dragged.DragHandle(HANDLE_CENTRE, 0, 0);  // the clone keeps the bounds
+  EXPECT_EQ(dragged.centre(), (Point{100, 100}));
 }
 
-TEST(Display, RatioAndCircleBox) {
+TEST(Display, RatioAndCircleBoxInPixelCentreCoordinates) {
   EXPECT_FLOAT_EQ(display_ratio(1600, 1200), 2.0f);
   EXPECT_FLOAT_EQ(display_ratio(400, 300), 0.5f);  // small pictures are enlarged
-  EXPECT_EQ(circle_box(800, 600, 500, 2.0f), (Box{150, 82, 650, 582}));
-  EXPECT_EQ(to_display(0, 0, 2.0f), (Point{0, 32}));
+  // Pixel 0's middle is half a picture pixel in: display pixel 0.
+  EXPECT_EQ(to_display(-0.5f, -0.5f, 2.0f), (Point{0, 32}));
+  EXPECT_EQ(to_display(1.6f, 1.6f, 2.0f), (Point{1, 33}));
+  EXPECT_EQ(circle_box(799.5f, 599.5f, 500, 2.0f), (Box{150, 182 - 100, 650, 582}));
+  EXPECT_FLOAT_EQ(from_display_x(400, 2.0f), 799.5f);
+  EXPECT_FLOAT_EQ(from_display_y(332, 2.0f), 599.5f);
+  EXPECT_EQ(picture_box(1600, 1200, 2.0f), (Box{0, 32, 800, 632}));
 }
 
 class Session : public testing::Test {
@@ -77,30 +88,47 @@ class Session : public testing::Test {
   orb::test::TempDir dir_;
 };
 
-TEST_F(Session, SelectedPicturesKeepTheCircleInsideTheCommandLineDoesNot) {
-  // A picture without a circle: what the detection leaves reaches far past
-  // the centre it leaves, as a circle cut by the frame would.
+TEST_F(Session, WithoutACircleACentredOneWaitsToBeDraggedOrTyped) {
   const auto picture = dir_.path() / "dark.jpg";
   cv::imwrite(picture.string(), cv::Mat(1200, 1600, CV_8UC3, cv::Scalar(0, 0, 0)));
   std::string error;
-  CalibrationSession start;
-  ASSERT_TRUE(start.analyse(picture, Variant::kStart, error)) << error;
-  const CircleValues found = start.detected();
-  ASSERT_GT(found.radius, found.cx);
-  EXPECT_FLOAT_EQ(start.current().radius, found.radius);
-  EXPECT_FLOAT_EQ(start.ratio(), 2.0f);
-  EXPECT_EQ(start.detected_box(), circle_box(found.cx, found.cy, found.radius, 2.0f));
+  CalibrationSession s;
+  ASSERT_TRUE(s.analyse(picture, error)) << error;
+  EXPECT_FALSE(s.found());
+  EXPECT_FLOAT_EQ(s.current().cx, 799.5f);
+  EXPECT_FLOAT_EQ(s.current().cy, 599.5f);
+  EXPECT_FLOAT_EQ(s.current().radius, 600);
+  EXPECT_EQ(s.tracker().GetBox(), circle_box(799.5f, 599.5f, 600, 2.0f));
 
-  CalibrationSession select;
-  ASSERT_TRUE(select.analyse(picture, Variant::kSelect, error));
-  EXPECT_FLOAT_EQ(select.current().radius, std::min(found.cx, found.cy));
-  EXPECT_FLOAT_EQ(select.detected().radius, found.radius);  // the detection itself is kept
-  // Going back to the detected circle keeps it inside as well.
-  start.reset_to_detected();
-  EXPECT_FLOAT_EQ(start.current().radius, std::min(found.cx, found.cy));
+  // Typed numbers become the circle, beyond the picture's edges too; values
+  // off the picture or past its diagonal are refused.
+  EXPECT_TRUE(s.set_circle({812.25f, 590.5f, 1100}));
+  EXPECT_FLOAT_EQ(s.current().cx, 812.25f);
+  EXPECT_FLOAT_EQ(s.current().radius, 1100);
+  EXPECT_EQ(s.tracker().GetBox(), circle_box(812.25f, 590.5f, 1100, 2.0f));
+  EXPECT_FALSE(s.set_circle({-3, 590, 500}));
+  EXPECT_FALSE(s.set_circle({800, 600, 0}));
+  EXPECT_FALSE(s.set_circle({800, 600, 2001}));
+  EXPECT_FALSE(s.set_circle({800, NAN, 500}));
+  EXPECT_FLOAT_EQ(s.current().cx, 812.25f);
+  s.reset_to_detected();
+  EXPECT_FLOAT_EQ(s.current().radius, 600);
 
-  EXPECT_FALSE(start.analyse(dir_.path() / "missing.jpg", Variant::kStart, error));
+  EXPECT_FALSE(s.analyse(dir_.path() / "missing.jpg", error));
   EXPECT_NE(error.find("error:"), std::string::npos);
+  CalibrationSession empty;
+  EXPECT_FALSE(empty.set_circle({10, 10, 10}));
+}
+
+TEST_F(Session, ACircleCutByTheFrameKeepsItsRadius) {
+  const auto picture = dir_.path() / "cut.png";
+  cv::imwrite(picture.string(), orb::test::fisheye_picture(1920, 1080, 959.5f, 539.5f, 620));
+  std::string error;
+  CalibrationSession s;
+  ASSERT_TRUE(s.analyse(picture, error)) << error;
+  ASSERT_TRUE(s.found());
+  EXPECT_NEAR(s.current().radius, 620, 1);
+  EXPECT_NEAR(s.current().cy, 539.5f, 0.5);
 }
 
 TEST_F(Session, ADragBecomesTheCircleAndSavingWritesIt) {
@@ -108,10 +136,9 @@ TEST_F(Session, ADragBecomesTheCircleAndSavingWritesIt) {
   cv::imwrite(picture.string(), orb::test::fisheye_picture(1600, 1200, 800, 600, 500));
   std::string error;
   CalibrationSession s;
-  ASSERT_TRUE(s.analyse(picture, Variant::kStart, error)) << error;
+  ASSERT_TRUE(s.analyse(picture, error)) << error;
   // The bottom handle 50 display pixels up: 100 picture pixels less radius.
   CCircleTracker drag = s.tracker().CloneForDrag();
-  drag.SetBounds(s.detected_box());
   const Point bottom = drag.handle(HANDLE_BOTTOM);
   ASSERT_EQ(drag.HitTest(bottom.x, bottom.y), HANDLE_BOTTOM);
   drag.DragHandle(HANDLE_BOTTOM, bottom.x, bottom.y - 50);
@@ -146,6 +173,18 @@ TEST_F(Session, ADragBecomesTheCircleAndSavingWritesIt) {
 
   CalibrationSession empty;
   EXPECT_EQ(empty.save(out, "200"), "radius");
+}
+
+TEST(StartFiles, OneFileIsSavedBesideItTwoAsGiven) {
+  const auto one = start_files({"/v/cam 1/clip.MP4"});
+  ASSERT_TRUE(one);
+  EXPECT_EQ(one->media, "/v/cam 1/clip.MP4");
+  EXPECT_EQ(one->calibration, "/v/cam 1/clip.inf");
+  const auto two = start_files({"/v/clip.mp4", "/data/lens.inf"});
+  ASSERT_TRUE(two);
+  EXPECT_EQ(two->calibration, "/data/lens.inf");
+  EXPECT_FALSE(start_files({}));
+  EXPECT_FALSE(start_files({"a", "b", "c"}));
 }
 
 TEST(InfoText, UsesOnlyThreeFloatConversions) {

@@ -49,14 +49,16 @@ class Controller : public testing::Test {
   std::atomic<int> ends_{0};
 };
 
-TEST_F(Controller, FirstRunCalibratesThenPlaysTheLayout) {
+TEST_F(Controller, FirstRunPlaysWithTheVideosLensAndTheLayout) {
   ASSERT_TRUE(controller_->start_playback(host_->child(), clip().media.string()));
   controller_->wait_idle();
   ASSERT_TRUE(controller_->is_playing());
-  // No "varozod.cfg" yet: the shipped defaults named a calibration file,
-  // which the first playback made from the video.
+  // No "varozod.cfg" yet: the shipped defaults are written. The video plays
+  // with the calibration beside it; the configured file is not made from it,
+  // so no other video inherits this camera's lens.
   EXPECT_TRUE(std::filesystem::exists(dir_.path() / "varozod.cfg"));
-  EXPECT_TRUE(std::filesystem::exists(dir_.path() / kDefaultCalibrationName));
+  EXPECT_EQ(controller_->calibration_path(), clip().calibration.string());
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / kDefaultCalibrationName));
   // The default layout: four views with the presets of a camera facing down.
   EXPECT_EQ(controller_->current_plan().count, 4);
   float p = 0, y = 0, r = 0;

@@ -34,7 +34,11 @@ grep -qx "$work/clip.mp4" "$private/Playlist.osp"
 check "the playlist holds the file from the command line, with its full path" $?
 test "$(od -An -tx1 "$private/ZOD.cfg" | tr -d ' \n')" = "0000000002000000"
 check "the settings hold sequence mode and the file's list index" $?
-grep -q "calib_filename=ostrel_lens.inf" "$private/varozod.cfg" && test -s "$private/ostrel_lens.inf"
-check "the first playback made the lens calibration" $?
+grep -q "calib_filename=ostrel_lens.inf" "$private/varozod.cfg" && grep -qx "$work/clip.inf" "$work/ostrel.out"
+check "the first playback wrote the defaults and played with the clip's own lens" $?
+rm "$work/clip.inf" "$private/Playlist.osp"
+(cd "$work" && SDL_AUDIODRIVER=dummy timeout --preserve-status -s TERM 8 "$work/prefix/bin/ostrel" clip.mp4 > "$work/found.out" 2>&1)
+ls "$private"/calibrations/clip-*.inf > /dev/null 2>&1 && test ! -e "$private/ostrel_lens.inf"
+check "without one, the lens found is kept for this video alone" $?
 
 [ "$failures" -eq 0 ] || { cat "$work/ostrel.out"; exit 1; }

@@ -18,7 +18,7 @@ check "synth writes a clip and its calibration" $(( $? == 0 && $(test -s "$work/
 "$tool" calibrate "$work/clip.mp4" -o "$work/found.inf" > "$work/cal.out" 2>&1
 status=$?
 check "calibrate succeeds on the clip" "$status"
-grep -q "centre 3[12][0-9]\.[0-9], 1[78][0-9]\.[0-9]  radius 1[78][0-9]\.[0-9] px" "$work/cal.out"
+grep -q "centre 319\.[0-9][0-9], 179\.[0-9][0-9]  radius 1[78][0-9]\.[0-9][0-9] px" "$work/cal.out"
 check "calibrate prints the circle it found" $?
 
 "$tool" inspect "$work/found.inf" > "$work/inspect.out"
@@ -39,6 +39,12 @@ status=$?
 check "calibrate refuses what is not a picture" $(( status != 0 ? 0 : 1 ))
 grep -q "^error: " "$work/junk.err" && test ! -e "$work/junk.inf"
 check "with an error line and no file" $?
+
+ffmpeg -v error -f lavfi -i testsrc=size=640x360 -frames:v 1 -y "$work/ordinary.png"
+"$tool" calibrate "$work/ordinary.png" -o "$work/ordinary.inf" > /dev/null 2> "$work/ordinary.err"
+check "calibrate finds no lens circle in an ordinary picture" $(( $? == 1 ? 0 : 1 ))
+grep -q "^error: no lens circle found in $work/ordinary.png" "$work/ordinary.err" && test ! -e "$work/ordinary.inf"
+check "says so in one error line and writes nothing" $?
 
 "$tool" calibrate "$work/clip.mp4" --fov 400 > /dev/null 2> "$work/fov.err"
 check "calibrate refuses a field of view above 360" $(( $? == 2 ? 0 : 1 ))

@@ -27,6 +27,14 @@ float six_digits(float value) {
 
 }  // namespace
 
+std::optional<StartFiles> start_files(const std::vector<std::string>& arguments) {
+  if (arguments.size() == 2) return StartFiles{arguments[0], arguments[1]};
+  if (arguments.size() == 1 && !arguments[0].empty()) {
+    return StartFiles{arguments[0], std::filesystem::path(arguments[0]).replace_extension(".inf")};
+  }
+  return std::nullopt;
+}
+
 std::filesystem::path CalibrationSession::picture_for(const std::filesystem::path& media,
                                                       const std::filesystem::path& work_dir, std::string& error) {
   std::string lower = media.string();
@@ -40,7 +48,7 @@ std::filesystem::path CalibrationSession::picture_for(const std::filesystem::pat
   return picture;
 }
 
-bool CalibrationSession::analyse(const std::filesystem::path& picture, Variant variant, std::string& error) {
+bool CalibrationSession::analyse(const std::filesystem::path& picture, std::string& error) {
   const cv::Mat image = cv::imread(picture.string(), cv::IMREAD_COLOR);
   if (image.empty()) {
     error = "error: cannot read the picture " + picture.string();
@@ -48,38 +56,44 @@ bool CalibrationSession::analyse(const std::filesystem::path& picture, Variant v
   }
   columns_ = image.cols;
   rows_ = image.rows;
-  CircleValues found = current_;
-  found.radius = orb::kNoCircleRadius;
-  orb::DetectFisheyeCircle(image, orb::CircleDetectParams{}, found.cx, found.cy, found.radius);
-  detected_ = found;
+  const orb::LensCircle circle = orb::detect_lens_circle(image);
+  found_ = circle.found;
+  detected_ = found_ ? CircleValues{circle.cx, circle.cy, circle.radius}
+                     : CircleValues{static_cast<float>(columns_ - 1) / 2, static_cast<float>(rows_ - 1) / 2,
+                                    static_cast<float>(std::min(columns_, rows_)) / 2};
+  if (!found_) orb::debug_trace("no lens circle found (%s): a centred one to drag", circle.reason.c_str());
   ratio_ = display_ratio(columns_, rows_);
   orb::debug_trace("The ratio = %.2f col = %d row =%d", static_cast<double>(ratio_), columns_, rows_);
-  if (variant == Variant::kSelect) {
-    found.radius = std::min(found.radius, found.cx);
-    found.radius = std::min(found.radius, found.cy);
-  }
-  current_ = found;
-  const Box box = circle_box(found.cx, found.cy, found.radius, ratio_);
-  tracker_.SetCircleBox(box);
-  tracker_.SetBounds(box);
-  detected_box_ = box;
+  // The centre stays on the picture; the circle may reach past its edges
+  // (cut by the frame) up to the picture's diagonal.
+  tracker_.SetBounds(picture_box(columns_, rows_, ratio_));
+  tracker_.SetMaxRadius(static_cast<int>(std::hypot(columns_, rows_) / ratio_));
+  show(detected_);
   loaded_ = true;
   return true;
 }
 
-void CalibrationSession::reset_to_detected() {
-  CircleValues values = detected_;
-  values.radius = std::min(values.radius, values.cx);
-  values.radius = std::min(values.radius, values.cy);
+void CalibrationSession::show(const CircleValues& values) {
   current_ = values;
   tracker_.SetCircleBox(circle_box(values.cx, values.cy, values.radius, ratio_));
 }
 
+void CalibrationSession::reset_to_detected() { show(detected_); }
+
+bool CalibrationSession::set_circle(const CircleValues& v) {
+  if (!loaded_ || !std::isfinite(v.cx) || !std::isfinite(v.cy) || !std::isfinite(v.radius)) return false;
+  const bool on_picture = v.cx >= -0.5f && v.cy >= -0.5f && v.cx <= static_cast<float>(columns_) - 0.5f &&
+                          v.cy <= static_cast<float>(rows_) - 0.5f;
+  if (!on_picture || !(v.radius > 0) || v.radius > std::hypot(columns_, rows_)) return false;
+  show(v);
+  return true;
+}
+
 void CalibrationSession::end_drag(const Box& box) {
   tracker_.SetCircleBox(box);
-  current_.radius = static_cast<float>((box.right - box.left) / 2) * ratio_;
-  current_.cx = static_cast<float>((box.right + box.left) / 2) * ratio_;
-  current_.cy = static_cast<float>((box.top + box.bottom) / 2 - kTitleHeight) * ratio_;
+  current_.radius = static_cast<float>(box.right - box.left) / 2 * ratio_;
+  current_.cx = from_display_x(static_cast<float>(box.right + box.left) / 2, ratio_);
+  current_.cy = from_display_y(static_cast<float>(box.top + box.bottom) / 2, ratio_);
 }
 
 std::optional<float> CalibrationSession::parse_fov(const std::string& text) {

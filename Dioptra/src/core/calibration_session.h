@@ -5,15 +5,19 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "circle_tracker.h"
 
 namespace dioptra {
 
-// How a picture came in: on the command line (the detected radius is kept)
-// or chosen in the window (the radius is kept within the centre's
-// coordinates, so the circle starts inside the picture).
-enum class Variant { kStart, kSelect };
+// What the command line asks for: `MEDIA CALIBRATION` (as ostrel starts
+// the tool) or `MEDIA` alone (as a desktop entry does: saved beside it as
+// "<name>.inf"); nothing for anything else.
+struct StartFiles {
+  std::filesystem::path media, calibration;
+};
+std::optional<StartFiles> start_files(const std::vector<std::string>& arguments);
 
 struct CircleValues {
   float cx = 0, cy = 0, radius = 0;
@@ -29,21 +33,26 @@ class CalibrationSession {
                                            std::string& error);
 
   // Detects the circle in `picture` (a JPEG or PNG file). False, with
-  // `error` set, when the picture cannot be read.
-  bool analyse(const std::filesystem::path& picture, Variant variant, std::string& error);
-  // Back to the circle found (its radius kept within the centre's
-  // coordinates); the drag bounds stay.
+  // `error` set, when the picture cannot be read. When no trustworthy circle
+  // is found, a centred one inscribed in the shorter side stands in for it
+  // (found() is false) for the user to drag into place.
+  bool analyse(const std::filesystem::path& picture, std::string& error);
+  // Back to the circle found (or the stand-in).
   void reset_to_detected();
   // The circle box a drag ended with, in display pixels.
   void end_drag(const Box& box);
+  // The circle typed in as numbers: false (nothing changes) unless the
+  // centre lies on the picture and the radius is above 0 and at most the
+  // picture's diagonal.
+  bool set_circle(const CircleValues& values);
 
   bool loaded() const { return loaded_; }
+  bool found() const { return found_; }
   int columns() const { return columns_; }
   int rows() const { return rows_; }
   float ratio() const { return ratio_; }
   CircleValues current() const { return current_; }
   CircleValues detected() const { return detected_; }
-  Box detected_box() const { return detected_box_; }
   CCircleTracker& tracker() { return tracker_; }
   const CCircleTracker& tracker() const { return tracker_; }
 
@@ -56,13 +65,13 @@ class CalibrationSession {
   static std::optional<float> parse_fov(const std::string& text);
 
  private:
-  void set_current(const CircleValues& values);
+  void show(const CircleValues& values);
 
   bool loaded_ = false;
+  bool found_ = false;
   int columns_ = 0, rows_ = 0;
   float ratio_ = 1;
   CircleValues current_, detected_;
-  Box detected_box_;
   CCircleTracker tracker_;
 };
 

@@ -31,28 +31,21 @@ int CCircleTracker::HitTest(int x, int y) {
 }
 
 void CCircleTracker::DragHandle(int handle, int x, int y) {
-  x = std::clamp(x, bounds_.left, std::max(bounds_.left, bounds_.right));
-  y = std::clamp(y, bounds_.top, std::max(bounds_.top, bounds_.bottom));
-  int c = 0;
+  int c = (box_.right - box_.left) / 2;
   switch (handle) {
     case HANDLE_TOP: c = centre_.y - y; break;
     case HANDLE_RIGHT: c = x - centre_.x; break;
     case HANDLE_BOTTOM: c = y - centre_.y; break;
     case HANDLE_LEFT: c = centre_.x - x; break;
     case HANDLE_CENTRE:
-      c = centre_.x - box_.left;
-      centre_ = {x, y};
+      centre_ = {std::clamp(x, bounds_.left, std::max(bounds_.left, bounds_.right)),
+                 std::clamp(y, bounds_.top, std::max(bounds_.top, bounds_.bottom))};
       break;
     default: return;
   }
   // A side handle pulled across the centre collapses the circle to its
   // centre instead of turning the box inside out.
-  c = std::max(c, 0);
-  if (centre_.x + c > bounds_.right) c = bounds_.right - centre_.x;
-  if (centre_.y + c > bounds_.bottom) c = bounds_.bottom - centre_.y;
-  if (centre_.x - c < bounds_.left) c = centre_.x - bounds_.left;
-  if (centre_.y - c < bounds_.top) c = centre_.y - bounds_.top;
-  c = std::max(c, 0);
+  c = std::clamp(c, 0, std::max(0, max_radius_));
   box_ = {centre_.x - c, centre_.y - c, centre_.x + c, centre_.y + c};
   update_handles();
 }
@@ -60,6 +53,8 @@ void CCircleTracker::DragHandle(int handle, int x, int y) {
 CCircleTracker CCircleTracker::CloneForDrag() const {
   CCircleTracker clone;
   clone.SetCircleBox(box_);
+  clone.SetBounds(bounds_);
+  clone.SetMaxRadius(max_radius_);
   return clone;
 }
 

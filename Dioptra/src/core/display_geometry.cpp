@@ -1,6 +1,7 @@
 #include "display_geometry.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace dioptra {
 
@@ -10,7 +11,16 @@ float display_ratio(int columns, int rows) {
 }
 
 Point to_display(float x, float y, float ratio) {
-  return {static_cast<int>(x / ratio), static_cast<int>(static_cast<double>(y / ratio) + kTitleHeight)};
+  return {static_cast<int>(std::floor((x + 0.5f) / ratio)),
+          static_cast<int>(std::floor(static_cast<double>((y + 0.5f) / ratio) + kTitleHeight))};
+}
+
+float from_display_x(float x_d, float ratio) { return x_d * ratio - 0.5f; }
+float from_display_y(float y_d, float ratio) { return (y_d - kTitleHeight) * ratio - 0.5f; }
+
+Box picture_box(int columns, int rows, float ratio) {
+  return {0, kTitleHeight, static_cast<int>(static_cast<float>(columns) / ratio),
+          kTitleHeight + static_cast<int>(static_cast<float>(rows) / ratio)};
 }
 
 Box circle_box(float cx, float cy, float radius, float ratio) {

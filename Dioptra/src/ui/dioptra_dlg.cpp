@@ -3,7 +3,12 @@
 #include <common/debug_trace.h>
 #include <uikit/language.h>
 
+#include <cstdio>
+
 #include <QAbstractButton>
+#include <QDoubleSpinBox>
+#include <QSignalBlocker>
+#include <QTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -46,6 +51,12 @@ CDioptraDlg::CDioptraDlg(const orb::Language& language, std::filesystem::path da
   info_ = findChild<QLineEdit*>("edit_Info");
   fov_ = findChild<QLineEdit*>("edit_fov");
   if (fov_) fov_->setText("200");
+  spin_cx_ = findChild<QDoubleSpinBox*>("spinCx");
+  spin_cy_ = findChild<QDoubleSpinBox*>("spinCy");
+  spin_radius_ = findChild<QDoubleSpinBox*>("spinRadius");
+  for (QDoubleSpinBox* spin : {spin_cx_, spin_cy_, spin_radius_}) {
+    if (spin) connect(spin, &QDoubleSpinBox::valueChanged, this, [this] { on_typed(); });
+  }
 
   auto on = [this](const char* name, auto action) {
     if (auto* b = findChild<QAbstractButton*>(name)) connect(b, &QAbstractButton::clicked, this, action);
@@ -62,7 +73,7 @@ CDioptraDlg::CDioptraDlg(const orb::Language& language, std::filesystem::path da
       b->setIcon(QIcon::fromTheme(name == std::string("minbtn") ? "window-minimize" : "window-close", fallback));
     }
   }
-  if (media) AnalyseMediaFile(*media, Variant::kStart);
+  if (media) AnalyseMediaFile(*media);
 }
 
 QWidget* CDioptraDlg::load_skin(const QString& name) {
@@ -94,15 +105,24 @@ void CDioptraDlg::apply_language(QWidget* root) {
 
 std::filesystem::path CDioptraDlg::output_path() const { return calibration_ ? *calibration_ : data_dir_ / "tarvik.inf"; }
 
-void CDioptraDlg::AnalyseMediaFile(const std::filesystem::path& media, Variant variant) {
+void CDioptraDlg::AnalyseMediaFile(const std::filesystem::path& media) {
   std::string error;
-  const std::filesystem::path picture = CalibrationSession::picture_for(media, data_dir_, error);
-  if (picture.empty() || !session_.analyse(picture, variant, error)) {
-    orb::debug_trace("%s", error.c_str());
+  std::error_code ec;
+  const std::filesystem::path picture = !std::filesystem::is_regular_file(media, ec)
+                                            ? std::filesystem::path()
+                                            : CalibrationSession::picture_for(media, data_dir_, error);
+  if (picture.empty() && error.empty()) error = "error: " + media.string() + " is not a file that can be opened";
+  if (picture.empty() || !session_.analyse(picture, error)) {
+    // Said at once, and kept in the picture area: never an empty window.
+    std::fprintf(stderr, "%s\n", error.c_str());
     picture_ = QImage();
+    failure_ = QString::fromStdString(error.rfind("error: ", 0) == 0 ? error.substr(7) : error);
     update();
+    const QString text = tr("This file cannot be calibrated:\n%1").arg(failure_);
+    QTimer::singleShot(0, this, [this, text] { message(text); });
     return;
   }
+  failure_.clear();
   picture_.load(QString::fromStdString(picture.string()));
   show_values();
   update();
@@ -114,7 +134,16 @@ void CDioptraDlg::SelectMediaFile() {
   const QString file = QFileDialog::getOpenFileName(this, QString(), QString(),
                                                     "media file(*.mp4;*.mov;*.jpg) (*.mp4 *.mov *.jpg);;All file(*.*) (*)");
   if (file.isEmpty()) return;  // the area stays empty; the values stay
-  AnalyseMediaFile(file.toStdString(), Variant::kSelect);
+  AnalyseMediaFile(file.toStdString());
+}
+
+QString CDioptraDlg::notice() const {
+  if (!failure_.isEmpty()) return failure_;
+  if (!session_.loaded()) return tr("Open a picture or a video of the camera to calibrate.");
+  if (!session_.found()) {
+    return tr("No lens circle was found: drag the circle onto the rim of the picture, or type its centre and radius.");
+  }
+  return {};
 }
 
 void CDioptraDlg::ResetToDetected() {
@@ -148,7 +177,25 @@ void CDioptraDlg::SaveCalibration() {
 void CDioptraDlg::show_values() {
   const CircleValues v = session_.current();
   const std::string format = language_.text(6).toStdString();
-  if (info_) info_->setText(QString::fromStdString(info_text(format, v.cx, v.cy, v.radius)));
+  if (info_) {
+    info_->setText(QString::fromStdString(info_text(format, v.cx, v.cy, v.radius)));
+    info_->setCursorPosition(0);  // the start of the line is what says what it is
+  }
+  const std::pair<QDoubleSpinBox*, float> fields[] = {{spin_cx_, v.cx}, {spin_cy_, v.cy}, {spin_radius_, v.radius}};
+  for (const auto& [spin, value] : fields) {
+    if (!spin) continue;
+    const QSignalBlocker quiet(spin);
+    spin->setValue(value);
+  }
+}
+
+void CDioptraDlg::on_typed() {
+  if (!spin_cx_ || !spin_cy_ || !spin_radius_ || !session_.loaded()) return;
+  const CircleValues typed{static_cast<float>(spin_cx_->value()), static_cast<float>(spin_cy_->value()),
+                           static_cast<float>(spin_radius_->value())};
+  session_.set_circle(typed);  // refused values snap back to the circle shown
+  show_values();
+  update();
 }
 
 void CDioptraDlg::paintEvent(QPaintEvent*) {
@@ -164,6 +211,17 @@ void CDioptraDlg::paintEvent(QPaintEvent*) {
   p.setPen(Qt::white);
   p.drawText(QRect(42, 0, width() - kTitleButtonsWidth - 42, kTitleHeight), Qt::AlignLeft | Qt::AlignVCenter,
              language_.text_or(0, "Dioptra"));
+  const QString said = notice();
+  if (!said.isEmpty()) {
+    // Over the top of the picture area, where the eye goes first.
+    const QRect band(0, kTitleHeight, kPictureAreaWidth, 40);
+    p.fillRect(band, QColor(0, 0, 0, 170));
+    font.setPixelSize(14);
+    font.setWeight(QFont::Normal);
+    p.setFont(font);
+    p.setPen(QColor(255, 214, 102));
+    p.drawText(band.adjusted(12, 0, -12, 0), Qt::AlignVCenter | Qt::TextWordWrap, said);
+  }
   if (picture_.isNull() || !session_.loaded()) return;
 
   const float ratio = session_.ratio();
@@ -176,11 +234,15 @@ void CDioptraDlg::paintEvent(QPaintEvent*) {
   p.setBrush(Qt::NoBrush);
   p.setPen(QPen(QColor(0, 255, 0), 2));
   p.drawEllipse(QRect(QPoint(box.left, box.top), QPoint(box.right, box.bottom)));
-  p.setPen(QPen(QColor(255, 0, 0), 1));
+  // Handles large enough to grab, red with a white edge to show on any picture.
+  p.setPen(QPen(Qt::white, 1));
+  p.setBrush(QColor(230, 30, 30));
+  constexpr int kHalf = CCircleTracker::kHandleSize / 2;
   for (int i = 0; i < 5; ++i) {
     const Point h = session_.tracker().handle(i);
-    p.drawRect(h.x - 3, h.y - 3, 6, 6);
+    p.drawRect(h.x - kHalf, h.y - kHalf, CCircleTracker::kHandleSize, CCircleTracker::kHandleSize);
   }
+  p.setBrush(Qt::NoBrush);
   if (drag_) {
     // The rubber band of the drag, dotted and inverting what it crosses.
     const Box b = drag_->GetBox();
@@ -194,8 +256,7 @@ void CDioptraDlg::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const QPoint at = event->position().toPoint();
   if (session_.loaded() && session_.tracker().HitTest(at.x(), at.y()) >= 0) {
-    drag_ = session_.tracker().CloneForDrag();
-    drag_->SetBounds(session_.detected_box());
+    drag_ = session_.tracker().CloneForDrag();  // with the picture's bounds and the largest radius
     drag_->HitTest(at.x(), at.y());
     return;
   }

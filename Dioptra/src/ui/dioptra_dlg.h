@@ -14,6 +14,7 @@
 namespace orb {
 class Language;
 }
+class QDoubleSpinBox;
 class QLineEdit;
 
 namespace dioptra {
@@ -21,20 +22,22 @@ namespace dioptra {
 class CDioptraDlg : public QWidget {
   Q_OBJECT
  public:
-  // With `media` and `calibration` (the two-argument start) the media is
+  // With `media` and `calibration` (the start with arguments) the media is
   // analysed at once and Save writes to `calibration`; otherwise files are
   // chosen in the window and saved as "tarvik.inf" in `data_dir`.
   CDioptraDlg(const orb::Language& language, std::filesystem::path data_dir, std::optional<std::filesystem::path> media,
               std::optional<std::filesystem::path> calibration, QWidget* parent = nullptr);
 
   // The window's operations, as its buttons run them.
-  void AnalyseMediaFile(const std::filesystem::path& media, Variant variant);
+  void AnalyseMediaFile(const std::filesystem::path& media);
   void SelectMediaFile();
   void ResetToDetected();
   void SaveCalibration();
 
   const CalibrationSession& session() const { return session_; }
   std::filesystem::path output_path() const;
+  // What the picture area says over the picture ("" when nothing).
+  QString notice() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -47,6 +50,7 @@ class CDioptraDlg : public QWidget {
   void apply_language(QWidget* root);
   void show_values();
   void message(const QString& text);
+  void on_typed();
 
   const orb::Language& language_;
   const std::filesystem::path data_dir_;
@@ -58,6 +62,10 @@ class CDioptraDlg : public QWidget {
   QWidget* panel_ = nullptr;
   QLineEdit* info_ = nullptr;
   QLineEdit* fov_ = nullptr;
+  QDoubleSpinBox* spin_cx_ = nullptr;
+  QDoubleSpinBox* spin_cy_ = nullptr;
+  QDoubleSpinBox* spin_radius_ = nullptr;
+  QString failure_;  // why the last file shows no picture
 };
 
 }  // namespace dioptra
