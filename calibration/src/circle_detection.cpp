@@ -79,8 +79,15 @@ cv::Mat combine_frames(const std::vector<cv::Mat>& frames) {
 }
 
 LensCircle detect_lens_circle(const cv::Mat& picture, const CircleDetectParams& params) {
-  if (picture.empty() || picture.cols < 8 || picture.rows < 8) return nothing("no picture");
+  if (picture.empty()) return nothing("no picture");
   const int width = picture.cols, height = picture.rows;
+  auto none_found = [&](const char* reason) {
+    LensCircle none = nothing(reason);
+    none.picture_width = width;
+    none.picture_height = height;
+    return none;
+  };
+  if (width < 8 || height < 8) return none_found("the picture is too small to hold a lens circle");
   cv::Mat gray_full;
   to_gray(picture).convertTo(gray_full, CV_32F);
   cv::Mat fine_picture;
@@ -100,7 +107,7 @@ LensCircle detect_lens_circle(const cv::Mat& picture, const CircleDetectParams& 
 
   const lens::Surround surround = lens::surround_of(work);
   const std::optional<Circle> coarse = lens::coarse_circle(work, surround);
-  if (!coarse) return nothing("the picture has no content brighter than its surround");
+  if (!coarse) return none_found("the picture has no content brighter than its surround");
 
   // Rays from the coarse centre out to the frame's border.
   lens::RayOptions options;
@@ -116,7 +123,7 @@ LensCircle detect_lens_circle(const cv::Mat& picture, const CircleDetectParams& 
   limits.y_max = work.rows - 1;
   limits.plain_roughness = std::max(2.0, 3 * surround.noise);
   const std::optional<lens::RimCircle> rim = lens::rim_consensus(rays, ox, oy, limits);
-  if (!rim) return nothing("no circular rim with a plain, dark outside");
+  if (!rim) return none_found("no circular rim with a plain, dark outside");
 
   // Working pixel centres map to picture pixel centres as (x + 0.5) s - 0.5.
   Circle circle{(rim->circle.cx + 0.5) * sx - 0.5, (rim->circle.cy + 0.5) * sy - 0.5, rim->circle.r * 0.5 * (sx + sy)};
@@ -128,9 +135,11 @@ LensCircle detect_lens_circle(const cv::Mat& picture, const CircleDetectParams& 
     fine = std::move(next);
     circle = fine.fit->circle;
   }
-  if (!fine.fit) return nothing("the rim is too faint at full resolution");
+  if (!fine.fit) return none_found("the rim is too faint at full resolution");
 
   LensCircle out;
+  out.picture_width = width;
+  out.picture_height = height;
   out.cx = static_cast<float>(circle.cx);
   out.cy = static_cast<float>(circle.cy);
   out.radius = static_cast<float>(circle.r);

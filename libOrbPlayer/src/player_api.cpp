@@ -3,6 +3,7 @@
 
 #include <calibration/calibrate_picture.h>
 #include <calibration/frame_capture.h>
+#include <calibration/frame_samples.h>
 #include <common/debug_trace.h>
 #include <common/paths.h>
 
@@ -363,7 +364,15 @@ int ISS_OrbPlayerImpl::CreateCalibrationFile(const char* media_path, const char*
   // then the lens circle is found in it, for a 200-degree lens.
   const std::string capture = (data_dir(program_name()) / "onframe.jpg").string();
   if (CaptureFrame2Jpg(media_path, capture.c_str()) != 0) return kError;
-  if (CalcauteDingbiao(capture.c_str(), calibration_path, 200.0f) != 0) return kError;
+  const int result = CalcauteDingbiao(capture.c_str(), calibration_path, 200.0f);
+  if (result != kCalibrationNoCircle) return result == 0 ? 0 : kError;
+  // A dark or empty first picture: the brightest of several from the first seconds.
+  const LensCircle circle = detect_video_circle(media_path);
+  if (!circle.found) return fail(kError, "error: no lens circle found in %s (%s)\n", media_path, circle.reason.c_str());
+  if (WriteCalibrationFile(calibration_path, 200.0f, circle.cx, circle.cy, circle.radius, circle.picture_width,
+                           circle.picture_height) != 0) {
+    return fail(kError, "error: cannot write %s\n", calibration_path);
+  }
   return 0;
 }
 

@@ -3,10 +3,8 @@
 // file's fields and whether it is usable.
 #include <calibration/calibrate_picture.h>
 #include <calibration/circle_detection.h>
-#include <calibration/frame_capture.h>
+#include <calibration/frame_samples.h>
 #include <geometry/calibration_file.h>
-
-#include <opencv2/imgcodecs.hpp>
 
 #include <cmath>
 #include <cstdio>
@@ -14,27 +12,9 @@
 #include <fstream>
 #include <iterator>
 
-#include <unistd.h>
-
 #include "args.h"
 
 namespace orb::tool {
-namespace {
-
-// The picture itself, or the first frame of the video as a picture.
-cv::Mat load_picture(const std::string& media) {
-  cv::Mat picture = cv::imread(media, cv::IMREAD_COLOR);
-  if (!picture.empty()) return picture;
-  char temp[] = "/tmp/orbtool-frame-XXXXXX.jpg";
-  const int fd = mkstemps(temp, 4);
-  if (fd < 0) return picture;
-  close(fd);
-  if (CaptureFrame2Jpg(media.c_str(), temp) == 0) picture = cv::imread(temp, cv::IMREAD_COLOR);
-  std::remove(temp);
-  return picture;
-}
-
-}  // namespace
 
 int calibrate_main(int argc, char** argv) {
   std::string error;
@@ -54,23 +34,25 @@ int calibrate_main(int argc, char** argv) {
   std::string out = args.get("o").value_or(args.get("out").value_or(""));
   if (out.empty()) out = std::filesystem::path(media).replace_extension(".inf").string();
 
-  const cv::Mat picture = load_picture(media);
-  if (picture.empty()) {
+  // The picture itself, or the video's first picture (several from its
+  // first seconds when that one shows no circle).
+  const LensCircle circle = detect_video_circle(media.c_str());
+  if (circle.picture_width == 0) {
     std::fprintf(stderr, "error: %s is neither a picture nor a video with a picture in it\n", media.c_str());
     return 1;
   }
-  const LensCircle circle = detect_lens_circle(picture);
   if (!circle.found) {
     std::fprintf(stderr, "error: no lens circle found in %s (%s)\n", media.c_str(), circle.reason.c_str());
     return 1;
   }
   const float cx = circle.cx, cy = circle.cy, radius = circle.radius;
-  const bool complete = circle_is_complete(cx, cy, radius, picture.cols, picture.rows);
-  std::printf("picture %dx%d: centre %.2f, %.2f  radius %.2f px  (%s)\n", picture.cols, picture.rows, cx, cy, radius,
+  const int width = circle.picture_width, height = circle.picture_height;
+  const bool complete = circle_is_complete(cx, cy, radius, width, height);
+  std::printf("picture %dx%d: centre %.2f, %.2f  radius %.2f px  (%s)\n", width, height, cx, cy, radius,
               complete ? "complete circle" : "circle cut by the frame");
   std::printf("confidence %.2f: %d rim points, %.2f px from the circle on average\n", circle.confidence,
               circle.rim_points, circle.residual_px);
-  if (WriteCalibrationFile(out.c_str(), fov, cx, cy, radius, picture.cols, picture.rows) != 0) {
+  if (WriteCalibrationFile(out.c_str(), fov, cx, cy, radius, width, height) != 0) {
     std::fprintf(stderr, "error: cannot write %s\n", out.c_str());
     return 1;
   }

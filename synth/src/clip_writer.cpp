@@ -156,6 +156,13 @@ std::string write_clip(const std::string& path, const ClipSpec& spec) {
       if (std::string e = write_packets(out.get(), audio, aframe.get()); !e.empty()) return e;
     }
     stamp_frame(spec, scene, n, picture);
+    if (const double fade = spec.fade_in_seconds * spec.fps_num / spec.fps_den; n < fade) {
+      // Towards black (luma 16, neutral chroma) in proportion to what is left of the fade.
+      const double k = n / fade;
+      for (auto& y : picture.y) y = static_cast<std::uint8_t>(16 + (y - 16) * k);
+      for (auto* plane : {&picture.u, &picture.v})
+        for (auto& c : *plane) c = static_cast<std::uint8_t>(128 + (c - 128) * k);
+    }
     if (av_frame_make_writable(vframe.get()) < 0) return fail("out of memory");
     const int widths[3] = {picture.width, picture.chroma_width(), picture.chroma_width()};
     const int heights[3] = {picture.height, picture.chroma_height(), picture.chroma_height()};

@@ -1,5 +1,7 @@
 // A video's first picture as a JPEG, and the player's calibration from it.
+#include <calibration/circle_detection.h>
 #include <calibration/frame_capture.h>
+#include <calibration/frame_samples.h>
 #include <common/paths.h>
 #include <geometry/calibration_file.h>
 #include <libOrbPlayer/ISS_OrbPlayer.h>
@@ -93,12 +95,41 @@ TEST(CreateCalibrationFile, CalibratesFromTheFirstFrame) {
   EXPECT_EQ(player->CreateCalibrationFile(clip.media.c_str(), out.c_str()), 0);
   CameraParams camera;
   ASSERT_EQ(read_calibration_file(out.c_str(), camera), 0);
-  EXPECT_NEAR(camera.lenses[0].centre_x, 320, 3);
-  EXPECT_NEAR(camera.lenses[0].centre_y, 180, 3);
-  EXPECT_NEAR(camera.circle_radius, 180, 2);
+  EXPECT_NEAR(camera.lenses[0].centre_x, 319.5, 0.5);
+  EXPECT_NEAR(camera.lenses[0].centre_y, 179.5, 0.5);
+  EXPECT_NEAR(camera.circle_radius, 180, 1);
   EXPECT_NEAR(camera.max_ray_angle_rad, M_PI * 100 / 180, 1e-6);  // a 200-degree lens
   EXPECT_TRUE(std::filesystem::exists(data_dir(program_name()) / "onframe.jpg"));
   DestroyOrbPlayer(player);
+}
+
+TEST(CreateCalibrationFile, ADarkFirstPictureIsMadeUpForByTheNextSeconds) {
+  test::TempDir dir;
+  synth::ClipSpec spec;
+  spec.width = 640;
+  spec.height = 360;
+  spec.fps_num = 25;
+  spec.seconds = 3;
+  spec.fade_in_seconds = 1.5;  // the first picture is black
+  spec.audio = synth::AudioTrack::kNone;
+  const auto media = dir.path() / "fade.mp4";
+  ASSERT_EQ(synth::write_clip(media.string(), spec), "");
+  const LensCircle first_only = detect_lens_circle(sample_frames(media.c_str(), 1, 0).at(0));
+  EXPECT_FALSE(first_only.found);
+  EXPECT_EQ(sample_frames(media.c_str(), 8, 2.0).size(), 8u);
+  const LensCircle seen = detect_video_circle(media.c_str());
+  ASSERT_TRUE(seen.found) << seen.reason;
+  EXPECT_NEAR(seen.radius, 180, 1);
+
+  ISS_OrbPlayer* player = CreateOrbPlayer();
+  const auto out = dir.path() / "lens.inf";
+  ASSERT_EQ(player->CreateCalibrationFile(media.c_str(), out.c_str()), 0);
+  CameraParams camera;
+  ASSERT_EQ(read_calibration_file(out.c_str(), camera), 0);
+  EXPECT_NEAR(camera.circle_radius, 180, 1);
+  EXPECT_EQ(camera.image_width, 640);
+  DestroyOrbPlayer(player);
+  EXPECT_TRUE(sample_frames((dir.path() / "missing.mp4").c_str(), 4, 1).empty());
 }
 
 TEST(CreateCalibrationFile, NoVideoLeavesTheEarlierCaptureAlone) {

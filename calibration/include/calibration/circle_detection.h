@@ -29,6 +29,7 @@ struct LensCircle {
   float residual_px = 0;             // RMS distance of the rim points from the circle
   int rim_points = 0;                // points on the fitted rim
   float visible_share = 0;           // share of the circumference inside the frame
+  int picture_width = 0, picture_height = 0;  // of the picture searched
   std::string reason;                // why nothing was found (empty when found)
 };
 

@@ -1,0 +1,97 @@
+#include <calibration/frame_samples.h>
+
+#include <av/av_ptr.h>
+#include <calibration/circle_detection.h>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include <chrono>
+
+namespace orb {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A decoded picture as BGR, through a buffer with FFmpeg's own padding.
+cv::Mat to_bgr(const AVFrame* frame) {
+  if (frame->width <= 0 || frame->height <= 0) return {};
+  SwsPtr sws(sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
+                            frame->height, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr));
+  if (!sws) return {};
+  AvFramePtr bgr = make_frame();
+  bgr->format = AV_PIX_FMT_BGR24;
+  bgr->width = frame->width;
+  bgr->height = frame->height;
+  if (av_frame_get_buffer(bgr.get(), 0) < 0) return {};
+  sws_scale(sws.get(), frame->data, frame->linesize, 0, frame->height, bgr->data, bgr->linesize);
+  return cv::Mat(frame->height, frame->width, CV_8UC3, bgr->data[0], static_cast<std::size_t>(bgr->linesize[0])).clone();
+}
+
+}  // namespace
+
+std::vector<cv::Mat> sample_frames(const char* media_path, int count, double span_seconds) {
+  std::vector<cv::Mat> out;
+  if (media_path == nullptr || count <= 0) return out;
+  AVFormatContext* raw = avformat_alloc_context();
+  if (!raw) return out;
+  // Every read is bounded: a stream that stops answering ends the sampling.
+  static thread_local Clock::time_point deadline;
+  deadline = Clock::now() + std::chrono::seconds(10);
+  raw->interrupt_callback.callback = [](void*) -> int { return Clock::now() > deadline ? 1 : 0; };
+  if (avformat_open_input(&raw, media_path, nullptr, nullptr) < 0) return out;
+  AvInputPtr input(raw);
+  if (avformat_find_stream_info(raw, nullptr) < 0) return out;
+  const int index = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (index < 0) return out;
+  const AVStream* stream = raw->streams[index];
+  const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+  if (!codec) return out;
+  AvCodecContextPtr decoder(avcodec_alloc_context3(codec));
+  if (!decoder || avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0 ||
+      avcodec_open2(decoder.get(), codec, nullptr) < 0) {
+    return out;
+  }
+  const double base = av_q2d(stream->time_base);
+  const double step = count > 1 ? span_seconds / (count - 1) : span_seconds;
+  double first = -1, next = 0;
+  bool done = false;
+  AvFramePtr frame = make_frame();
+  AvPacketPtr packet = make_packet();
+  auto take = [&] {
+    while (!done && avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
+      const int64_t pts = frame->best_effort_timestamp;
+      const double t = pts == AV_NOPTS_VALUE ? next : static_cast<double>(pts) * base;
+      if (first < 0) first = t;
+      if (t - first >= next - 1e-6) {  // the k-th picture at or just after k steps
+        if (cv::Mat bgr = to_bgr(frame.get()); !bgr.empty()) out.push_back(std::move(bgr));
+        next = static_cast<double>(out.size()) * step;
+      }
+      done = static_cast<int>(out.size()) >= count || t - first > span_seconds + 1e-6;
+      av_frame_unref(frame.get());
+    }
+  };
+  while (!done && av_read_frame(raw, packet.get()) >= 0) {
+    if (packet->stream_index == index && avcodec_send_packet(decoder.get(), packet.get()) >= 0) take();
+    av_packet_unref(packet.get());
+  }
+  if (!done && avcodec_send_packet(decoder.get(), nullptr) >= 0) take();
+  return out;
+}
+
+LensCircle detect_video_circle(const char* media_path) {
+  if (media_path == nullptr) return {};
+  const cv::Mat picture = cv::imread(media_path, cv::IMREAD_COLOR);
+  if (!picture.empty()) return detect_lens_circle(picture);
+  const std::vector<cv::Mat> frames = sample_frames(media_path, 8, 8.0);
+  if (frames.empty()) {
+    LensCircle none;
+    none.reason = "no picture could be decoded";
+    return none;
+  }
+  LensCircle first = detect_lens_circle(frames.front());
+  if (first.found || frames.size() == 1) return first;
+  LensCircle combined = detect_lens_circle(combine_frames(frames));
+  return combined.found ? combined : first;
+}
+
+}  // namespace orb
