@@ -183,6 +183,7 @@ namespace {
 
 struct Scale {
   double x, y;
+  double radial() const { return 0.5 * (x + y); }
 };
 
 // The factors from a w0 x h0 picture to w x h, or nothing for another shape.
@@ -194,40 +195,45 @@ std::optional<Scale> scale_between(int w0, int h0, int w, int h) {
 }
 
 // Pixel-centre coordinates scale about the picture's corner, not pixel 0.
-float scaled(float v, double k) { return static_cast<float>((v + 0.5) * k - 0.5); }
+void scale_centre(float& x, float& y, const Scale& k) {
+  x = static_cast<float>((x + 0.5) * k.x - 0.5);
+  y = static_cast<float>((y + 0.5) * k.y - 0.5);
+}
+
+// The radial polynomial grows with the picture.
+void scale_coefficients(float& c1, float& c3, float& c5, const Scale& k) {
+  for (float* c : {&c1, &c3, &c5}) *c = static_cast<float>(*c * k.radial());
+}
+
+// Fits any record with image_width and image_height, scaling through `scale`.
+template <typename Record, typename Scaler>
+CalibrationFit fit(Record& record, int width, int height, Scaler scale) {
+  if (record.image_width == width && record.image_height == height) return CalibrationFit::kSame;
+  const auto k = scale_between(record.image_width, record.image_height, width, height);
+  if (!k) return CalibrationFit::kOtherCamera;
+  scale(*k);
+  record.image_width = width;
+  record.image_height = height;
+  return CalibrationFit::kScaled;
+}
 
 }  // namespace
 
 CalibrationFit fit_calibration(CalibrationFile& file, int width, int height) {
-  if (file.image_width == width && file.image_height == height) return CalibrationFit::kSame;
-  const auto k = scale_between(file.image_width, file.image_height, width, height);
-  if (!k) return CalibrationFit::kOtherCamera;
-  for (auto& c : file.centres) c = {scaled(c[0], k->x), scaled(c[1], k->y)};
-  const double radial = 0.5 * (k->x + k->y);
-  file.c1 = static_cast<float>(file.c1 * radial);
-  file.c3 = static_cast<float>(file.c3 * radial);
-  file.c5 = static_cast<float>(file.c5 * radial);
-  file.image_width = width;
-  file.image_height = height;
-  return CalibrationFit::kScaled;
+  return fit(file, width, height, [&](const Scale& k) {
+    for (auto& c : file.centres) scale_centre(c[0], c[1], k);
+    scale_coefficients(file.c1, file.c3, file.c5, k);
+  });
 }
 
 CalibrationFit fit_calibration(CameraParams& camera, int width, int height) {
-  if (camera.image_width == width && camera.image_height == height) return CalibrationFit::kSame;
-  const auto k = scale_between(camera.image_width, camera.image_height, width, height);
-  if (!k) return CalibrationFit::kOtherCamera;
-  const double radial = 0.5 * (k->x + k->y);
-  for (LensParams& lens : camera.lenses) {
-    lens.centre_x = scaled(lens.centre_x, k->x);
-    lens.centre_y = scaled(lens.centre_y, k->y);
-    lens.c1 = static_cast<float>(lens.c1 * radial);
-    lens.c3 = static_cast<float>(lens.c3 * radial);
-    lens.c5 = static_cast<float>(lens.c5 * radial);
-  }
-  camera.circle_radius = static_cast<float>(camera.circle_radius * radial);
-  camera.image_width = width;
-  camera.image_height = height;
-  return CalibrationFit::kScaled;
+  return fit(camera, width, height, [&](const Scale& k) {
+    for (LensParams& lens : camera.lenses) {
+      scale_centre(lens.centre_x, lens.centre_y, k);
+      scale_coefficients(lens.c1, lens.c3, lens.c5, k);
+    }
+    camera.circle_radius = static_cast<float>(camera.circle_radius * k.radial());
+  });
 }
 
 CalibrationFile default_calibration(int width, int height) {

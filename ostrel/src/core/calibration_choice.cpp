@@ -18,30 +18,27 @@ namespace ostrel {
 namespace fs = std::filesystem;
 namespace {
 
-// The file's lens, fitted to width x height; nothing when it is unreadable,
-// invalid or made for a picture of another shape.
-std::optional<orb::CalibrationFit> fits(const fs::path& path, int width, int height) {
+std::optional<orb::CalibrationFile> read_lens(const fs::path& path) {
   std::error_code ec;
   if (path.empty() || !fs::is_regular_file(path, ec)) return std::nullopt;
   std::ifstream in(path, std::ios::binary);
   std::array<unsigned char, orb::kCalibrationFileSize> bytes{};
   in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (static_cast<std::size_t>(in.gcount()) != bytes.size()) return std::nullopt;
-  orb::CalibrationFile file = orb::decode_calibration(bytes);
-  orb::CameraParams camera;
-  std::fflush(stdout);
-  if (orb::apply_calibration(file, camera) != 0) return std::nullopt;
-  const orb::CalibrationFit fit = orb::fit_calibration(file, width, height);
-  if (fit == orb::CalibrationFit::kOtherCamera) return std::nullopt;
-  return fit;
+  return orb::decode_calibration(bytes);
 }
 
-std::optional<orb::CalibrationFile> read_lens(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::array<unsigned char, orb::kCalibrationFileSize> bytes{};
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (static_cast<std::size_t>(in.gcount()) != bytes.size()) return std::nullopt;
-  return orb::decode_calibration(bytes);
+// The file's lens fitted to width x height; nothing when it is unreadable,
+// invalid or made for a picture of another shape.
+std::optional<orb::CalibrationFit> fits(const fs::path& path, int width, int height) {
+  std::optional<orb::CalibrationFile> file = read_lens(path);
+  if (!file) return std::nullopt;
+  orb::CameraParams camera;
+  std::fflush(stdout);
+  if (orb::apply_calibration(*file, camera) != 0) return std::nullopt;
+  const orb::CalibrationFit fit = orb::fit_calibration(*file, width, height);
+  if (fit == orb::CalibrationFit::kOtherCamera) return std::nullopt;
+  return fit;
 }
 
 std::uint64_t fnv1a(const std::string& text) {
