@@ -41,9 +41,11 @@ double RayProfile::mean(double from, double to) const {
 double RayProfile::roughness(double from, double to) const {
   const int k = static_cast<int>(std::lround(1.0 / step));
   return over_range(*this, from, to, [k](std::vector<float>& v) {
+    // Second differences: texture changes them, a smooth fall-off (a glow
+    // or vignetting outside the rim) does not.
     std::vector<float> changes;
     for (std::size_t j = static_cast<std::size_t>(k); j + static_cast<std::size_t>(k) < v.size(); ++j) {
-      changes.push_back(std::abs(v[j + k] - v[j - k]));
+      changes.push_back(std::abs(v[j + k] - 2 * v[j] + v[j - k]));
     }
     if (changes.empty()) return 0.0;
     auto middle = changes.begin() + static_cast<std::ptrdiff_t>(changes.size() / 2);

@@ -27,8 +27,8 @@ struct RayProfile {
   double t_end() const { return t0 + step * static_cast<double>(values.empty() ? 0 : values.size() - 1); }
   // Mean brightness over [from, to] (distances), clipped to the samples; NaN when empty.
   double mean(double from, double to) const;
-  // Median brightness change across two pixels over [from, to]: small where
-  // the picture is plain, even when one step crosses the range.
+  // Median change of the brightness's slope over [from, to]: small where the
+  // picture is plain or falls off smoothly, even when one step crosses it.
   double roughness(double from, double to) const;
 };
 

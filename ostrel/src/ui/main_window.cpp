@@ -303,6 +303,7 @@ void CDuiFrameWnd::set_playing_state(bool a) {
   show_playlist(!a);
   set_visible("btnPlay", !a);
   set_visible("btnPause", a);
+  if (!a && notice_) notice_->hide();  // it spoke of the video that has ended
 }
 
 void CDuiFrameWnd::show_playlist(bool shown) {
