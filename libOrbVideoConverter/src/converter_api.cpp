@@ -30,6 +30,7 @@ ISS_OrbVideoConverterImpl::ISS_OrbVideoConverterImpl() {
 ISS_OrbVideoConverterImpl::~ISS_OrbVideoConverterImpl() {
   Stop();
   if (thread_.joinable()) thread_.join();
+  close_output();  // an output prepared but never converted leaves nothing behind
 }
 
 int ISS_OrbVideoConverterImpl::fail(int code, const char* fmt, ...) {
@@ -87,6 +88,9 @@ int ISS_OrbVideoConverterImpl::Start(TimeParts start, TimeParts end) {
   const int64_t e = int64_t{end.minutes} * 60 + end.seconds;
   if (!(s < e && e <= d)) return fail(kError, "error: invalid converting video span;\n");
   to_encode_ = std::min(static_cast<int64_t>(static_cast<double>(frame_rate_) * static_cast<double>(e - s)), total_frames_);
+  span_start_s_ = s;
+  span_end_s_ = e;
+  trailer_written_ = false;
   debug_trace("frm_number_to_render %lld", static_cast<long long>(to_encode_.load()));
 
   const int64_t first = video_in_->start_time != AV_NOPTS_VALUE ? video_in_->start_time : 0;

@@ -45,6 +45,10 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   int add_audio_stream();
   void close_input();
   void close_output();
+  // What becomes of the file written: the user's output is only ever
+  // replaced by a finished file; it is written beside it until then.
+  enum class Fate { kDiscard, kCommit, kKeepPart };
+  void finish_output(Fate fate);
   // 0 with the next picture in decoded_, 18 at the end of input, or 21.
   int decode_picture();
   const AVFrame* as_yuv420(const AVFrame* frame);  // null when it cannot be converted
@@ -89,6 +93,9 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   AVStream* audio_out_ = nullptr;
   std::mutex write_mutex_;  // every write to the output file
   int64_t audio_base_ = -1;  // first audio timestamp of the conversion
+  std::string part_path_;    // the file being written, beside the output; empty when none
+  std::atomic<bool> trailer_written_{false};  // encode thread: the file is finished
+  int64_t span_start_s_ = 0, span_end_s_ = 0;  // the span asked for, seconds
 
   // --- hand-over from the conversion thread to the encode thread
   std::mutex queue_mutex_;

@@ -7,7 +7,11 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+
+#include <sys/stat.h>
 
 namespace orb::converter {
 namespace {
@@ -23,6 +27,13 @@ bool wants_hvc1(const AVOutputFormat* format) {
 }  // namespace
 
 int ISS_OrbVideoConverterImpl::open_input() {
+  // Writing onto the input would destroy it: the same file under any name
+  // (a link, another path) is refused before anything is opened.
+  struct stat in {}, out {};
+  if (params_->input_path && params_->output_path && ::stat(params_->input_path, &in) == 0 &&
+      ::stat(params_->output_path, &out) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+    return fail(kError, "error: the output %s is the input itself; choose another file;\n", params_->output_path);
+  }
   AVFormatContext* raw = avformat_alloc_context();
   if (!raw) return fail(kError, "error: couldn't allocate formate contex;\n");
   if (int ret = avformat_open_input(&raw, params_->input_path, nullptr, nullptr); ret < 0) {
@@ -76,6 +87,7 @@ int ISS_OrbVideoConverterImpl::open_input() {
 }
 
 int ISS_OrbVideoConverterImpl::prepare_output() {
+  if (params_->output_path == nullptr || *params_->output_path == '\0') return fail(kError, "error: no output file;\n");
   AVFormatContext* raw = nullptr;
   if (avformat_alloc_output_context2(&raw, nullptr, nullptr, params_->output_path) < 0 || !raw) {
     return fail(kError, "error: failed to allocate output context for video %s;\n",
@@ -89,8 +101,14 @@ int ISS_OrbVideoConverterImpl::prepare_output() {
     }
     if (int r = add_audio_stream(); r != 0) return r;
   }
-  if (!(raw->oformat->flags & AVFMT_NOFILE) && avio_open(&raw->pb, params_->output_path, AVIO_FLAG_WRITE) < 0) {
-    return fail(kError, "error: failed to open output file for video! \n");
+  // The container comes from the output's name; the bytes go beside it
+  // until the file is finished.
+  const std::string part = std::string(params_->output_path) + ".part";
+  if (!(raw->oformat->flags & AVFMT_NOFILE)) {
+    if (avio_open(&raw->pb, part.c_str(), AVIO_FLAG_WRITE) < 0) {
+      return fail(kError, "error: failed to open output file for video! \n");
+    }
+    part_path_ = part;
   }
   if (avformat_write_header(raw, nullptr) < 0) return fail(kError, "error: fail to write header for output file;\n");
   return 0;
@@ -168,10 +186,19 @@ void ISS_OrbVideoConverterImpl::close_input() {
   input_ended_ = false;
 }
 
-void ISS_OrbVideoConverterImpl::close_output() {
+void ISS_OrbVideoConverterImpl::close_output() { finish_output(Fate::kDiscard); }
+
+void ISS_OrbVideoConverterImpl::finish_output(Fate fate) {
   encoder_.reset();
-  output_.reset();
+  output_.reset();  // closes the file
   video_out_ = audio_out_ = nullptr;
+  if (part_path_.empty()) return;
+  if (fate == Fate::kCommit && std::rename(part_path_.c_str(), params_->output_path) != 0) {
+    fail(kError, "error: cannot replace %s with the converted file: %s;\n", params_->output_path, std::strerror(errno));
+    fate = Fate::kKeepPart;
+  }
+  if (fate == Fate::kDiscard) std::remove(part_path_.c_str());
+  part_path_.clear();
 }
 
 int ISS_OrbVideoConverterImpl::write_packet(AVPacket* packet) {

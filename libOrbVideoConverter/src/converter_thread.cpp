@@ -6,6 +6,7 @@
 
 #include <render/headless_gl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 
@@ -84,7 +85,8 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
   start_result_ = 1;
 
   bool ended = decoded == kEndOfInput;
-  for (int64_t produced = 0; !stop_ && !failed_ && produced < to_encode_; ++produced) {
+  int64_t produced = 0;
+  for (; !stop_ && !failed_ && produced < to_encode_; ++produced) {
     AvFramePtr held;
     const AVFrame* picture = nullptr;
     if (!waiting.empty()) {
@@ -126,7 +128,23 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
   }
   queue_cv_.notify_all();
   encoder.join();
-  close_output();
+  // An input that ends well before the span asked for is a damaged or
+  // truncated file, not a finished conversion: what was converted is kept
+  // beside the output under its temporary name, the output is left alone.
+  const bool stopped = stop_;
+  const int64_t shortfall = to_encode_ - produced;
+  const bool short_input = !stopped && shortfall > std::max<int64_t>(3, static_cast<int64_t>(frame_rate_ / 2));
+  Fate fate = Fate::kCommit;
+  if (failed_ || !trailer_written_) {
+    fate = Fate::kDiscard;
+  } else if (short_input) {
+    fate = Fate::kKeepPart;
+    const auto at = static_cast<int64_t>(static_cast<double>(span_start_s_) + static_cast<double>(produced) / frame_rate_);
+    fail(kError, "error: input ended at %02lld:%02lld of %02lld:%02lld; %s is incomplete (kept as %s);\n",
+         static_cast<long long>(at / 60), static_cast<long long>(at % 60), static_cast<long long>(span_end_s_ / 60),
+         static_cast<long long>(span_end_s_ % 60), params_->output_path, part_path_.c_str());
+  }
+  finish_output(fate);
   stop_ = false;
   converting_ = 0;
 }
@@ -160,7 +178,11 @@ void ISS_OrbVideoConverterImpl::encode_main() {
   // Every picture given to the encoder comes out, then the file is finished.
   if (encode_frame(nullptr) != 0) return;  // the producer is done: nobody waits
   std::lock_guard lock(write_mutex_);
-  if (av_write_trailer(output_.get()) < 0) fail(kError, "error: fail to write trailers;\n");
+  if (av_write_trailer(output_.get()) < 0 || (output_->pb && output_->pb->error < 0)) {
+    fail(kError, "error: fail to write trailers;\n");  // a full disk shows here at the latest
+    return;
+  }
+  trailer_written_ = true;
 }
 
 }  // namespace orb::converter

@@ -56,6 +56,39 @@ ffprobe -v error -select_streams v -count_frames -show_entries stream=codec_name
 grep -q "^hevc,320,160,25$" "$work/probe.out"
 check "as 25 H.265 pictures of the size asked for" $?
 
+test ! -e "$work/out.mp4.part"
+check "a finished conversion leaves no temporary file" $?
+
+# The user's files are only ever replaced by a finished conversion.
+before=$(md5sum < "$work/clip.mp4")
+ln -s clip.mp4 "$work/link.mp4"
+for same in "$work/clip.mp4" "$work/./clip.mp4" "$work/link.mp4"; do
+  "$tool" convert "$work/clip.mp4" "$same" --size 320x160 > /dev/null 2> "$work/same.err"
+  status=$?
+  check "converting onto the input ($same) is refused" $(( status == 1 ? 0 : 1 ))
+  grep -q "^error: the output .* is the input itself" "$work/same.err" && [ "$(wc -l < "$work/same.err")" -eq 1 ]
+  check "with one error line" $?
+done
+test "$(md5sum < "$work/clip.mp4")" = "$before" && test ! -e "$work/clip.mp4.part"
+check "and the input is untouched" $?
+printf 'precious' > "$work/kept.mp4"
+"$tool" convert "$work/clip.mp4" "$work/kept.mp4" --size 320x160 --from 00:30 > /dev/null 2> "$work/span.err"
+check "a span the clip does not have fails" $(( $? == 1 ? 0 : 1 ))
+test "$(cat "$work/kept.mp4")" = "precious" && test ! -e "$work/kept.mp4.part"
+check "and leaves the existing output as it was" $?
+
+# A file that ends early is not a finished conversion.
+"$tool" synth "$work/long.mkv" --size 320x240 --fps 25 --seconds 8 --audio none > /dev/null 2>&1
+head -c $(( $(stat -c %s "$work/long.mkv") * 4 / 10 )) "$work/long.mkv" > "$work/cut.mkv"
+cp "$work/long.inf" "$work/cut.inf"
+printf 'precious' > "$work/cut_out.mp4"
+"$tool" convert "$work/cut.mkv" "$work/cut_out.mp4" --calib "$work/cut.inf" --size 320x160 > /dev/null 2> "$work/cut.err"
+check "a truncated input fails" $(( $? == 1 ? 0 : 1 ))
+grep -q "^error: input ended at 00:0[0-9] of 00:08; .*cut_out.mp4 is incomplete (kept as .*cut_out.mp4.part)" "$work/cut.err"
+check "saying where it ended and where the part is" $?
+test "$(cat "$work/cut_out.mp4")" = "precious" && test -s "$work/cut_out.mp4.part"
+check "the output stays as it was; the part converted is kept beside it" $?
+
 "$tool" convert "$work/clip.mp4" "$work/bad.mp4" --view 3:0,0,0 > /dev/null 2> "$work/view.err"
 check "convert refuses a view the layout does not have" $(( $? == 2 ? 0 : 1 ))
 
