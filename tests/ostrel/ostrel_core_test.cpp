@@ -86,7 +86,8 @@ TEST(AppFiles, PlayAndCameraParameters) {
   EXPECT_EQ(cameras[3].limits[3], 0.0f);
   EXPECT_EQ(cameras[1].limits[0], -10.5f);
   EXPECT_EQ(cameras[1].limits[1], 20.0f);
-  EXPECT_EQ(cameras[0].limits, (std::array<float, 6>{}));
+  // A key the file lacks turns freely, as the shipped defaults do.
+  EXPECT_EQ(cameras[0].limits, (std::array<float, 6>{-180, 180, -180, 180, -180, 180}));
 
   // Without a file the calibration path would be the directory itself; the
   // shipped default names a file there, created from the first video.
@@ -94,6 +95,26 @@ TEST(AppFiles, PlayAndCameraParameters) {
   const PlayParam d = read_play_param(shipped, dir.path());
   EXPECT_EQ(d.calibration_path, (dir.path() / kDefaultCalibrationName).string());
   EXPECT_EQ(read_camera_params(shipped)[2].limits, (std::array<float, 6>{-180, 180, -180, 180, -180, 180}));
+}
+
+TEST(AppFiles, ABrokenSettingsFileFallsBackToTheDefaults) {
+  // What a full disk, an editor or a stray byte may leave: playback still
+  // has a calibration name to look for and views that turn.
+  orb::test::TempDir dir;
+  fs::create_directories(dir.path() / "sub");
+  for (const std::string& text : {std::string(), std::string("\x01\x02junk\xff\xfe"), std::string(200000, 'a'),
+                                  std::string("[play_param]\ncalib_filename=.\n"),
+                                  std::string("[play_param]\ncalib_filename=sub\n")}) {
+    const auto cfg = dir.write("varozod.cfg", text);
+    EXPECT_EQ(read_play_param(cfg, dir.path()).calibration_path, (dir.path() / kDefaultCalibrationName).string())
+        << text.substr(0, 40);
+    EXPECT_EQ(read_camera_params(cfg)[1].limits, (std::array<float, 6>{-180, 180, -180, 180, -180, 180}));
+  }
+  // Written in one piece: the defaults, read back whole.
+  const auto fresh = dir.path() / "fresh.cfg";
+  ASSERT_TRUE(write_default_varozod(fresh));
+  EXPECT_EQ(read_play_param(fresh, dir.path()).calibration_path, (dir.path() / kDefaultCalibrationName).string());
+  EXPECT_FALSE(fs::exists(fresh.string() + ".part"));
 }
 
 TEST(AppFiles, WindowSizeFollowsTheMonitor) {

@@ -126,7 +126,9 @@ void OstrelWindowTest::settingsAndPlaylistComeBack() {
   const std::vector<std::string> paths = {"/videos/一月/海边.mp4", "/videos/b.MKV",
                                           "/videos/" + std::string(300, 'x') + ".mov"};
   QVERIFY(ostrel::write_settings(root / "ZOD.cfg", {1, 3}));
-  QVERIFY(ostrel::write_playlist(root / "Playlist.osp", {paths[0], "/videos/notes.txt", paths[1], paths[2]}));
+  QVERIFY(ostrel::write_playlist(root / "Playlist.osp",
+                                 {paths[0], "/videos/notes.txt", paths[1], "/videos/c.mp4 ", paths[2], "/videos/noext"}));
+  std::ofstream(root / "Playlist.osp.part") << "a save cut short";
   {
     auto w = window(dir);
     QVERIFY(w);
@@ -150,7 +152,10 @@ void OstrelWindowTest::settingsAndPlaylistComeBack() {
     QCOMPARE(w->current_index(), 2);
     w->close();
   }
-  QCOMPARE(ostrel::read_playlist(root / "Playlist.osp"), (std::vector<std::string>{paths[0], paths[2]}));
+  // The lines the playlist cannot play are still in the file, as they were.
+  QCOMPARE(ostrel::read_playlist(root / "Playlist.osp"),
+           (std::vector<std::string>{paths[0], paths[2], "/videos/notes.txt", "/videos/c.mp4 ", "/videos/noext"}));
+  QVERIFY(!fs::exists(root / "Playlist.osp.part"));
   QCOMPARE(ostrel::read_settings(root / "ZOD.cfg").play_mode, 1);
 }
 

@@ -1,15 +1,36 @@
 #include "app_files.h"
 
 #include <common/debug_trace.h>
+#include <common/file_replace.h>
 #include <common/ini_file.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
+#include <set>
 
 namespace ostrel {
 namespace fs = std::filesystem;
+namespace {
+
+bool replace_or_say(const fs::path& file, std::string_view contents) {
+  std::string error;
+  if (orb::replace_file(file, contents, &error)) return true;
+  orb::debug_trace("error: %s", error.c_str());
+  return false;
+}
+
+// A settings problem is said once on the diagnostic output, not on every read.
+void say_once(const std::string& text) {
+  static std::mutex mutex;
+  static std::set<std::string> said;
+  std::lock_guard lock(mutex);
+  if (said.insert(text).second) orb::debug_trace("%s", text.c_str());
+}
+
+}  // namespace
 
 PlayerSettings read_settings(const fs::path& file) {
   PlayerSettings s;
@@ -28,19 +49,12 @@ PlayerSettings read_settings(const fs::path& file) {
 }
 
 bool write_settings(const fs::path& file, const PlayerSettings& s) {
-  unsigned char bytes[8];
+  char bytes[8];
   for (int i = 0; i < 4; ++i) {
-    bytes[i] = static_cast<unsigned char>(static_cast<std::uint32_t>(s.play_mode) >> (8 * i));
-    bytes[4 + i] = static_cast<unsigned char>(static_cast<std::uint32_t>(s.current_index) >> (8 * i));
+    bytes[i] = static_cast<char>(static_cast<std::uint32_t>(s.play_mode) >> (8 * i));
+    bytes[4 + i] = static_cast<char>(static_cast<std::uint32_t>(s.current_index) >> (8 * i));
   }
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
-  out.close();
-  if (!out) {
-    orb::debug_trace("error: cannot write %s", file.c_str());
-    return false;
-  }
-  return true;
+  return replace_or_say(file, std::string_view(bytes, sizeof bytes));
 }
 
 std::vector<std::string> read_playlist(const fs::path& file) {
@@ -55,27 +69,12 @@ std::vector<std::string> read_playlist(const fs::path& file) {
 }
 
 bool write_playlist(const fs::path& file, const std::vector<std::string>& paths) {
-  const fs::path temp = file.string() + ".part";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    for (const std::string& p : paths) out << p << '\n';
-    out.close();
-    if (!out) {
-      orb::debug_trace("error: cannot write %s", temp.c_str());
-      std::error_code ec;
-      fs::remove(temp, ec);
-      return false;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, file, ec);
-  if (ec) {
-    orb::debug_trace("error: cannot replace %s: %s", file.c_str(), ec.message().c_str());
-    fs::remove(temp, ec);
-    return false;
-  }
-  return true;
+  std::string text;
+  for (const std::string& p : paths) text += p + '\n';
+  return replace_or_say(file, text);
 }
+
+bool write_default_varozod(const fs::path& file) { return replace_or_say(file, default_varozod()); }
 
 std::array<float, 2> parse_pair(const std::string& value) {
   const std::size_t comma = value.find(',');
@@ -87,7 +86,15 @@ std::array<float, 2> parse_pair(const std::string& value) {
 PlayParam read_play_param(const fs::path& varozod, const fs::path& data_dir) {
   const orb::IniFile ini = orb::IniFile::load(varozod).value_or(orb::IniFile{});
   PlayParam p;
-  p.calibration_path = (data_dir / ini.get_string("play_param", "calib_filename")).string();
+  // A file that is empty, junk or names no file (".", a folder) keeps the
+  // default name; playback never depends on this key being sound.
+  std::string name = ini.get_string("play_param", "calib_filename");
+  std::error_code ec;
+  if (name.empty() || name.find('\0') != std::string::npos || fs::is_directory(data_dir / name, ec)) {
+    say_once("varozod.cfg names no usable calibration file (\"" + name + "\"); using " + kDefaultCalibrationName);
+    name = kDefaultCalibrationName;
+  }
+  p.calibration_path = (data_dir / name).string();
   p.logo_path = (data_dir / ini.get_string("play_param", "logon_fn")).string();
   p.need_logo = ini.get_int("play_param", "need_logo", 0);
   p.logo_fov = ini.get_int("play_param", "logo_fov", 0);
@@ -99,9 +106,15 @@ std::array<CameraParam, 4> read_camera_params(const fs::path& varozod) {
   std::array<CameraParam, 4> params{};
   for (int i = 0; i < 4; ++i) {
     const std::string section = "camera_param_" + std::to_string(i);
-    const auto pitch = parse_pair(ini.get_string(section, "picth"));  // the key is spelled so
-    const auto yaw = parse_pair(ini.get_string(section, "yaw"));
-    const auto roll = parse_pair(ini.get_string(section, "roll"));
+    // A missing key (an empty or cut file) keeps the default, full turn.
+    auto pair = [&](const char* key) {
+      const auto v = ini.value(section, key);
+      if (!v) say_once("varozod.cfg has no [" + section + "] " + key + "; the view turns freely");
+      return v ? parse_pair(*v) : std::array<float, 2>{-180, 180};
+    };
+    const auto pitch = pair("picth");  // the key is spelled so
+    const auto yaw = pair("yaw");
+    const auto roll = pair("roll");
     params[static_cast<std::size_t>(i)].limits = {pitch[0], pitch[1], yaw[0], yaw[1], roll[0], roll[1]};
   }
   return params;

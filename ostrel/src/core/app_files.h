@@ -46,6 +46,8 @@ std::array<float, 2> parse_pair(const std::string& value);
 // The "varozod.cfg" shipped for a first run: a calibration file name in the
 // data directory, which the first playback creates from the video.
 std::string default_varozod();
+// Writes the defaults in one piece; false (said on the diagnostic output) when it cannot.
+bool write_default_varozod(const std::filesystem::path& file);
 inline constexpr const char* kDefaultCalibrationName = "ostrel_lens.inf";
 
 // The window for a monitor `monitor_width` pixels wide.

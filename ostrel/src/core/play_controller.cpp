@@ -126,10 +126,7 @@ void PlayController::on_error(void* self, int code) {
 void PlayController::play_thread() {
   std::lock_guard lock(mutex_);
   const std::filesystem::path varozod = data_dir_ / "varozod.cfg";
-  if (!std::filesystem::exists(varozod)) {
-    // A first run: the shipped defaults name a calibration file to create.
-    std::ofstream(varozod) << default_varozod();
-  }
+  if (!std::filesystem::exists(varozod)) write_default_varozod(varozod);  // a first run
   // The previous player goes first: it may still read its open parameters,
   // and its stop is one the user asked for, never the end of a file.
   if (std::shared_ptr<ISS_OrbPlayer> old = player()) {

@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include <common/debug_trace.h>
+#include <common/file_replace.h>
 #include <common/paths.h>
 
 #include <QAbstractButton>
@@ -43,10 +44,15 @@ CDuiFrameWnd::CDuiFrameWnd(std::filesystem::path data_dir, QWidget* parent)
   setWindowTitle("Ostrel");
   setWindowIcon(QIcon::fromTheme("ostrel", QIcon(":/skin/icons/ostrel.svg")));
   setAcceptDrops(true);
+  // A save cut short (power loss, a full disk) leaves only its ".part".
+  for (const char* name : {"ZOD.cfg", "Playlist.osp", "varozod.cfg"}) orb::remove_stale_part(data_dir_ / name);
   settings_ = read_settings(data_dir_ / "ZOD.cfg");
-  // Entries the playlist does not take are dropped here, so the tree and
-  // the list always agree.
-  playlist_.add(read_playlist(data_dir_ / "Playlist.osp"), false);
+  // Lines the playlist cannot play stay out of the list and the tree, but
+  // are written back: the file keeps everything the user had in it.
+  for (const std::string& line : read_playlist(data_dir_ / "Playlist.osp")) {
+    if (Playlist::accepted(line)) playlist_.add({line}, false);
+    else kept_lines_.push_back(line);
+  }
 
   controller_.set_end_hook([this] { QMetaObject::invokeMethod(this, [this] { on_end_of_file(); }, Qt::QueuedConnection); });
   controller_.set_calibration_hook([this](const std::string& media, const CalibrationChoice& lens) {
@@ -101,7 +107,9 @@ CDuiFrameWnd::~CDuiFrameWnd() {
 // window (a lost display, a crash elsewhere) keeps the user's list.
 void CDuiFrameWnd::save_state() const {
   write_settings(data_dir_ / "ZOD.cfg", settings_);
-  write_playlist(data_dir_ / "Playlist.osp", playlist_.paths());
+  std::vector<std::string> lines = playlist_.paths();
+  lines.insert(lines.end(), kept_lines_.begin(), kept_lines_.end());
+  write_playlist(data_dir_ / "Playlist.osp", lines);
 }
 
 void CDuiFrameWnd::size_for_monitor(int monitor_width) {

@@ -134,6 +134,7 @@ class CDuiFrameWnd : public CXMLWnd {
   orb::Language language_{u"ostrelui.osd"};
   PlayerSettings settings_;
   Playlist playlist_;
+  std::vector<std::string> kept_lines_;  // lines of "Playlist.osp" the playlist cannot play, written back as they were
   std::string current_path_;  // what the next start plays
   QString displayed_path_;
   bool full_screen_ = false;
