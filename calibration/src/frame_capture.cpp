@@ -1,6 +1,7 @@
 #include <calibration/frame_capture.h>
 
 #include <av/av_ptr.h>
+#include <av/media_open.h>
 #include <common/debug_trace.h>
 
 #include <cstdio>
@@ -106,10 +107,13 @@ int WriteJpegPicture(const char* path, const AVFrame* picture) {
 int CaptureFrame2Jpg(const char* media_path, const char* capture_path,
                      const std::function<int(const char*, const AVFrame*)>& encode) {
   if (media_path == nullptr) return kCaptureOpenFailed;
-  AVFormatContext* raw = nullptr;
-  if (avformat_open_input(&raw, media_path, nullptr, nullptr) < 0) return kCaptureOpenFailed;
-  AvInputPtr input(raw);
-  if (avformat_find_stream_info(raw, nullptr) < 0) return kCaptureNoStreamInfo;
+  std::string error;
+  const OpenedInput input = open_media(media_path, error);
+  if (!input) {
+    debug_trace("%s", error.c_str());
+    return error.find("cannot read the streams") != std::string::npos ? kCaptureNoStreamInfo : kCaptureOpenFailed;
+  }
+  AVFormatContext* raw = input.get();
   int stream_index = -1;
   for (unsigned i = 0; i < raw->nb_streams && stream_index < 0; ++i) {
     if (raw->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&

@@ -1,6 +1,8 @@
 #include <calibration/frame_samples.h>
 
 #include <av/av_ptr.h>
+#include <av/frame_convert.h>
+#include <av/media_open.h>
 #include <calibration/circle_detection.h>
 
 #include <opencv2/imgcodecs.hpp>
@@ -12,18 +14,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A decoded picture as BGR, through a buffer with FFmpeg's own padding.
+// A decoded picture as BGR (converted through FFmpeg's own padded buffers).
 cv::Mat to_bgr(const AVFrame* frame) {
-  if (frame->width <= 0 || frame->height <= 0) return {};
-  SwsPtr sws(sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
-                            frame->height, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr));
-  if (!sws) return {};
-  AvFramePtr bgr = make_frame();
-  bgr->format = AV_PIX_FMT_BGR24;
-  bgr->width = frame->width;
-  bgr->height = frame->height;
-  if (av_frame_get_buffer(bgr.get(), 0) < 0) return {};
-  sws_scale(sws.get(), frame->data, frame->linesize, 0, frame->height, bgr->data, bgr->linesize);
+  const AvFramePtr bgr = convert_frame(frame, AV_PIX_FMT_BGR24);
+  if (!bgr) return {};
   return cv::Mat(frame->height, frame->width, CV_8UC3, bgr->data[0], static_cast<std::size_t>(bgr->linesize[0])).clone();
 }
 
@@ -32,15 +26,11 @@ cv::Mat to_bgr(const AVFrame* frame) {
 std::vector<cv::Mat> sample_frames(const char* media_path, int count, double span_seconds) {
   std::vector<cv::Mat> out;
   if (media_path == nullptr || count <= 0) return out;
-  AVFormatContext* raw = avformat_alloc_context();
-  if (!raw) return out;
-  // Every read is bounded: a stream that stops answering ends the sampling.
-  static thread_local Clock::time_point deadline;
-  deadline = Clock::now() + std::chrono::seconds(10);
-  raw->interrupt_callback.callback = [](void*) -> int { return Clock::now() > deadline ? 1 : 0; };
-  if (avformat_open_input(&raw, media_path, nullptr, nullptr) < 0) return out;
-  AvInputPtr input(raw);
-  if (avformat_find_stream_info(raw, nullptr) < 0) return out;
+  std::string error;
+  const OpenedInput input = open_media(media_path, error);
+  if (!input) return out;
+  AVFormatContext* raw = input.get();
+  const auto started = Clock::now();
   const int index = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (index < 0) return out;
   const AVStream* stream = raw->streams[index];
@@ -70,7 +60,8 @@ std::vector<cv::Mat> sample_frames(const char* media_path, int count, double spa
       av_frame_unref(frame.get());
     }
   };
-  while (!done && av_read_frame(raw, packet.get()) >= 0) {
+  // Ten seconds of wall time at most, whatever the source does.
+  while (!done && Clock::now() - started < std::chrono::seconds(10) && av_read_frame(raw, packet.get()) >= 0) {
     if (packet->stream_index == index && avcodec_send_packet(decoder.get(), packet.get()) >= 0) take();
     av_packet_unref(packet.get());
   }
@@ -80,7 +71,12 @@ std::vector<cv::Mat> sample_frames(const char* media_path, int count, double spa
 
 LensCircle detect_video_circle(const char* media_path) {
   if (media_path == nullptr) return {};
-  const cv::Mat picture = cv::imread(media_path, cv::IMREAD_COLOR);
+  if (std::string refused = refuse_special_file(media_path); !refused.empty()) {
+    LensCircle none;  // a FIFO would block the picture reader for good
+    none.reason = refused;
+    return none;
+  }
+  const cv::Mat picture = is_network_source(media_path) ? cv::Mat() : cv::imread(media_path, cv::IMREAD_COLOR);
   if (!picture.empty()) return detect_lens_circle(picture);
   const std::vector<cv::Mat> frames = sample_frames(media_path, 8, 8.0);
   if (frames.empty()) {

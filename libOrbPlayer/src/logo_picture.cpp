@@ -2,6 +2,8 @@
 #include "logo_picture.h"
 
 #include <av/av_ptr.h>
+#include <av/frame_convert.h>
+#include <av/media_open.h>
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -21,6 +23,10 @@ bool load_logo_picture(const char* path, std::vector<std::uint8_t>& bgr, int& wi
     return false;
   };
   if (path == nullptr) return refuse("error: couldn't open input picture file, code: %d;\n", AVERROR(EINVAL));
+  if (const std::string refused = refuse_special_file(path); !refused.empty()) {
+    error = refused + ";\n";  // a FIFO would block the player's start for good
+    return false;
+  }
   AVFormatContext* raw = avformat_alloc_context();
   if (!raw) return refuse("error: couldn't allocate formate context to load picture file;\n");
   if (int ret = avformat_open_input(&raw, path, nullptr, nullptr); ret < 0) {
@@ -67,16 +73,8 @@ bool load_logo_picture(const char* path, std::vector<std::uint8_t>& bgr, int& wi
 
   width = picture->width;
   height = picture->height;
-  const auto format = limited_range_format(static_cast<AVPixelFormat>(picture->format));
-  SwsPtr scaler(sws_getContext(width, height, format, width, height, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr,
-                               nullptr, nullptr));
-  if (!scaler) return refuse("error: on createing converter context for picture decoding;\n");
-  const int size = av_image_get_buffer_size(AV_PIX_FMT_BGR24, width, height, 1);
-  if (size <= 0) return refuse("error: fail to fill image arrays for picture decoding;\n");
-  bgr.assign(static_cast<std::size_t>(size), 0);
-  std::uint8_t* dst[4] = {bgr.data(), nullptr, nullptr, nullptr};
-  int dst_stride[4] = {width * 3, 0, 0, 0};
-  sws_scale(scaler.get(), picture->data, picture->linesize, 0, height, dst, dst_stride);
+  bgr = packed_pixels(picture.get(), AV_PIX_FMT_BGR24);
+  if (bgr.empty()) return refuse("error: on createing converter context for picture decoding;\n");
   return true;
 }
 

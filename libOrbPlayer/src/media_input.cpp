@@ -1,6 +1,7 @@
 // Opening the media, the demux thread and the video decode thread.
 #include "player_impl.h"
 
+#include <av/media_open.h>
 #include <common/debug_trace.h>
 
 extern "C" {
@@ -30,6 +31,8 @@ int interrupt_read(void* opaque) {
 }  // namespace
 
 int ISS_OrbPlayerImpl::open_input(const char* path) {
+  // A FIFO or a folder named like a video would block the demuxer or mislead it.
+  if (const std::string refused = refuse_special_file(path); !refused.empty()) return fail(15, "%s;\n", refused.c_str());
   AVFormatContext* raw = avformat_alloc_context();
   if (!raw) return fail(kError, "error: couldn't allocate formate contex;\n");
   AVDictionary* options = nullptr;

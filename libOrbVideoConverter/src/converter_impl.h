@@ -6,6 +6,7 @@
 #include <libOrbVideoConverter/ISS_OrbVideoConverter.h>
 
 #include <av/av_ptr.h>
+#include <av/media_open.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -68,7 +69,7 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   ConverterInitParams* params_ = nullptr;
 
   // --- input: opened by Init; read by the conversion thread while converting
-  AvInputPtr input_;
+  OpenedInput input_;
   AvCodecContextPtr video_decoder_;
   AvCodecContextPtr audio_decoder_;
   AVStream* video_in_ = nullptr;

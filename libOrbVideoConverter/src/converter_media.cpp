@@ -34,13 +34,10 @@ int ISS_OrbVideoConverterImpl::open_input() {
       ::stat(params_->output_path, &out) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
     return fail(kError, "error: the output %s is the input itself; choose another file;\n", params_->output_path);
   }
-  AVFormatContext* raw = avformat_alloc_context();
-  if (!raw) return fail(kError, "error: couldn't allocate formate contex;\n");
-  if (int ret = avformat_open_input(&raw, params_->input_path, nullptr, nullptr); ret < 0) {
-    return fail(15, "error: couldn't open input stream %s, code: %d;\n", params_->input_path ? params_->input_path : "", ret);
-  }
-  input_.reset(raw);
-  if (avformat_find_stream_info(raw, nullptr) < 0) return fail(kError, "error: couldn't find stream information;\n");
+  std::string error;
+  input_ = open_media(params_->input_path, error, &stop_);  // bounded, and Stop cuts it short
+  if (!input_) return fail_text(15, error + ";\n");
+  AVFormatContext* raw = input_.get();
   for (unsigned i = 0; i < raw->nb_streams; ++i) {
     AVStream* stream = raw->streams[i];
     const AVCodecParameters* par = stream->codecpar;
@@ -178,7 +175,7 @@ void ISS_OrbVideoConverterImpl::close_input() {
   map_width_ = map_height_ = 0;
   video_decoder_.reset();
   audio_decoder_.reset();
-  input_.reset();
+  input_ = OpenedInput();
   video_in_ = audio_in_ = nullptr;
   video_index_ = audio_index_ = -1;
   frame_rate_ = 0;

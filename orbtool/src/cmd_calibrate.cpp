@@ -38,7 +38,8 @@ int calibrate_main(int argc, char** argv) {
   // first seconds when that one shows no circle).
   const LensCircle circle = detect_video_circle(media.c_str());
   if (circle.picture_width == 0) {
-    std::fprintf(stderr, "error: %s is neither a picture nor a video with a picture in it\n", media.c_str());
+    if (circle.reason.rfind("error: ", 0) == 0) std::fprintf(stderr, "%s\n", circle.reason.c_str());
+    else std::fprintf(stderr, "error: %s is neither a picture nor a video with a picture in it\n", media.c_str());
     return 1;
   }
   if (!circle.found) {

@@ -1,4 +1,5 @@
 // orbtool play: a small host on the player engine, in a window of its own.
+#include <av/media_open.h>
 #include <libOrbPlayer/ISS_OrbPlayer.h>
 
 #include <atomic>
@@ -81,12 +82,18 @@ int play_main(int argc, char** argv) {
   }
 
   const std::string media = args.positional[0];
-  if (!std::filesystem::exists(media)) {
+  // Streams (rtsp://, http://...) are the player's to open; local files are checked here.
+  const bool stream = is_network_source(media.c_str());
+  if (!stream && !std::filesystem::exists(media)) {
     std::fprintf(stderr, "error: %s does not exist\n", media.c_str());
     return 1;
   }
+  if (const std::string refused = refuse_special_file(media.c_str()); !refused.empty()) {
+    std::fprintf(stderr, "%s\n", refused.c_str());
+    return 1;
+  }
   std::string calibration = args.get("calib").value_or("");
-  if (calibration.empty()) calibration = std::filesystem::path(media).replace_extension(".inf").string();
+  if (calibration.empty() && !stream) calibration = std::filesystem::path(media).replace_extension(".inf").string();
   const bool calibrated = std::filesystem::exists(calibration);
   if (!calibrated) {
     if (args.get("calib")) {

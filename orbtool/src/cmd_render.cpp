@@ -3,6 +3,8 @@
 #include <render/headless_gl.h>
 
 #include <av/av_ptr.h>
+#include <av/frame_convert.h>
+#include <av/media_open.h>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -15,12 +17,12 @@
 namespace orb::tool {
 namespace {
 
-// The frame at (or just after) `seconds` of a video, as RGBA.
-cv::Mat video_frame(const std::string& path, double seconds) {
-  AVFormatContext* raw = nullptr;
-  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return {};
-  AvInputPtr input(raw);
-  if (avformat_find_stream_info(raw, nullptr) < 0) return {};
+// The frame at (or just after) `seconds` of a video, as RGBA; empty with
+// `error` set when the input cannot be opened.
+cv::Mat video_frame(const std::string& path, double seconds, std::string& error) {
+  const OpenedInput input = open_media(path.c_str(), error);
+  if (!input) return {};
+  AVFormatContext* raw = input.get();
   const int index = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (index < 0) return {};
   AVStream* stream = raw->streams[index];
@@ -52,14 +54,9 @@ cv::Mat video_frame(const std::string& path, double seconds) {
     if (ended && !got) break;
   }
   if (!got) return {};
-  cv::Mat rgba(frame->height, frame->width, CV_8UC4);
-  SwsPtr sws(sws_getContext(frame->width, frame->height, limited_range_format(static_cast<AVPixelFormat>(frame->format)),
-                            frame->width, frame->height, AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr));
-  if (!sws) return {};
-  std::uint8_t* dst[4] = {rgba.data, nullptr, nullptr, nullptr};
-  const int stride[4] = {static_cast<int>(rgba.step), 0, 0, 0};
-  sws_scale(sws.get(), frame->data, frame->linesize, 0, frame->height, dst, stride);
-  return rgba;
+  const std::vector<std::uint8_t> pixels = packed_pixels(frame.get(), AV_PIX_FMT_RGBA);
+  if (pixels.empty()) return {};
+  return cv::Mat(frame->height, frame->width, CV_8UC4, const_cast<std::uint8_t*>(pixels.data())).clone();
 }
 
 }  // namespace
@@ -84,15 +81,22 @@ int render_main(int argc, char** argv) {
   const std::string output = args.positional[1];
   const std::string calibration = find_calibration(args, input);
   if (calibration.empty()) return 1;
+  // A FIFO or a folder would block or mislead both readers below.
+  if (const std::string refused = refuse_special_file(input.c_str()); !refused.empty()) {
+    std::fprintf(stderr, "%s\n", refused.c_str());
+    return 1;
+  }
   cv::Mat rgba;
-  if (cv::Mat bgr = cv::imread(input, cv::IMREAD_COLOR); !bgr.empty()) {
+  std::string open_error;
+  if (cv::Mat bgr = is_network_source(input.c_str()) ? cv::Mat() : cv::imread(input, cv::IMREAD_COLOR); !bgr.empty()) {
     cv::cvtColor(bgr, rgba, cv::COLOR_BGR2RGBA);
   } else {
-    rgba = video_frame(input, time);
+    rgba = video_frame(input, time, open_error);
   }
   if (!rgba.empty() && !rgba.isContinuous()) rgba = rgba.clone();
   if (rgba.empty()) {
-    std::fprintf(stderr, "error: %s is neither a picture nor a video with a frame at %.3f s\n", input.c_str(), time);
+    if (!open_error.empty()) std::fprintf(stderr, "%s\n", open_error.c_str());
+    else std::fprintf(stderr, "error: %s is neither a picture nor a video with a frame at %.3f s\n", input.c_str(), time);
     return 1;
   }
   params.calib_filename = calibration.c_str();

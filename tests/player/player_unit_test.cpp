@@ -2,6 +2,8 @@
 // the order of pending pictures, and the logo loader.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <cmath>
 
 #include "frame_ring.h"
@@ -82,28 +84,33 @@ TEST(FrameRing, HoldsTwentyPictures) {
   EXPECT_TRUE(ring.full());
 }
 
-// A picture file written with FFmpeg's own PNG encoder.
-void write_png(const std::filesystem::path& path, int width, int height) {
-  const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_PNG);
+// A picture file written with FFmpeg's own PNG (or JPEG) encoder.
+void write_png(const std::filesystem::path& path, int width, int height, bool jpeg = false) {
+  const AVCodec* codec = avcodec_find_encoder(jpeg ? AV_CODEC_ID_MJPEG : AV_CODEC_ID_PNG);
   ASSERT_NE(codec, nullptr);
   AvCodecContextPtr enc(avcodec_alloc_context3(codec));
   enc->width = width;
   enc->height = height;
-  enc->pix_fmt = AV_PIX_FMT_RGB24;
+  enc->pix_fmt = jpeg ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_RGB24;
   enc->time_base = {1, 1};
   ASSERT_EQ(avcodec_open2(enc.get(), codec, nullptr), 0);
   AvFramePtr frame = make_frame();
-  frame->format = AV_PIX_FMT_RGB24;
+  frame->format = enc->pix_fmt;
   frame->width = width;
   frame->height = height;
   ASSERT_EQ(av_frame_get_buffer(frame.get(), 0), 0);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
-      std::uint8_t* p = frame->data[0] + y * frame->linesize[0] + x * 3;
-      p[0] = 250;  // red
+      std::uint8_t* p = frame->data[0] + y * frame->linesize[0] + x * (jpeg ? 1 : 3);
+      p[0] = 250;  // red (or bright luma)
+      if (jpeg) continue;
       p[1] = static_cast<std::uint8_t>(x % 256);
       p[2] = 10;
     }
+  if (jpeg) {
+    for (int plane = 1; plane <= 2; ++plane)
+      for (int y = 0; y < (height + 1) / 2; ++y) std::memset(frame->data[plane] + y * frame->linesize[plane], 128, (width + 1) / 2);
+  }
   ASSERT_EQ(avcodec_send_frame(enc.get(), frame.get()), 0);
   AvPacketPtr packet = make_packet();
   ASSERT_EQ(avcodec_receive_packet(enc.get(), packet.get()), 0);
@@ -132,6 +139,25 @@ TEST(LogoPicture, DecodesToPackedBgr) {
   EXPECT_FALSE(load_logo_picture((dir.path() / "missing.png").c_str(), bgr, w, h, error));
   EXPECT_EQ(error.rfind("error: couldn't open input picture file, code: ", 0), 0u) << error;
   EXPECT_FALSE(load_logo_picture(nullptr, bgr, w, h, error));
+}
+
+TEST(LogoPicture, TinyAndOddPicturesDecodeWithoutOverrunningAnything) {
+  // The converter's SIMD rows run past the last pixel: only padded buffers
+  // take them (AddressSanitizer checks this in its leg).
+  test::TempDir dir;
+  for (const auto& [w, h] : {std::pair{1, 1}, {2, 2}, {3, 5}, {8, 8}, {17, 9}}) {
+    for (const bool jpeg : {false, true}) {
+      const auto path = dir.path() / ("logo" + std::to_string(w) + "x" + std::to_string(h) + (jpeg ? ".jpg" : ".png"));
+      write_png(path, w, h, jpeg);
+      std::vector<std::uint8_t> bgr;
+      int width = 0, height = 0;
+      std::string error;
+      ASSERT_TRUE(load_logo_picture(path.c_str(), bgr, width, height, error)) << path << ": " << error;
+      EXPECT_EQ(width, w);
+      EXPECT_EQ(height, h);
+      EXPECT_EQ(bgr.size(), static_cast<std::size_t>(w * h * 3)) << path;
+    }
+  }
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 #include "calibration_choice.h"
 
 #include <av/av_ptr.h>
+#include <av/media_open.h>
 #include <common/debug_trace.h>
 #include <geometry/calibration_file.h>
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -59,19 +59,12 @@ fs::path absolute_of(const std::string& media_path) {
 }  // namespace
 
 std::optional<std::pair<int, int>> probe_video_size(const std::string& media_path) {
-  AVFormatContext* raw = avformat_alloc_context();
-  if (!raw) return std::nullopt;
-  // A stream that never answers must not hold the start: ten seconds at most.
-  using Clock = std::chrono::steady_clock;
-  static thread_local Clock::time_point deadline;
-  deadline = Clock::now() + std::chrono::seconds(10);
-  raw->interrupt_callback.callback = [](void*) -> int { return Clock::now() > deadline ? 1 : 0; };
-  if (avformat_open_input(&raw, media_path.c_str(), nullptr, nullptr) < 0) return std::nullopt;
-  orb::AvInputPtr input(raw);
-  if (avformat_find_stream_info(raw, nullptr) < 0) return std::nullopt;
-  const int index = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  std::string error;
+  const orb::OpenedInput input = orb::open_media(media_path.c_str(), error);  // bounded: a silent server ends it
+  if (!input) return std::nullopt;
+  const int index = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (index < 0) return std::nullopt;
-  const AVCodecParameters* p = raw->streams[index]->codecpar;
+  const AVCodecParameters* p = input->streams[index]->codecpar;
   if (p->width <= 0 || p->height <= 0) return std::nullopt;
   return std::pair{p->width, p->height};
 }

@@ -1,0 +1,49 @@
+#pragma once
+// Opening a media input the one way the suite does: local files must be
+// regular files or devices (a FIFO or a folder named like a video would
+// block or mislead the demuxer), network sources get a socket timeout, and
+// every blocking call is interruptible: by a deadline while opening and by
+// the caller's stop flag throughout.
+#include <av/av_ptr.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace orb {
+
+inline constexpr int kNetworkTimeoutMs = 10000;
+
+class OpenedInput {
+ public:
+  AVFormatContext* get() const { return input_.get(); }
+  AVFormatContext* operator->() const { return input_.get(); }
+  explicit operator bool() const { return input_ != nullptr; }
+
+  struct Interrupt {
+    std::atomic<std::int64_t> deadline_ms{0};  // steady clock; 0: none
+    const std::atomic<bool>* stop = nullptr;   // the caller's stop flag, may be null
+  };
+
+ private:
+  friend OpenedInput open_media(const char*, std::string&, const std::atomic<bool>*, int);
+  std::unique_ptr<Interrupt> state_;  // outlives the context that points at it
+  AvInputPtr input_;
+};
+
+// Opens `path` and reads its stream information. An empty OpenedInput with
+// an "error: ..." line in `error` when it cannot: not found, not a regular
+// file or device, no answer within `timeout_ms`, stopped, or unreadable.
+OpenedInput open_media(const char* path, std::string& error, const std::atomic<bool>* stop = nullptr,
+                       int timeout_ms = kNetworkTimeoutMs);
+
+// An "error: ..." line when `path` names a local file that is not a regular
+// file or a device (a FIFO, a folder, a socket); empty otherwise (also when
+// it does not exist: opening it says that).
+std::string refuse_special_file(const char* path);
+
+// True for "proto://..." inputs FFmpeg opens over a network.
+bool is_network_source(const char* path);
+
+}  // namespace orb

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# orbtool against what a bad day brings, made here: pictures of tiny and odd
+# sizes in several pixel layouts, a FIFO and a folder named like videos, a
+# server that accepts and never answers, an output that is the input. Each
+# run must end (bounded by `timeout`), with status 0 or 1 (never a crash),
+# and a failure says so in one "error: ..." line.
+set -u
+tool=$1
+work=$(mktemp -d)
+server_pid=""
+cleanup() { [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null; rm -rf "$work"; }
+trap cleanup EXIT
+failures=0
+checks=0
+check() {  # description, then the condition's exit status
+  checks=$((checks + 1))
+  if [ "$2" -eq 0 ]; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
+}
+# Runs orbtool with a bound; the status, then whether stderr is one error line when it failed.
+run() {  # name, then the orbtool arguments
+  local name=$1
+  shift
+  timeout -s KILL 40 "$tool" "$@" > "$work/$name.out" 2> "$work/$name.err"
+  local status=$?
+  local clean=0
+  if [ "$status" -ne 0 ]; then
+    [ "$(grep -c '^error: ' "$work/$name.err")" -eq 1 ] || clean=1
+  fi
+  echo "$status $clean"
+}
+ends_cleanly() {  # description, "status clean", allowed statuses
+  local status=${2% *} clean=${2#* }
+  local allowed=1
+  for s in $3; do [ "$status" -eq "$s" ] && allowed=0; done
+  check "$1 (status $status)" $(( allowed == 0 && clean == 0 ? 0 : 1 ))
+}
+
+"$tool" synth "$work/lens.mp4" --size 640x360 --seconds 1 --audio none > /dev/null 2>&1
+# Tiny and odd pictures in several layouts: every path that scales them.
+for size in 1x1 2x2 3x5 8x8 17x9; do
+  for format in yuv444p bgr0 gray yuv420p; do
+    case "$format/$size" in yuv420p/1x1|yuv420p/3x5|yuv420p/17x9) continue ;; esac
+    clip="$work/tiny_${size}_$format.mkv"
+    ffmpeg -v error -f lavfi -i "testsrc=size=$size:rate=5" -frames:v 5 -pix_fmt "$format" -c:v ffv1 -y "$clip"
+    ends_cleanly "render a $size $format video" "$(run render "render" "$clip" "$work/r.png" --calib "$work/lens.inf" --size 64x32)" "0 1"
+    ends_cleanly "calibrate a $size $format video" "$(run calibrate "calibrate" "$clip" -o "$work/t.inf")" "1"
+    ends_cleanly "convert a $size $format video" "$(run convert "convert" "$clip" "$work/t.mp4" --calib "$work/lens.inf" --size 64x32)" "0 1"
+  done
+done
+
+# A FIFO and a folder named like videos are refused at once.
+mkfifo "$work/fifo.mp4"
+mkdir "$work/folder.mp4"
+for bad in fifo folder; do
+  for command in calibrate render convert play; do
+    case $command in
+      calibrate) result=$(run "$bad$command" calibrate "$work/$bad.mp4" -o "$work/x.inf") ;;
+      render) result=$(run "$bad$command" render "$work/$bad.mp4" "$work/x.png" --calib "$work/lens.inf") ;;
+      convert) result=$(run "$bad$command" convert "$work/$bad.mp4" "$work/x.mp4" --calib "$work/lens.inf") ;;
+      play) result=$(run "$bad$command" play "$work/$bad.mp4" --seconds 1) ;;
+    esac
+    ends_cleanly "$command refuses a $bad named like a video" "$result" "1"
+  done
+done
+grep -q "is not a regular file" "$work/fifocalibrate.err" && grep -q "is a folder" "$work/folderrender.err"
+check "saying what it is" $?
+
+# A server that accepts and never answers: each command ends within its timeout.
+python3 -c '
+import socket, sys, time
+s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("127.0.0.1", 0)); s.listen(16)
+print(s.getsockname()[1], flush=True)
+held = []
+while True:
+    c, _ = s.accept(); held.append(c)
+' > "$work/port" &
+server_pid=$!
+for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
+port=$(head -1 "$work/port")
+for command in calibrate render convert; do
+  start=$(date +%s)
+  case $command in
+    calibrate) result=$(run "silent$command" calibrate "http://127.0.0.1:$port/v.mp4" -o "$work/s.inf") ;;
+    render) result=$(run "silent$command" render "http://127.0.0.1:$port/v.mp4" "$work/s.png" --calib "$work/lens.inf") ;;
+    convert) result=$(run "silent$command" convert "http://127.0.0.1:$port/v.mp4" "$work/s.mp4" --calib "$work/lens.inf") ;;
+  esac
+  took=$(( $(date +%s) - start ))
+  ends_cleanly "$command gives up on a silent server" "$result" "1"
+  check "within its timeout ($took s)" $(( took <= 25 ? 0 : 1 ))
+done
+
+echo "$((checks - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]
