@@ -136,6 +136,11 @@ int apply_calibration(const CalibrationFile& f, CameraParams& camera) {
     std::printf("error: calibration file gives a circle radius that is not finite!\n");
     return 1;
   }
+  // A circle under a pixel (or a negative one) shows nothing: not a lens.
+  if (!(radius >= 1)) {
+    std::printf("error: calibration file gives a circle radius of %g pixels!\n", static_cast<double>(radius));
+    return 1;
+  }
   camera.image_width = f.image_width;
   camera.image_height = f.image_height;
   camera.max_ray_angle_rad = f.max_ray_angle_rad;

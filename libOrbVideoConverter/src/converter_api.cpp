@@ -82,19 +82,21 @@ int ISS_OrbVideoConverterImpl::Start(TimeParts start, TimeParts end) {
   if (thread_.joinable()) thread_.join();
   if (!input_ || !output_) return fail(kError, "error: the converter is not initialised;\n");
   audio_base_ = -1;
-  const int64_t s = int64_t{start.minutes} * 60 + start.seconds;
-  const int64_t d = int64_t{duration_.minutes} * 60 + duration_.seconds;
+  // Milliseconds count: a clip shorter than a second converts too.
+  auto ms = [](const TimeParts& t) { return (int64_t{t.minutes} * 60 + t.seconds) * 1000 + t.milliseconds; };
+  const int64_t s = ms(start), d = ms(duration_), e = ms(end);
   if (s > d || s < 0) return fail(kError, "error: invalid seeking time: out of video time duration;\n");
-  const int64_t e = int64_t{end.minutes} * 60 + end.seconds;
   if (!(s < e && e <= d)) return fail(kError, "error: invalid converting video span;\n");
-  to_encode_ = std::min(static_cast<int64_t>(static_cast<double>(frame_rate_) * static_cast<double>(e - s)), total_frames_);
-  span_start_s_ = s;
-  span_end_s_ = e;
+  to_encode_ = std::min(static_cast<int64_t>(std::lround(static_cast<double>(frame_rate_) * static_cast<double>(e - s) / 1000)),
+                        total_frames_);
+  span_start_ms_ = s;
+  span_end_ms_ = e;
+  skipped_packets_ = 0;
   trailer_written_ = false;
   debug_trace("frm_number_to_render %lld", static_cast<long long>(to_encode_.load()));
 
   const int64_t first = video_in_->start_time != AV_NOPTS_VALUE ? video_in_->start_time : 0;
-  video_start_pts_ = av_rescale_q(s, AVRational{1, 1}, video_in_->time_base) + first;
+  video_start_pts_ = av_rescale_q(s, AVRational{1, 1000}, video_in_->time_base) + first;
   av_seek_frame(input_.get(), video_index_, video_start_pts_, AVSEEK_FLAG_BACKWARD);
   map_width_ = video_decoder_->width;
   map_height_ = video_decoder_->height;

@@ -84,6 +84,7 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   AvFramePtr decoded_;
   AvPacketPtr packet_;
   bool input_ended_ = false;  // conversion thread: the decoder has been drained
+  int64_t skipped_packets_ = 0;  // conversion thread: damaged video packets passed over
   int64_t video_start_pts_ = 0;  // the conversion's first picture, video stream units
   int map_width_ = 0, map_height_ = 0;  // the source size the views' map is built for
 
@@ -96,7 +97,7 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   int64_t audio_base_ = -1;  // first audio timestamp of the conversion
   std::string part_path_;    // the file being written, beside the output; empty when none
   std::atomic<bool> trailer_written_{false};  // encode thread: the file is finished
-  int64_t span_start_s_ = 0, span_end_s_ = 0;  // the span asked for, seconds
+  int64_t span_start_ms_ = 0, span_end_ms_ = 0;  // the span asked for
 
   // --- hand-over from the conversion thread to the encode thread
   std::mutex queue_mutex_;

@@ -75,8 +75,10 @@ int ISS_OrbVideoConverterImpl::open_input() {
     // No frame count in the container: from its duration.
     total_frames_ = static_cast<int64_t>(static_cast<double>(raw->duration) / AV_TIME_BASE * frame_rate_);
   }
-  const auto seconds = static_cast<int32_t>(static_cast<double>(total_frames_) / frame_rate_);
-  duration_ = TimeParts{seconds / 60, seconds % 60, 0};
+  // To the millisecond: a clip shorter than a second still has a span.
+  const auto ms = static_cast<int64_t>(static_cast<double>(total_frames_) / frame_rate_ * 1000);
+  duration_ = TimeParts{static_cast<int32_t>(ms / 60000), static_cast<int32_t>(ms / 1000 % 60),
+                        static_cast<int32_t>(ms % 1000)};
   decoded_ = make_frame();
   packet_ = make_packet();
   if (!decoded_ || !packet_) return fail(kError, "error: fail to fill image arrays;\n");
@@ -239,7 +241,12 @@ int ISS_OrbVideoConverterImpl::decode_picture() {
     if (packet_->stream_index == audio_index_) {
       result = write_audio(packet_.get());
     } else if (packet_->stream_index == video_index_) {
-      if (avcodec_send_packet(video_decoder_.get(), packet_.get()) < 0) result = fail(kError, "error: decode video error;\n");
+      // A damaged packet costs its picture, not the conversion (as in playback).
+      if (const int sent = avcodec_send_packet(video_decoder_.get(), packet_.get()); sent == AVERROR_INVALIDDATA) {
+        ++skipped_packets_;
+      } else if (sent < 0) {
+        result = fail(kError, "error: decode video error;\n");
+      }
     }
     av_packet_unref(packet_.get());
     if (result != 0) return result;

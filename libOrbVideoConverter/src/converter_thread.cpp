@@ -4,6 +4,7 @@
 // (RemapPlan) that every frame then goes through.
 #include "converter_impl.h"
 
+#include <common/debug_trace.h>
 #include <render/headless_gl.h>
 
 #include <algorithm>
@@ -139,11 +140,13 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
     fate = Fate::kDiscard;
   } else if (short_input) {
     fate = Fate::kKeepPart;
-    const auto at = static_cast<int64_t>(static_cast<double>(span_start_s_) + static_cast<double>(produced) / frame_rate_);
+    const auto at = static_cast<int64_t>(static_cast<double>(span_start_ms_) / 1000 + static_cast<double>(produced) / frame_rate_);
+    const int64_t end = span_end_ms_ / 1000;
     fail(kError, "error: input ended at %02lld:%02lld of %02lld:%02lld; %s is incomplete (kept as %s);\n",
-         static_cast<long long>(at / 60), static_cast<long long>(at % 60), static_cast<long long>(span_end_s_ / 60),
-         static_cast<long long>(span_end_s_ % 60), params_->output_path, part_path_.c_str());
+         static_cast<long long>(at / 60), static_cast<long long>(at % 60), static_cast<long long>(end / 60),
+         static_cast<long long>(end % 60), params_->output_path, part_path_.c_str());
   }
+  if (skipped_packets_ > 0) debug_trace("%lld damaged video packets were passed over", static_cast<long long>(skipped_packets_));
   finish_output(fate);
   stop_ = false;
   converting_ = 0;

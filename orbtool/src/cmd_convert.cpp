@@ -82,9 +82,9 @@ int convert_main(int argc, char** argv) {
   }
   TimeParts duration{};
   converter->GetDuration(&duration);
-  const int length = duration.minutes * 60 + duration.seconds;
-  if (to < 0) to = length;
-  if (converter->Start(TimeParts{from / 60, from % 60, 0}, TimeParts{to / 60, to % 60, 0}) != 0) {
+  // Without --to, the whole clip to the millisecond (a clip may be shorter than a second).
+  const TimeParts end = to < 0 ? duration : TimeParts{to / 60, to % 60, 0};
+  if (converter->Start(TimeParts{from / 60, from % 60, 0}, end) != 0) {
     print_error(converter->GetLastErrorText());
     return 1;
   }

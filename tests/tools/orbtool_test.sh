@@ -26,6 +26,15 @@ check "inspect reads the file back as valid" $?
 grep -q "^valid$" "$work/inspect.out" && grep -q "field of view 200.00 degrees" "$work/inspect.out"
 check "inspect shows validity and the field of view" $?
 
+python3 -c "
+import struct, sys
+d = bytearray(open('$work/found.inf', 'rb').read())
+d[352:356] = struct.pack('<f', -0.5)  # c1: a radius of -549 px
+open('$work/negative.inf', 'wb').write(d)
+"
+"$tool" inspect "$work/negative.inf" > "$work/negative.out" 2>&1
+check "inspect calls a circle of negative radius invalid" $(( $? == 1 ? 0 : 1 ))
+
 head -c 100 "$work/found.inf" > "$work/short.inf"
 "$tool" inspect "$work/short.inf" > /dev/null 2> "$work/short.err"
 status=$?
@@ -58,6 +67,13 @@ check "as 25 H.265 pictures of the size asked for" $?
 
 test ! -e "$work/out.mp4.part"
 check "a finished conversion leaves no temporary file" $?
+
+"$tool" synth "$work/blink.mp4" --size 320x240 --fps 25 --seconds 0.6 --audio none > /dev/null 2>&1
+"$tool" convert "$work/blink.mp4" "$work/blink_out.mp4" --size 320x160 > /dev/null 2>&1
+check "a clip shorter than a second converts" $?
+ffprobe -v error -select_streams v -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$work/blink_out.mp4" \
+  2> /dev/null | grep -qx 15
+check "with all of its 15 pictures" $?
 
 # The user's files are only ever replaced by a finished conversion.
 before=$(md5sum < "$work/clip.mp4")

@@ -135,6 +135,8 @@ TEST(CalibrationFile, ValuesThatBreakTheLensModelAreRefused) {
       [&](CalibrationFile& f) { f.image_width = 0; },
       [&](CalibrationFile& f) { f.image_height = -1080; },
       [&](CalibrationFile& f) { f.c1 = 3e38f; },  // the radius overflows
+      [&](CalibrationFile& f) { f.c1 = 0; },      // a circle of 0 pixels
+      [&](CalibrationFile& f) { f.c1 = -0.5f; },  // or of -549
   };
   for (std::size_t i = 0; i < breakers.size(); ++i) {
     CalibrationFile f = example_calibration();
