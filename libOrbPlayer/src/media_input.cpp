@@ -149,6 +149,12 @@ void ISS_OrbPlayerImpl::demux_main() {
       // pictures it still holds; playback ends once they have been shown.
       // A read error ends playback too, once everything read is shown.
       const bool end = ret == AVERROR_EOF;
+      // Anything else, unless it is our own stop or a live source saying
+      // "later", is a lost input: a dead or frozen server, a read error.
+      if (!end && ret != AVERROR(EAGAIN) && !stopping() && !input_lost_.exchange(true)) {
+        fail(kError, "error: the input was lost: %s;\n",
+             ret == AVERROR_EXIT ? "no data for 5 seconds" : av_error_text(ret).c_str());
+      }
       if (end && !end_queued) {
         video_queue_.push(make_packet());
         end_queued = true;

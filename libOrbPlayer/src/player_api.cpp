@@ -253,6 +253,7 @@ int ISS_OrbPlayerImpl::Play(OrbReservedCallback reserved, void* reserved_context
   if (needs_rewind_ && !rewind_input()) return fail(kError, "error: can not go back to the start of the media;\n");
   needs_rewind_ = true;
   drained_ = false;
+  input_lost_ = false;
   flushing_ = false;
   reserved_callback_ = reserved;
   reserved_context_ = reserved_context;
@@ -339,6 +340,8 @@ void ISS_OrbPlayerImpl::worker_exit(Worker w) {
     stop_ = false;
     callback = end_callback_;
   }
+  // An input lost before its end is an error, not an end: said first.
+  if (input_lost_ && error_callback_) error_callback_(user_context_, kError);
   if (callback) callback(user_context_);
 }
 

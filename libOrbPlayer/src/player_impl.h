@@ -148,6 +148,7 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   std::atomic<bool> paused_{false};  // written under state_mutex_
   std::atomic<bool> flushing_{false};  // a seek is emptying the pipeline: waits give up
   std::atomic<bool> drained_{false};   // the decoder has handed out its last picture
+  std::atomic<bool> input_lost_{false};  // demux thread: a read failed before the end of the input
   bool needs_rewind_ = false;          // host thread: a Play after a playback starts over
   std::mutex state_mutex_;           // stop/pause changes and the common exit step
   std::condition_variable state_cv_; // wakes naps on stop

@@ -90,5 +90,31 @@ for command in calibrate render convert; do
   check "within its timeout ($took s)" $(( took <= 25 ? 0 : 1 ))
 done
 
+# A source that stops sending in the middle: playback ends with the error,
+# not as if the video were over.
+"$tool" synth "$work/stream.mkv" --size 320x240 --fps 25 --seconds 20 --audio none > /dev/null 2>&1
+python3 -c '
+import socket, sys, time
+data = open(sys.argv[1], "rb").read()
+s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("127.0.0.1", 0)); s.listen(4)
+print(s.getsockname()[1], flush=True)
+held = []
+while True:
+    c, _ = s.accept(); held.append(c)
+    c.recv(65536)
+    c.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: video/x-matroska\r\nContent-Length: %d\r\n\r\n" % len(data))
+    c.sendall(data[: len(data) * 2 // 5])  # then nothing more, the connection left open
+' "$work/stream.mkv" > "$work/port2" &
+stall_pid=$!
+for _ in $(seq 50); do [ -s "$work/port2" ] && break; sleep 0.1; done
+start=$(date +%s)
+result=$(run stalled play "http://127.0.0.1:$(head -1 "$work/port2")/stream.mkv" --calib "$work/lens.inf" --seconds 60)
+took=$(( $(date +%s) - start ))
+kill "$stall_pid" 2>/dev/null
+ends_cleanly "play reports a source that stops sending" "$result" "1"
+grep -q "^error: the input was lost" "$work/stalled.err"
+check "as a lost input, within its timeout ($took s)" $(( $? == 0 && took < 40 ? 0 : 1 ))
+
 echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
