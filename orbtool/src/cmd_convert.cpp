@@ -110,7 +110,8 @@ int convert_main(int argc, char** argv) {
   converter->Stop();
   if (terminal) std::printf("\n");
   if (g_interrupted) {
-    std::fprintf(stderr, "error: interrupted; %s is incomplete\n", output.c_str());
+    // Stopped, the converter still finishes the file: a shorter, playable video.
+    std::fprintf(stderr, "error: interrupted; %s holds only what was converted before\n", output.c_str());
     return 130;
   }
   if (converter->GetLastErrorText()[0] != '\0') {
