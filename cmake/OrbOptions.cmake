@@ -9,6 +9,11 @@ if(ORB_WERROR)
   add_compile_options(-Werror)
 endif()
 
+# The fuzzers see coverage of the parsers themselves, not just of their own files.
+if(ORB_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(ORB_SANITIZE)
   add_compile_options(-fsanitize=${ORB_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${ORB_SANITIZE})

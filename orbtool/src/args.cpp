@@ -64,4 +64,15 @@ std::optional<int> to_int(const std::string& text) {
   return static_cast<int>(*v);
 }
 
+bool parse_size(const std::string& text, int& width, int& height) {
+  const std::size_t x = text.find('x');
+  if (x == std::string::npos) return false;
+  const auto w = to_int(text.substr(0, x));
+  const auto h = to_int(text.substr(x + 1));
+  if (!w || !h || *w < 16 || *h < 16 || *w > 16384 || *h > 16384) return false;
+  width = *w;
+  height = *h;
+  return true;
+}
+
 }  // namespace orb::tool

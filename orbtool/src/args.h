@@ -25,4 +25,7 @@ Args parse_args(int argc, char** argv, const std::vector<std::string>& valued, c
 std::optional<double> to_number(const std::string& text);
 std::optional<int> to_int(const std::string& text);
 
+// "WIDTHxHEIGHT", each 16 to 16384.
+bool parse_size(const std::string& text, int& width, int& height);
+
 }  // namespace orb::tool

@@ -9,8 +9,6 @@
 
 namespace orb::tool {
 
-bool parse_size(const std::string& text, int& width, int& height);
-
 int synth_main(int argc, char** argv) {
   std::string error;
   const Args args = parse_args(argc, argv, {"size", "fps", "seconds", "audio", "fov"}, {}, error);

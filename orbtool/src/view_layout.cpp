@@ -4,14 +4,13 @@
 #include <geometry/view_camera.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <vector>
 
 namespace orb::tool {
-
-bool parse_size(const std::string& text, int& width, int& height);
 
 namespace {
 
@@ -143,6 +142,13 @@ bool fill_view_params(const Args& args, ConverterInitParams& params, std::string
     }
     if (!v || *v < 0 || *v >= params.viewport_count || values.size() < 3 || values.size() > 4) {
       error = "error: --view takes VIEWPORT:PITCH,YAW,ROLL[,ZOOM] for one of the layout's viewports";
+      return false;
+    }
+    // "nan", "inf" and numbers beyond a float would reach the renderer as such.
+    bool sane = values.size() < 4 || values[3] > 0;
+    for (double value : values) sane = sane && std::isfinite(value) && std::abs(value) <= 1e6;
+    if (!sane) {
+      error = "error: --view angles must be finite degrees and the zoom a number above 0";
       return false;
     }
     params.pitch[*v] = static_cast<float>(values[0]);
