@@ -11,6 +11,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -130,6 +131,25 @@ TEST(CreateCalibrationFile, ADarkFirstPictureIsMadeUpForByTheNextSeconds) {
   EXPECT_EQ(camera.image_width, 640);
   DestroyOrbPlayer(player);
   EXPECT_TRUE(sample_frames((dir.path() / "missing.mp4").c_str(), 4, 1).empty());
+}
+
+TEST(FrameCapture, TinyAndOddPicturesAreCapturedWithoutOverruns) {
+  // Odd sizes and layouts the JPEG path must convert (AddressSanitizer
+  // watches the buffers in its leg).
+  test::TempDir dir;
+  for (const char* size : {"1x1", "2x2", "3x5", "17x9"}) {
+    for (const char* format : {"yuv444p", "bgr0", "gray"}) {
+      const auto media = dir.path() / (std::string(size) + format + ".mkv");
+      const std::string make = std::string("ffmpeg -v error -f lavfi -i testsrc=size=") + size +
+                               ":rate=5 -frames:v 2 -pix_fmt " + format + " -c:v ffv1 -y " + media.string();
+      ASSERT_EQ(std::system(make.c_str()), 0) << make;
+      const auto jpeg = dir.path() / "tiny.jpg";
+      ASSERT_EQ(CaptureFrame2Jpg(media.c_str(), jpeg.c_str()), 0) << media;
+      const cv::Mat picture = cv::imread(jpeg.string(), cv::IMREAD_COLOR);
+      ASSERT_FALSE(picture.empty()) << media;
+      EXPECT_EQ(std::to_string(picture.cols) + "x" + std::to_string(picture.rows), size) << format;
+    }
+  }
 }
 
 TEST(CreateCalibrationFile, NoVideoLeavesTheEarlierCaptureAlone) {
