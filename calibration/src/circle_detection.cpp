@@ -95,14 +95,13 @@ LensCircle detect_lens_circle(const cv::Mat& picture, const CircleDetectParams& 
 
   // The coarse search runs on a working image of at most kWorkingSize.
   const double scale = std::max(1.0, static_cast<double>(std::max(width, height)) / kWorkingSize);
-  cv::Mat work;
+  cv::Mat reduced = gray_full;
   if (scale > 1) {
-    cv::resize(gray_full, work, cv::Size(static_cast<int>(std::lround(width / scale)),
-                                         static_cast<int>(std::lround(height / scale))), 0, 0, cv::INTER_AREA);
-  } else {
-    work = gray_full;
+    cv::resize(gray_full, reduced, cv::Size(static_cast<int>(std::lround(width / scale)),
+                                            static_cast<int>(std::lround(height / scale))), 0, 0, cv::INTER_AREA);
   }
-  cv::GaussianBlur(work, work, cv::Size(5, 5), 1.2);
+  cv::Mat work;  // a picture of its own: never blurred in place over gray_full
+  cv::GaussianBlur(reduced, work, cv::Size(5, 5), 1.2);
   const double sx = static_cast<double>(width) / work.cols, sy = static_cast<double>(height) / work.rows;
 
   const lens::Surround surround = lens::surround_of(work);
