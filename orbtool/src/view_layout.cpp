@@ -38,7 +38,8 @@ bool parse_time(const std::string& text, int& seconds) {
   }
   const auto m = to_int(text.substr(0, colon));
   const auto s = to_int(text.substr(colon + 1));
-  if (!m || !s || *m < 0 || *s < 0 || *s > 59) return false;
+  // Minutes beyond a million (about two years) would overflow the seconds.
+  if (!m || !s || *m < 0 || *m > 1000000 || *s < 0 || *s > 59) return false;
   seconds = *m * 60 + *s;
   return true;
 }

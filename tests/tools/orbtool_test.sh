@@ -107,6 +107,8 @@ check "the output stays as it was; the part converted is kept beside it" $?
 
 "$tool" convert "$work/clip.mp4" "$work/bad.mp4" --view 3:0,0,0 > /dev/null 2> "$work/view.err"
 check "convert refuses a view the layout does not have" $(( $? == 2 ? 0 : 1 ))
+"$tool" convert "$work/clip.mp4" "$work/bad.mp4" --to 5500000:00 > /dev/null 2>&1
+check "convert refuses a time past what seconds can count" $(( $? == 2 ? 0 : 1 ))
 "$tool" render "$work/clip.mp4" "$work/bad.png" --view 0:nan,1e300,0 > /dev/null 2> "$work/nan.err"
 check "render refuses angles that are not finite degrees" $(( $? == 2 ? 0 : 1 ))
 
