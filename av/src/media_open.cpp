@@ -1,5 +1,6 @@
 #include <av/media_open.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <string_view>
@@ -38,6 +39,12 @@ std::string refuse_special_file(const char* path) {
          ", not a video";
 }
 
+void OpenedInput::bound_reads(int timeout_ms, const std::atomic<bool>* stop) {
+  if (!state_) return;
+  state_->stop = stop;
+  state_->deadline_ms = timeout_ms > 0 ? now_ms() + timeout_ms : 0;
+}
+
 OpenedInput open_media(const char* path, std::string& error, const std::atomic<bool>* stop, int timeout_ms) {
   OpenedInput out;
   if (path == nullptr || *path == '\0') {
@@ -50,6 +57,7 @@ OpenedInput open_media(const char* path, std::string& error, const std::atomic<b
   }
   struct stat info {};
   if (!is_network_source(path) && std::strchr(path, ':') == nullptr && ::stat(path, &info) != 0) {
+    out.code_ = AVERROR(ENOENT);
     error = std::string("error: ") + path + " does not exist";  // "pipe:0" and the like are FFmpeg's to open
     return out;
   }
@@ -72,6 +80,7 @@ OpenedInput open_media(const char* path, std::string& error, const std::atomic<b
   const int opened = avformat_open_input(&raw, path, nullptr, &options);  // frees raw on failure
   av_dict_free(&options);
   if (opened < 0) {
+    out.code_ = opened;
     error = std::string("error: cannot open ") + path + ": " +
             (opened == AVERROR_EXIT ? std::string(stop && stop->load() ? "stopped" : "no answer in time")
                                     : av_error_text(opened));
@@ -79,6 +88,7 @@ OpenedInput open_media(const char* path, std::string& error, const std::atomic<b
   }
   out.input_.reset(raw);
   if (const int found = avformat_find_stream_info(raw, nullptr); found < 0) {
+    out.code_ = found;
     error = std::string("error: cannot read the streams of ") + path + ": " +
             (found == AVERROR_EXIT ? std::string("no answer in time") : av_error_text(found));
     out.input_.reset();

@@ -1,7 +1,8 @@
 #include <calibration/frame_capture.h>
 
 #include <av/av_ptr.h>
-#include <av/media_open.h>
+#include <av/decoding_input.h>
+#include <av/frame_convert.h>
 #include <common/debug_trace.h>
 
 #include <cstdio>
@@ -15,22 +16,8 @@ namespace {
 // capture always did: converting the range would clip the dark surround
 // and ring at the rim); any other layout is converted first.
 AvFramePtr to_jpeg_layout(const AVFrame* picture) {
-  AvFramePtr out = make_frame();
-  const auto format = static_cast<AVPixelFormat>(picture->format);
-  if (format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P) {
-    if (av_frame_ref(out.get(), picture) < 0) return nullptr;
-    out->format = AV_PIX_FMT_YUVJ420P;
-    out->color_range = AVCOL_RANGE_JPEG;
-    return out;
-  }
-  out->format = AV_PIX_FMT_YUVJ420P;
-  out->width = picture->width;
-  out->height = picture->height;
-  if (av_frame_get_buffer(out.get(), 0) < 0) return nullptr;
-  SwsPtr sws(sws_getContext(picture->width, picture->height, format, picture->width, picture->height,
-                            AV_PIX_FMT_YUVJ420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
-  if (!sws) return nullptr;
-  sws_scale(sws.get(), picture->data, picture->linesize, 0, picture->height, out->data, out->linesize);
+  AvFramePtr out = FrameScaler().scale(picture, AV_PIX_FMT_YUVJ420P);
+  if (out) out->color_range = AVCOL_RANGE_JPEG;
   return out;
 }
 
@@ -108,53 +95,28 @@ int CaptureFrame2Jpg(const char* media_path, const char* capture_path,
                      const std::function<int(const char*, const AVFrame*)>& encode) {
   if (media_path == nullptr) return kCaptureOpenFailed;
   std::string error;
-  const OpenedInput input = open_media(media_path, error);
-  if (!input) {
-    debug_trace("%s", error.c_str());
-    return error.find("cannot read the streams") != std::string::npos ? kCaptureNoStreamInfo : kCaptureOpenFailed;
-  }
-  AVFormatContext* raw = input.get();
-  int stream_index = -1;
-  for (unsigned i = 0; i < raw->nb_streams && stream_index < 0; ++i) {
-    if (raw->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
-        !(raw->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
-      stream_index = static_cast<int>(i);
-    }
-  }
-  if (stream_index < 0) return kCaptureNoVideo;
-  const AVCodecParameters* par = raw->streams[stream_index]->codecpar;
-  const AVCodec* codec = avcodec_find_decoder(par->codec_id);
-  if (!codec) return kCaptureNoDecoder;
-  AvCodecContextPtr decoder(avcodec_alloc_context3(codec));
-  if (!decoder || avcodec_parameters_to_context(decoder.get(), par) < 0 ||
-      avcodec_open2(decoder.get(), codec, nullptr) < 0) {
-    return kCaptureDecoderNotOpened;
+  DecodingInput media = DecodingInput::open(media_path, InputOptions{}, error);
+  switch (media.failure()) {
+    case InputFailure::none: break;
+    case InputFailure::no_streams: return kCaptureNoStreamInfo;
+    case InputFailure::no_video: return kCaptureNoVideo;
+    case InputFailure::no_decoder: return kCaptureNoDecoder;
+    case InputFailure::decoder_not_opened: return kCaptureDecoderNotOpened;
+    default:
+      debug_trace("%s", error.c_str());
+      return kCaptureOpenFailed;
   }
   AvFramePtr picture = make_frame();
-  AvPacketPtr packet = make_packet();
-  if (!picture || !packet) return kCaptureNoPicture;
+  if (!picture) return kCaptureNoPicture;
 
   // Every picture the decoder hands out is tried until one encodes.
-  bool unwritable = false;
-  auto try_pictures = [&]() {
-    while (avcodec_receive_frame(decoder.get(), picture.get()) >= 0) {
-      const int result = encode(capture_path, picture.get());
-      av_frame_unref(picture.get());
-      if (result == 0) return true;
-      if (result == 191) {
-        unwritable = true;  // the file cannot be written: another picture will not help
-        return false;
-      }
-      debug_trace("capture: picture not encoded (%d), trying the next one", result);
-    }
-    return false;
-  };
-  while (!unwritable && av_read_frame(raw, packet.get()) >= 0) {
-    const bool ours = packet->stream_index == stream_index;
-    if (ours && avcodec_send_packet(decoder.get(), packet.get()) >= 0 && try_pictures()) return kCaptureOk;
-    av_packet_unref(packet.get());
+  while (media.next_picture(picture.get()) == 0) {
+    const int result = encode(capture_path, picture.get());
+    av_frame_unref(picture.get());
+    if (result == 0) return kCaptureOk;
+    if (result == 191) break;  // the file cannot be written: another picture will not help
+    debug_trace("capture: picture not encoded (%d), trying the next one", result);
   }
-  if (!unwritable && avcodec_send_packet(decoder.get(), nullptr) >= 0 && try_pictures()) return kCaptureOk;  // pictures held back
   return kCaptureNoWrite;  // nothing was written: not a success
 }
 

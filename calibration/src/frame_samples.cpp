@@ -2,7 +2,7 @@
 
 #include <av/av_ptr.h>
 #include <av/frame_convert.h>
-#include <av/media_open.h>
+#include <av/decoding_input.h>
 #include <calibration/circle_detection.h>
 
 #include <opencv2/imgcodecs.hpp>
@@ -27,45 +27,25 @@ std::vector<cv::Mat> sample_frames(const char* media_path, int count, double spa
   std::vector<cv::Mat> out;
   if (media_path == nullptr || count <= 0) return out;
   std::string error;
-  const OpenedInput input = open_media(media_path, error);
-  if (!input) return out;
-  AVFormatContext* raw = input.get();
+  DecodingInput media = DecodingInput::open(media_path, InputOptions{}, error);
+  if (!media) return out;
   const auto started = Clock::now();
-  const int index = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  if (index < 0) return out;
-  const AVStream* stream = raw->streams[index];
-  const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
-  if (!codec) return out;
-  AvCodecContextPtr decoder(avcodec_alloc_context3(codec));
-  if (!decoder || avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0 ||
-      avcodec_open2(decoder.get(), codec, nullptr) < 0) {
-    return out;
-  }
-  const double base = av_q2d(stream->time_base);
+  const double base = av_q2d(media.video.stream->time_base);
   const double step = count > 1 ? span_seconds / (count - 1) : span_seconds;
   double first = -1, next = 0;
-  bool done = false;
   AvFramePtr frame = make_frame();
-  AvPacketPtr packet = make_packet();
-  auto take = [&] {
-    while (!done && avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
-      const int64_t pts = frame->best_effort_timestamp;
-      const double t = pts == AV_NOPTS_VALUE ? next : static_cast<double>(pts) * base;
-      if (first < 0) first = t;
-      if (t - first >= next - 1e-6) {  // the k-th picture at or just after k steps
-        if (cv::Mat bgr = to_bgr(frame.get()); !bgr.empty()) out.push_back(std::move(bgr));
-        next = static_cast<double>(out.size()) * step;
-      }
-      done = static_cast<int>(out.size()) >= count || t - first > span_seconds + 1e-6;
-      av_frame_unref(frame.get());
-    }
-  };
   // Ten seconds of wall time at most, whatever the source does.
-  while (!done && Clock::now() - started < std::chrono::seconds(10) && av_read_frame(raw, packet.get()) >= 0) {
-    if (packet->stream_index == index && avcodec_send_packet(decoder.get(), packet.get()) >= 0) take();
-    av_packet_unref(packet.get());
+  while (frame && Clock::now() - started < std::chrono::seconds(10) && media.next_picture(frame.get()) == 0) {
+    const int64_t pts = frame->best_effort_timestamp;
+    const double t = pts == AV_NOPTS_VALUE ? next : static_cast<double>(pts) * base;
+    if (first < 0) first = t;
+    if (t - first >= next - 1e-6) {  // the k-th picture at or just after k steps
+      if (cv::Mat bgr = to_bgr(frame.get()); !bgr.empty()) out.push_back(std::move(bgr));
+      next = static_cast<double>(out.size()) * step;
+    }
+    av_frame_unref(frame.get());
+    if (static_cast<int>(out.size()) >= count || t - first > span_seconds + 1e-6) break;
   }
-  if (!done && avcodec_send_packet(decoder.get(), nullptr) >= 0) take();
   return out;
 }
 

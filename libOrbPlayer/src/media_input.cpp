@@ -1,7 +1,7 @@
 // Opening the media, the demux thread and the video decode thread.
 #include "player_impl.h"
 
-#include <av/media_open.h>
+#include <av/decoding_input.h>
 #include <common/debug_trace.h>
 
 extern "C" {
@@ -16,66 +16,35 @@ namespace orb::player {
 namespace {
 
 constexpr int kError = 21;
-
-// Network reads give up after 5 s, or at once when playback stops.
-struct ReadDeadline {
-  std::chrono::steady_clock::time_point until;
-  const std::atomic<bool>* stop;
-};
-
-int interrupt_read(void* opaque) {
-  const auto* d = static_cast<const ReadDeadline*>(opaque);
-  return d->stop->load() || std::chrono::steady_clock::now() > d->until ? 1 : 0;
-}
+constexpr int kReadTimeoutMs = 5000;  // a frozen source ends playback after this
 
 }  // namespace
 
 int ISS_OrbPlayerImpl::open_input(const char* path) {
-  // A FIFO or a folder named like a video would block the demuxer or mislead it.
-  if (const std::string refused = refuse_special_file(path); !refused.empty()) return fail(15, "%s;\n", refused.c_str());
-  AVFormatContext* raw = avformat_alloc_context();
-  if (!raw) return fail(kError, "error: couldn't allocate formate contex;\n");
-  AVDictionary* options = nullptr;
-  av_dict_set(&options, "timeout", "5000000", 0);  // microseconds, network protocols only
-  int ret = avformat_open_input(&raw, path, nullptr, &options);  // frees `raw` on failure
-  av_dict_free(&options);
-  if (ret < 0) return fail(15, "error: couldn't open input stream, code: %d;\n", ret);
-  input_.reset(raw);
-  if (avformat_find_stream_info(raw, nullptr) < 0) return fail(kError, "error: couldn't find stream information;\n");
-
-  for (unsigned i = 0; i < raw->nb_streams; ++i) {
-    AVStream* stream = raw->streams[i];
-    const AVCodecParameters* par = stream->codecpar;
-    if (par->codec_type != AVMEDIA_TYPE_AUDIO && par->codec_type != AVMEDIA_TYPE_VIDEO) continue;
-    if (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;  // cover art is not the video
-    const bool audio = par->codec_type == AVMEDIA_TYPE_AUDIO;
-    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
-    if (!codec) return fail(kError, audio ? "error: codec not found for audio.\n" : "error: codec not found for video.\n");
-    AvCodecContextPtr context(avcodec_alloc_context3(codec));
-    if (!context || avcodec_parameters_to_context(context.get(), par) < 0) {
-      return fail(kError, audio ? "error: can not open codec for audio.\n" : "error: can not open codec for video.\n");
-    }
-    context->pkt_timebase = stream->time_base;
-    if (!audio) {
-      context->pix_fmt = limited_range_format(context->pix_fmt);
-      context->thread_count = 0;  // as many as the machine has
-    }
-    if (avcodec_open2(context.get(), codec, nullptr) < 0) {
-      return fail(kError, audio ? "error: can not open codec for audio.\n" : "error: can not open codec for video.\n");
-    }
-    if (audio) {
-      audio_index_ = static_cast<int>(i);
-      audio_stream_ = stream;
-      audio_codec_ = std::move(context);
-    } else {
-      video_index_ = static_cast<int>(i);
-      video_stream_ = stream;
-      video_codec_ = std::move(context);
-      const AVRational rate = stream->r_frame_rate;
-      frame_rate_ = rate.den ? static_cast<float>(av_q2d(rate)) : 0;
-    }
+  std::string error;
+  DecodingInput media = DecodingInput::open(path, InputOptions{.audio = true}, error);
+  switch (media.failure()) {
+    case InputFailure::none: break;
+    case InputFailure::not_opened:
+      // FFmpeg's refusals keep their code; ours (a FIFO, no answer) say why.
+      if (media.error_code() != 0 && media.error_code() != AVERROR_EXIT) {
+        return fail(15, "error: couldn't open input stream, code: %d;\n", media.error_code());
+      }
+      return fail(15, "%s;\n", error.c_str());
+    case InputFailure::no_streams: return fail(kError, "error: couldn't find stream information;\n");
+    case InputFailure::no_video: return fail(16, "%s.\n", error.c_str());
+    default: return fail(kError, "%s.\n", error.c_str());  // no decoder, or it did not open
   }
-  if (video_index_ < 0) return fail(16, "error: can not find a video stream.\n");
+  video_index_ = media.video.index;
+  video_stream_ = media.video.stream;
+  video_codec_ = std::move(media.video.decoder);
+  audio_index_ = media.audio.index;
+  audio_stream_ = media.audio.stream;
+  audio_codec_ = std::move(media.audio.decoder);
+  input_ = std::move(media.input());
+  AVFormatContext* raw = input_.get();
+  const AVRational rate = video_stream_->r_frame_rate;
+  frame_rate_ = rate.den ? static_cast<float>(av_q2d(rate)) : 0;
   video_width_ = video_codec_->width;
   video_height_ = video_codec_->height;
   if (video_width_ <= 0 || video_height_ <= 0) return fail(kError, "error: the video has no picture size;\n");
@@ -112,13 +81,13 @@ void ISS_OrbPlayerImpl::close_input() {
   ring_.reset();
   audio_queue_.clear();
   video_queue_.clear();
-  scaler_.reset();
+  scaler_ = FrameScaler();
   resampler_.reset();
   audio_out_.clear();
   audio_out_.shrink_to_fit();
   video_codec_.reset();
   audio_codec_.reset();
-  input_.reset();
+  input_ = OpenedInput();
   video_stream_ = audio_stream_ = nullptr;
   video_index_ = audio_index_ = -1;
   video_width_ = video_height_ = 0;
@@ -140,10 +109,9 @@ void ISS_OrbPlayerImpl::demux_main() {
     // The input lock spans read to queue, so a seek never sees a packet
     // from before it arrive after it.
     std::unique_lock input_lock(input_mutex_);
-    ReadDeadline deadline{std::chrono::steady_clock::now() + std::chrono::seconds(5), &stop_};
-    input_->interrupt_callback = AVIOInterruptCB{interrupt_read, &deadline};
+    input_.bound_reads(kReadTimeoutMs, &stop_);  // "stopped" cuts a read short only here
     const int ret = av_read_frame(input_.get(), packet.get());
-    input_->interrupt_callback = AVIOInterruptCB{nullptr, nullptr};
+    input_.bound_reads(0, nullptr);
     if (ret < 0) {
       // End of input: an empty packet tells the decoder to hand out the
       // pictures it still holds; playback ends once they have been shown.
@@ -267,24 +235,11 @@ bool ISS_OrbPlayerImpl::store_picture(AVFrame* picture) {
   while (ring_.full() && !stopping() && !flushing_) nap(10);
   if (stopping() || flushing_) return false;
   const int64_t pts = picture_pts(picture);
-  const auto format = static_cast<AVPixelFormat>(picture->format);
-  AvFramePtr slot = make_frame();
-  if ((format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P) && picture->width == video_width_ &&
-      picture->height == video_height_) {
-    av_frame_move_ref(slot.get(), picture);  // the decoder's own buffer: no copy
-  } else {
-    // Another layout or a size that differs from the one opened: scale into
-    // a buffer of the opened size, never past it.
-    slot->format = AV_PIX_FMT_YUV420P;
-    slot->width = video_width_;
-    slot->height = video_height_;
-    if (av_frame_get_buffer(slot.get(), 0) < 0) return false;
-    scaler_.reset(sws_getCachedContext(scaler_.release(), picture->width, picture->height, format, video_width_,
-                                       video_height_, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
-    if (!scaler_) return false;
-    sws_scale(scaler_.get(), picture->data, picture->linesize, 0, picture->height, slot->data, slot->linesize);
-    av_frame_unref(picture);
-  }
+  // Another layout or a size that differs from the one opened is scaled
+  // into a buffer of the opened size; a fitting picture is kept as it is.
+  AvFramePtr slot = scaler_.scale(picture, AV_PIX_FMT_YUV420P, video_width_, video_height_);
+  av_frame_unref(picture);
+  if (!slot) return false;
   ring_.push(slot, pts);
   return true;
 }

@@ -5,6 +5,8 @@
 #include <libOrbPlayer/ISS_OrbPlayer.h>
 
 #include <av/av_ptr.h>
+#include <av/frame_convert.h>
+#include <av/media_open.h>
 #include <render/ogl_rendererMgr.h>
 
 #include <array>
@@ -165,7 +167,7 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
 
   // --- media: opened and closed by the host thread while not playing
   const MediaOpenParams* params_ = nullptr;
-  AvInputPtr input_;
+  OpenedInput input_;
   std::mutex input_mutex_;  // av_read_frame (demux) against av_seek_frame (Seek)
   int video_index_ = -1;
   int audio_index_ = -1;
@@ -185,7 +187,7 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   PacketQueue audio_queue_;
   PacketQueue video_queue_;
   FrameRing ring_;
-  SwsPtr scaler_;  // video decode thread only
+  FrameScaler scaler_;  // video decode thread only
 
   // --- audio output (the callback's thread, once the device runs)
   SwrPtr resampler_;

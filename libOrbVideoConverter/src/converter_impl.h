@@ -6,7 +6,8 @@
 #include <libOrbVideoConverter/ISS_OrbVideoConverter.h>
 
 #include <av/av_ptr.h>
-#include <av/media_open.h>
+#include <av/decoding_input.h>
+#include <av/frame_convert.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -79,8 +80,7 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   float frame_rate_ = 0;
   int64_t total_frames_ = 0;
   TimeParts duration_{-1, -1, -1};
-  SwsPtr to_source_yuv_;
-  AvFramePtr source_yuv_;
+  FrameScaler to_source_yuv_;
   AvFramePtr decoded_;
   AvPacketPtr packet_;
   bool input_ended_ = false;  // conversion thread: the decoder has been drained

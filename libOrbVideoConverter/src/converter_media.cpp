@@ -35,38 +35,24 @@ int ISS_OrbVideoConverterImpl::open_input() {
     return fail(kError, "error: the output %s is the input itself; choose another file;\n", params_->output_path);
   }
   std::string error;
-  input_ = open_media(params_->input_path, error, &stop_);  // bounded, and Stop cuts it short
-  if (!input_) return fail_text(15, error + ";\n");
-  AVFormatContext* raw = input_.get();
-  for (unsigned i = 0; i < raw->nb_streams; ++i) {
-    AVStream* stream = raw->streams[i];
-    const AVCodecParameters* par = stream->codecpar;
-    const bool audio = par->codec_type == AVMEDIA_TYPE_AUDIO;
-    if (!audio && (par->codec_type != AVMEDIA_TYPE_VIDEO || (stream->disposition & AV_DISPOSITION_ATTACHED_PIC))) continue;
-    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
-    if (!codec) return fail(kError, audio ? "error: codec not found for audio.\n" : "error: codec not found for video;\n");
-    AvCodecContextPtr context(avcodec_alloc_context3(codec));
-    if (!context || avcodec_parameters_to_context(context.get(), par) < 0) {
-      return fail(kError, audio ? "error: can not open codec for audio.\n" : "error: can not open codec for video;\n");
-    }
-    context->pkt_timebase = stream->time_base;
-    if (!audio) context->pix_fmt = limited_range_format(context->pix_fmt);
-    if (!audio) context->thread_count = 0;
-    if (avcodec_open2(context.get(), codec, nullptr) < 0) {
-      return fail(kError, audio ? "error: can not open codec for audio.\n" : "error: can not open codec for video;\n");
-    }
-    if (audio) {
-      audio_in_ = stream;
-      audio_index_ = static_cast<int>(i);
-      audio_decoder_ = std::move(context);
-    } else {
-      video_in_ = stream;
-      video_index_ = static_cast<int>(i);
-      video_decoder_ = std::move(context);
-      frame_rate_ = stream->r_frame_rate.den ? static_cast<float>(av_q2d(stream->r_frame_rate)) : 0;
-    }
+  // Bounded, and Stop cuts it short.
+  DecodingInput media = DecodingInput::open(params_->input_path, InputOptions{.audio = true, .stop = &stop_}, error);
+  switch (media.failure()) {
+    case InputFailure::none: break;
+    case InputFailure::not_opened: return fail_text(15, error + ";\n");
+    case InputFailure::no_video: return fail_text(16, error + ";\n");
+    case InputFailure::no_streams: return fail(kError, "error: couldn't find stream information;\n");
+    default: return fail_text(kError, error + (error.ends_with("audio") ? ".\n" : ";\n"));
   }
-  if (!video_in_) return fail(16, "error: can not find a video stream;\n");
+  video_in_ = media.video.stream;
+  video_index_ = media.video.index;
+  video_decoder_ = std::move(media.video.decoder);
+  audio_in_ = media.audio.stream;
+  audio_index_ = media.audio.index;
+  audio_decoder_ = std::move(media.audio.decoder);
+  input_ = std::move(media.input());
+  AVFormatContext* raw = input_.get();
+  frame_rate_ = video_in_->r_frame_rate.den ? static_cast<float>(av_q2d(video_in_->r_frame_rate)) : 0;
   if (video_decoder_->width < 4 || video_decoder_->height < 4 || frame_rate_ <= 0) {
     return fail(kError, "error: the video has no usable picture size or frame rate;\n");
   }
@@ -172,8 +158,7 @@ int ISS_OrbVideoConverterImpl::add_audio_stream() {
 }
 
 void ISS_OrbVideoConverterImpl::close_input() {
-  to_source_yuv_.reset();
-  source_yuv_.reset();
+  to_source_yuv_ = FrameScaler();
   map_width_ = map_height_ = 0;
   video_decoder_.reset();
   audio_decoder_.reset();
@@ -254,26 +239,8 @@ int ISS_OrbVideoConverterImpl::decode_picture() {
 }
 
 const AVFrame* ISS_OrbVideoConverterImpl::as_yuv420(const AVFrame* frame) {
-  const auto format = static_cast<AVPixelFormat>(frame->format);
-  if ((format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P) && frame->width == map_width_ &&
-      frame->height == map_height_) {
-    return frame;
-  }
   // Another layout or size: converted to the size the views were mapped for.
-  if (!source_yuv_) {
-    source_yuv_ = make_frame();
-    source_yuv_->format = AV_PIX_FMT_YUV420P;
-    source_yuv_->width = map_width_;
-    source_yuv_->height = map_height_;
-    if (av_frame_get_buffer(source_yuv_.get(), 0) < 0) return nullptr;
-  }
-  to_source_yuv_.reset(sws_getCachedContext(to_source_yuv_.release(), frame->width, frame->height, format,
-                                            map_width_, map_height_, AV_PIX_FMT_YUV420P,
-                                            SWS_BILINEAR, nullptr, nullptr, nullptr));
-  if (!to_source_yuv_) return nullptr;
-  sws_scale(to_source_yuv_.get(), frame->data, frame->linesize, 0, frame->height, source_yuv_->data,
-            source_yuv_->linesize);
-  return source_yuv_.get();
+  return to_source_yuv_.scale_reused(frame, AV_PIX_FMT_YUV420P, map_width_, map_height_);
 }
 
 int ISS_OrbVideoConverterImpl::encode_frame(AVFrame* frame) {

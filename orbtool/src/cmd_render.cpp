@@ -4,7 +4,7 @@
 
 #include <av/av_ptr.h>
 #include <av/frame_convert.h>
-#include <av/media_open.h>
+#include <av/decoding_input.h>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -20,40 +20,12 @@ namespace {
 // The frame at (or just after) `seconds` of a video, as RGBA; empty with
 // `error` set when the input cannot be opened.
 cv::Mat video_frame(const std::string& path, double seconds, std::string& error) {
-  const OpenedInput input = open_media(path.c_str(), error);
-  if (!input) return {};
-  AVFormatContext* raw = input.get();
-  const int index = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  if (index < 0) return {};
-  AVStream* stream = raw->streams[index];
-  const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
-  if (!codec) return {};
-  AvCodecContextPtr decoder(avcodec_alloc_context3(codec));
-  if (avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0 || avcodec_open2(decoder.get(), codec, nullptr) < 0) {
-    return {};
-  }
-  const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
-  const int64_t target = start + static_cast<int64_t>(seconds / av_q2d(stream->time_base));
-  av_seek_frame(raw, index, target, AVSEEK_FLAG_BACKWARD);
-  AvPacketPtr packet = make_packet();
+  DecodingInput media = DecodingInput::open(path.c_str(), InputOptions{}, error);
+  if (media.failure() == InputFailure::no_video) error.clear();  // the caller's message names the file
+  if (!media) return {};
+  media.seek(seconds);  // a source that cannot seek gives its first picture
   AvFramePtr frame = make_frame();
-  bool got = false, ended = false;
-  while (!got) {
-    if (!ended && av_read_frame(raw, packet.get()) < 0) {
-      ended = true;
-      avcodec_send_packet(decoder.get(), nullptr);
-    } else if (!ended) {
-      if (packet->stream_index == index) avcodec_send_packet(decoder.get(), packet.get());
-      av_packet_unref(packet.get());
-    }
-    while (!got && avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
-      const int64_t pts = frame->best_effort_timestamp;
-      got = pts == AV_NOPTS_VALUE || pts >= target;
-      if (!got) av_frame_unref(frame.get());
-    }
-    if (ended && !got) break;
-  }
-  if (!got) return {};
+  if (!frame || media.next_picture(frame.get()) != 0) return {};
   const std::vector<std::uint8_t> pixels = packed_pixels(frame.get(), AV_PIX_FMT_RGBA);
   if (pixels.empty()) return {};
   return cv::Mat(frame->height, frame->width, CV_8UC4, const_cast<std::uint8_t*>(pixels.data())).clone();

@@ -20,6 +20,14 @@ class OpenedInput {
   AVFormatContext* get() const { return input_.get(); }
   AVFormatContext* operator->() const { return input_.get(); }
   explicit operator bool() const { return input_ != nullptr; }
+  // FFmpeg's code when opening failed (AVERROR_EXIT: no answer or stopped;
+  // 0 when it was refused before FFmpeg saw it).
+  int error_code() const { return code_; }
+
+  // The reads from here on give up after `timeout_ms` (0: no deadline) or
+  // once `stop` is set, replacing the flag given at opening; for a reader
+  // whose stop flag means "stop" only while it reads.
+  void bound_reads(int timeout_ms, const std::atomic<bool>* stop);
 
   struct Interrupt {
     std::atomic<std::int64_t> deadline_ms{0};  // steady clock; 0: none
@@ -30,6 +38,7 @@ class OpenedInput {
   friend OpenedInput open_media(const char*, std::string&, const std::atomic<bool>*, int);
   std::unique_ptr<Interrupt> state_;  // outlives the context that points at it
   AvInputPtr input_;
+  int code_ = 0;
 };
 
 // Opens `path` and reads its stream information. An empty OpenedInput with
