@@ -43,6 +43,8 @@ int ISS_OrbPlayerImpl::open_input(const char* path) {
   audio_codec_ = std::move(media.audio.decoder);
   input_ = std::move(media.input());
   AVFormatContext* raw = input_.get();
+  opened_size_ = raw->pb && !is_network_source(path) ? avio_size(raw->pb) : -1;
+  read_end_ms_ = 0;
   const AVRational rate = video_stream_->r_frame_rate;
   frame_rate_ = rate.den ? static_cast<float>(av_q2d(rate)) : 0;
   video_width_ = video_codec_->width;
@@ -69,6 +71,36 @@ int ISS_OrbPlayerImpl::open_input(const char* path) {
 
   ring_.reset();
   return audio_stream_ ? setup_audio() : 0;
+}
+
+// The furthest point of the media a packet has reached, in ms from its start.
+void ISS_OrbPlayerImpl::note_packet_end(const AVPacket* packet) {
+  const AVStream* stream = input_->streams[packet->stream_index];
+  if (packet->pts == AV_NOPTS_VALUE) return;
+  const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+  const int64_t end = av_rescale_q(packet->pts - start + std::max<int64_t>(packet->duration, 0), stream->time_base,
+                                   AVRational{1, 1000});
+  read_end_ms_ = std::max(read_end_ms_.load(), end);
+}
+
+// Why a local file's end is not the end of its media (empty when it is):
+// the file is shorter now than when it was opened, or its packets stop well
+// before the duration its header gives. Network sources end as they end.
+std::string ISS_OrbPlayerImpl::cut_short() const {
+  if (!input_ || !input_->pb || is_network_source(input_->url)) return {};
+  const int64_t size = avio_size(input_->pb);  // asks the file system again
+  if (opened_size_ > 0 && size >= 0 && size < opened_size_) {
+    return "error: the input was lost: the file was cut short while playing (" + std::to_string(size) + " of " +
+           std::to_string(opened_size_) + " bytes)";
+  }
+  const int64_t total = (int64_t{duration_.minutes} * 60 + duration_.seconds) * 1000 + duration_.milliseconds;
+  const int64_t reached = read_end_ms_;
+  if (total <= 0 || reached <= 0 || reached + std::max<int64_t>(2000, total / 20) >= total) return {};
+  char text[96];
+  std::snprintf(text, sizeof text, "error: the input ended at %02lld:%02lld of %02lld:%02lld",
+                static_cast<long long>(reached / 60000), static_cast<long long>(reached / 1000 % 60),
+                static_cast<long long>(total / 60000), static_cast<long long>(total / 1000 % 60));
+  return text;
 }
 
 void ISS_OrbPlayerImpl::close_input() {
@@ -123,6 +155,12 @@ void ISS_OrbPlayerImpl::demux_main() {
         fail(kError, "error: the input was lost: %s;\n",
              ret == AVERROR_EXIT ? "no data for 5 seconds" : av_error_text(ret).c_str());
       }
+      if (end && !end_queued && !stopping() && !input_lost_) {
+        // A file can end early: cut while it plays, or damaged before.
+        if (const std::string cut = cut_short(); !cut.empty() && !input_lost_.exchange(true)) {
+          fail(kError, "%s;\n", cut.c_str());
+        }
+      }
       if (end && !end_queued) {
         video_queue_.push(make_packet());
         end_queued = true;
@@ -141,6 +179,7 @@ void ISS_OrbPlayerImpl::demux_main() {
       continue;
     }
     end_queued = false;  // a seek back from the end reads again
+    note_packet_end(packet.get());
     PacketQueue* queue = nullptr;
     int wait_ms = 0;
     if (packet->stream_index == audio_index_) {

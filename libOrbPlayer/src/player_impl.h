@@ -99,6 +99,8 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   // Media input (media_input.cpp).
   int open_input(const char* path);
   void close_input();
+  void note_packet_end(const AVPacket* packet);
+  std::string cut_short() const;
   void demux_main();
   void video_decode_main();
   int decode_packet(const AVPacket* packet);
@@ -150,6 +152,8 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   std::atomic<bool> paused_{false};  // written under state_mutex_
   std::atomic<bool> flushing_{false};  // a seek is emptying the pipeline: waits give up
   std::atomic<bool> drained_{false};   // the decoder has handed out its last picture
+  int64_t opened_size_ = -1;               // bytes of a local file when opened
+  std::atomic<int64_t> read_end_ms_{0};    // demux thread: how far the packets read reach
   std::atomic<bool> input_lost_{false};  // demux thread: a read failed before the end of the input
   bool needs_rewind_ = false;          // host thread: a Play after a playback starts over
   std::mutex state_mutex_;           // stop/pause changes and the common exit step

@@ -116,5 +116,23 @@ ends_cleanly "play reports a source that stops sending" "$result" "1"
 grep -q "^error: the input was lost" "$work/stalled.err"
 check "as a lost input, within its timeout ($took s)" $(( $? == 0 && took < 40 ? 0 : 1 ))
 
+# A local file cut while it plays, and one damaged before: both end with the
+# error, not as if the video were over.
+cp "$work/stream.mkv" "$work/cut.mkv"
+timeout -s KILL 40 "$tool" play "$work/cut.mkv" --calib "$work/lens.inf" --seconds 60 > "$work/cut.out" 2> "$work/cut.err" &
+play_pid=$!
+sleep 3
+truncate -s $(( $(stat -c %s "$work/stream.mkv") / 2 )) "$work/cut.mkv"
+wait "$play_pid"
+status=$?
+check "play reports a file cut while it plays (status $status)" $(( status == 1 ? 0 : 1 ))
+grep -q "^error: the input was lost: the file was cut short" "$work/cut.err"
+check "as a file cut short" $?
+head -c $(( $(stat -c %s "$work/stream.mkv") / 3 )) "$work/stream.mkv" > "$work/damaged.mkv"
+result=$(run damaged play "$work/damaged.mkv" --calib "$work/lens.inf" --seconds 60)
+ends_cleanly "play reports a file that ends before its length" "$result" "1"
+grep -q "^error: the input ended at 00:0[5-8] of 00:20" "$work/damaged.err"
+check "saying where it ended" $?
+
 echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
