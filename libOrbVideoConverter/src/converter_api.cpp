@@ -66,6 +66,7 @@ int ISS_OrbVideoConverterImpl::Init(ConverterInitParams* params) {
   params_->bitrate = static_cast<int32_t>(std::clamp<int64_t>(int64_t{params_->bitrate} * 1024, 0, INT32_MAX));
   close_output();
   close_input();
+  notice_[0] = '\0';
   int result = open_input();
   if (result == 0) result = prepare_output();
   if (result != 0) {

@@ -9,6 +9,8 @@
 #include <av/decoding_input.h>
 #include <av/frame_convert.h>
 
+#include "audio_transcoder.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -32,6 +34,7 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   TimeParts* GetDuration(TimeParts* out) override;
   int IsConverting() override;
   const char* GetLastErrorText() override;
+  const char* GetNoticeText() override { return notice_; }
 
   int64_t frames_encoded() const { return encoded_; }
   int64_t frames_to_encode() const { return to_encode_; }
@@ -93,6 +96,8 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   AvCodecContextPtr encoder_;
   AVStream* video_out_ = nullptr;
   AVStream* audio_out_ = nullptr;
+  std::unique_ptr<AudioTranscoder> transcoder_;  // when the sound cannot be copied
+  char notice_[256] = {};                         // said once the output is set up
   std::mutex write_mutex_;  // every write to the output file
   int64_t audio_base_ = -1;  // first audio timestamp of the conversion
   std::string part_path_;    // the file being written, beside the output; empty when none

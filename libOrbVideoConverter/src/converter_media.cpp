@@ -81,9 +81,6 @@ int ISS_OrbVideoConverterImpl::prepare_output() {
   output_.reset(raw);
   if (int r = add_video_stream(); r != 0) return r;
   if (audio_in_) {
-    if (raw->oformat->audio_codec != audio_in_->codecpar->codec_id) {
-      return fail(kError, "error: audio codec id not the same;\n");
-    }
     if (int r = add_audio_stream(); r != 0) return r;
   }
   // The container comes from the output's name; the bytes go beside it
@@ -145,10 +142,21 @@ int ISS_OrbVideoConverterImpl::add_video_stream() {
 }
 
 int ISS_OrbVideoConverterImpl::add_audio_stream() {
-  // The audio is copied packet for packet: the stream takes the input's parameters.
   audio_out_ = avformat_new_stream(output_.get(), nullptr);
   if (!audio_out_) return fail(kError, "Could not allocate stream\n");
   audio_out_->id = static_cast<int>(output_->nb_streams) - 1;
+  const AVCodecID codec = audio_in_->codecpar->codec_id;
+  if (!AudioTranscoder::container_takes(output_.get(), codec)) {
+    // The container cannot hold this sound: it is re-encoded, and the user told.
+    transcoder_ = std::make_unique<AudioTranscoder>();
+    if (const std::string refused = transcoder_->open(audio_decoder_.get(), output_.get(), audio_out_); !refused.empty()) {
+      return fail_text(kError, refused + ";\n");
+    }
+    std::snprintf(notice_, sizeof notice_, "note: the %s sound is re-encoded as AAC: %s files cannot hold it as it is",
+                  avcodec_get_name(codec), output_->oformat->name);
+    return 0;
+  }
+  // The audio is copied packet for packet: the stream takes the input's parameters.
   if (avcodec_parameters_copy(audio_out_->codecpar, audio_in_->codecpar) < 0) {
     return fail(kError, "error: could not copy the stream parameters;\n");
   }
@@ -174,6 +182,7 @@ void ISS_OrbVideoConverterImpl::close_output() { finish_output(Fate::kDiscard); 
 
 void ISS_OrbVideoConverterImpl::finish_output(Fate fate) {
   encoder_.reset();
+  transcoder_.reset();
   output_.reset();  // closes the file
   video_out_ = audio_out_ = nullptr;
   if (part_path_.empty()) return;
@@ -196,6 +205,13 @@ int ISS_OrbVideoConverterImpl::write_audio(AVPacket* packet) {
   if (audio_base_ < 0) audio_base_ = av_rescale_q(video_start_pts_, video_in_->time_base, audio_in_->time_base);
   const int64_t pts = packet->pts - audio_base_;
   if (pts < 0) return 0;  // from before the start
+  if (transcoder_) {
+    packet->pts = packet->dts = pts;
+    if (transcoder_->push(audio_decoder_.get(), packet, audio_in_->time_base, [this](AVPacket* p) { return write_packet(p); }) < 0) {
+      return fail(kError, "error: failed to write one audio frame;\n");
+    }
+    return 0;
+  }
   packet->pts = packet->dts = av_rescale_q(pts, audio_in_->time_base, audio_out_->time_base);
   packet->duration = av_rescale_q(packet->duration, audio_in_->time_base, audio_out_->time_base);
   packet->stream_index = audio_out_->index;

@@ -180,6 +180,10 @@ void ISS_OrbVideoConverterImpl::encode_main() {
   if (failed_) return;
   // Every picture given to the encoder comes out, then the file is finished.
   if (encode_frame(nullptr) != 0) return;  // the producer is done: nobody waits
+  if (transcoder_ && transcoder_->finish([this](AVPacket* p) { return write_packet(p); }) < 0) {
+    fail(kError, "error: failed to write one audio frame;\n");
+    return;
+  }
   std::lock_guard lock(write_mutex_);
   if (av_write_trailer(output_.get()) < 0 || (output_->pb && output_->pb->error < 0)) {
     fail(kError, "error: fail to write trailers;\n");  // a full disk shows here at the latest

@@ -81,6 +81,7 @@ int convert_main(int argc, char** argv) {
     return 1;
   }
   TimeParts duration{};
+  if (const char* notice = converter->GetNoticeText(); notice[0] != '\0') std::fprintf(stderr, "%s\n", notice);
   converter->GetDuration(&duration);
   // Without --to, the whole clip to the millisecond (a clip may be shorter than a second).
   const TimeParts end = to < 0 ? duration : TimeParts{to / 60, to % 60, 0};

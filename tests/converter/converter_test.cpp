@@ -186,11 +186,16 @@ TEST_F(Converter, WholeClipAndSilentClip) {
   EXPECT_EQ(w.video_frames, 50);
 }
 
-TEST_F(Converter, InitRefusesWhatItCannotWrite) {
+TEST_F(Converter, InitTakesAnySoundAndRefusesWhatItCannotWrite) {
   const ClipFile& pcm = clip("pcm.mov", 25, 1, synth::AudioTrack::kSine, true);
   ConverterInitParams p = params_for(pcm, dir_.path() / "pcm.mp4");
-  EXPECT_EQ(converter_->Init(&p), 21);
-  EXPECT_STREQ(converter_->GetLastErrorText(), "error: audio codec id not the same;\n");
+  // Sound the container cannot hold is re-encoded, and the caller told;
+  // a container that holds it gets it as it is.
+  EXPECT_EQ(converter_->Init(&p), 0) << converter_->GetLastErrorText();
+  EXPECT_EQ(std::string(converter_->GetNoticeText()).rfind("note: the pcm_s16le sound is re-encoded as AAC", 0), 0u);
+  ConverterInitParams mov = params_for(pcm, dir_.path() / "pcm_out.mov");
+  EXPECT_EQ(converter_->Init(&mov), 0) << converter_->GetLastErrorText();
+  EXPECT_STREQ(converter_->GetNoticeText(), "");
 
   ConverterInitParams odd = params_for(silent(), dir_.path() / "odd.mp4", 255, 128);
   EXPECT_EQ(converter_->Init(&odd), 21);

@@ -134,5 +134,19 @@ ends_cleanly "play reports a file that ends before its length" "$result" "1"
 grep -q "^error: the input ended at 00:0[5-8] of 00:20" "$work/damaged.err"
 check "saying where it ended" $?
 
+# A full disk (a file size limit: writes fail as on a full file system):
+# the conversion fails with one error line and the user's earlier output
+# stays as it was, with nothing left beside it.
+printf 'an earlier conversion the user keeps' > "$work/keep.mp4"
+cp "$work/keep.mp4" "$work/keep.orig"
+(ulimit -f 64; trap '' XFSZ; exec timeout -s KILL 60 "$tool" convert "$work/stream.mkv" "$work/keep.mp4" \
+  --calib "$work/lens.inf" --size 640x320) > "$work/full.out" 2> "$work/full.err"
+status=$?
+check "convert onto a full disk fails (status $status)" $(( status == 1 ? 0 : 1 ))
+[ "$(grep -c '^error: ' "$work/full.err")" -eq 1 ]
+check "with one error line" $?
+cmp -s "$work/keep.mp4" "$work/keep.orig" && [ ! -e "$work/keep.mp4.part" ]
+check "leaving the earlier output whole and no part file" $?
+
 echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

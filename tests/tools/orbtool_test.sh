@@ -105,6 +105,26 @@ check "saying where it ended and where the part is" $?
 test "$(cat "$work/cut_out.mp4")" = "precious" && test -s "$work/cut_out.mp4.part"
 check "the output stays as it was; the part converted is kept beside it" $?
 
+# Sound an MP4 cannot hold is re-encoded (and the user told); sound it can
+# hold is copied. Either way it lasts as long as the pictures.
+"$tool" synth "$work/sound.mkv" --size 320x240 --fps 25 --seconds 2 --audio sine > /dev/null 2>&1
+ffmpeg -v error -i "$work/sound.mkv" -c:v copy -c:a pcm_s16le -y "$work/pcm.mkv"
+ffmpeg -v error -i "$work/sound.mkv" -c:v copy -c:a libopus -b:a 64k -y "$work/opus.mkv"
+for kind in pcm:aac opus:opus; do
+  name=${kind%%:*} codec=${kind#*:}
+  "$tool" convert "$work/$name.mkv" "$work/${name}_out.mp4" --calib "$work/sound.inf" --size 320x160 \
+    > /dev/null 2> "$work/$name.err"
+  check "a clip with $name sound converts to MP4" $?
+  ffprobe -v error -select_streams a -show_entries stream=codec_name,duration -of csv=p=0 "$work/${name}_out.mp4" \
+    > "$work/$name.probe" 2>&1
+  grep -Eq "^$codec,(1\.9[5-9]|2\.0[0-5])" "$work/$name.probe"
+  check "as $codec sound of the clip's length ($(cat "$work/$name.probe"))" $?
+  ffmpeg -i "$work/${name}_out.mp4" -map 0:a -af volumedetect -f null - 2>&1 | grep -Eq "mean_volume: -[1-3][0-9]\."
+  check "that is not silent" $?
+done
+grep -q "^note: the pcm_s16le sound is re-encoded as AAC" "$work/pcm.err" && ! grep -q "note:" "$work/opus.err"
+check "saying when the sound is re-encoded" $?
+
 "$tool" convert "$work/clip.mp4" "$work/bad.mp4" --view 3:0,0,0 > /dev/null 2> "$work/view.err"
 check "convert refuses a view the layout does not have" $(( $? == 2 ? 0 : 1 ))
 "$tool" convert "$work/clip.mp4" "$work/bad.mp4" --to 5500000:00 > /dev/null 2>&1

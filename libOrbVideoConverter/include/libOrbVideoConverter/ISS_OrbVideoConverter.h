@@ -57,6 +57,9 @@ class ISS_OrbVideoConverter {
   virtual int IsConverting() = 0;
   virtual const char* GetLastErrorText() = 0;
   virtual ~ISS_OrbVideoConverter() = default;
+  // What Init chose that the user should know (the sound re-encoded, say);
+  // empty when nothing. Added last, so earlier callers keep their layout.
+  virtual const char* GetNoticeText() = 0;
 };
 
 extern "C" {

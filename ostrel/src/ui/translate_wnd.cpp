@@ -271,6 +271,7 @@ void TranslateWnd::start_conversion() {
   } else if (converter_->Init(&job_->params) != 0) {
     failure = QString::fromUtf8(converter_->GetLastErrorText()).trimmed();
   } else {
+    notice_ = QString::fromUtf8(converter_->GetNoticeText()).trimmed();  // said with the result
     TimeParts duration{};
     converter_->GetDuration(&duration);
     if (converter_->Start(TimeParts{0, 0, 0}, duration) != 0) {
@@ -322,7 +323,9 @@ void TranslateWnd::progress_tick() {
   }
   if (auto* label = find<QLabel>("labpersent")) label->setText("100%");
   if (auto* bar = find<QProgressBar>("ProgressTranslate")) bar->setValue(100);
-  message(QMessageBox::Information, language_.text_or(16, "The conversion is finished."));
+  QString finished = language_.text_or(16, "The conversion is finished.");
+  if (!notice_.isEmpty()) finished += "\n" + notice_;
+  message(QMessageBox::Information, finished);
 }
 
 bool TranslateWnd::converting() const { return converter_ && converter_->IsConverting(); }

@@ -66,6 +66,7 @@ class TranslateWnd : public CXMLWnd {
   QTimer pause_timer_;        // pauses the preview once it plays
   std::unique_ptr<ConversionJob> job_;  // outlives the converter that points into it
   std::unique_ptr<ISS_OrbVideoConverter, ConverterDeleter> converter_;
+  QString notice_;  // what the converter chose that the user should know
   // Last member: stopped and joined before the widgets go.
   PlayController preview_;
 };
