@@ -83,17 +83,21 @@ void ISS_OrbPlayerImpl::note_packet_end(const AVPacket* packet) {
   read_end_ms_ = std::max(read_end_ms_.load(), end);
 }
 
-// Why a local file's end is not the end of its media (empty when it is):
-// the file is shorter now than when it was opened, or its packets stop well
-// before the duration its header gives. Network sources end as they end.
+// Why the input's end is not the end of its media (empty when it is): a
+// local file shorter now than when it was opened; packets that stop well
+// before the duration the header gives; or a live stream (one without a
+// length) ending at all, which FFmpeg reports alike for a server that ends
+// the stream and one that dies.
 std::string ISS_OrbPlayerImpl::cut_short() const {
-  if (!input_ || !input_->pb || is_network_source(input_->url)) return {};
-  const int64_t size = avio_size(input_->pb);  // asks the file system again
+  if (!input_) return {};
+  const bool network = is_network_source(input_->url);
+  const int64_t size = !network && input_->pb ? avio_size(input_->pb) : -1;  // asks the file system again
   if (opened_size_ > 0 && size >= 0 && size < opened_size_) {
     return "error: the input was lost: the file was cut short while playing (" + std::to_string(size) + " of " +
            std::to_string(opened_size_) + " bytes)";
   }
   const int64_t total = (int64_t{duration_.minutes} * 60 + duration_.seconds) * 1000 + duration_.milliseconds;
+  if (network && total <= 0) return "error: the input was lost: the stream ended";
   const int64_t reached = read_end_ms_;
   if (total <= 0 || reached <= 0 || reached + std::max<int64_t>(2000, total / 20) >= total) return {};
   char text[96];

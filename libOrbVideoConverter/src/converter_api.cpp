@@ -86,10 +86,21 @@ int ISS_OrbVideoConverterImpl::Start(TimeParts start, TimeParts end) {
   // Milliseconds count: a clip shorter than a second converts too.
   auto ms = [](const TimeParts& t) { return (int64_t{t.minutes} * 60 + t.seconds) * 1000 + t.milliseconds; };
   const int64_t s = ms(start), d = ms(duration_), e = ms(end);
-  if (s > d || s < 0) return fail(kError, "error: invalid seeking time: out of video time duration;\n");
-  if (!(s < e && e <= d)) return fail(kError, "error: invalid converting video span;\n");
-  to_encode_ = std::min(static_cast<int64_t>(std::lround(static_cast<double>(frame_rate_) * static_cast<double>(e - s) / 1000)),
-                        total_frames_);
+  if (live_) {
+    // A live stream converts from now: for the span asked, or until Stop
+    // when the end is 0 (its duration, which a live stream does not have).
+    if (s != 0) return fail(kError, "error: a live stream converts from now; it cannot start at a later time;\n");
+    if (e < 0) return fail(kError, "error: invalid converting video span;\n");
+    open_ended_ = e == 0;
+    to_encode_ = open_ended_ ? INT64_MAX
+                             : std::max<int64_t>(1, std::lround(static_cast<double>(frame_rate_) * static_cast<double>(e) / 1000));
+  } else {
+    if (s > d || s < 0) return fail(kError, "error: invalid seeking time: out of video time duration;\n");
+    if (!(s < e && e <= d)) return fail(kError, "error: invalid converting video span;\n");
+    open_ended_ = false;
+    to_encode_ = std::min(static_cast<int64_t>(std::lround(static_cast<double>(frame_rate_) * static_cast<double>(e - s) / 1000)),
+                          total_frames_);
+  }
   span_start_ms_ = s;
   span_end_ms_ = e;
   skipped_packets_ = 0;
@@ -97,8 +108,13 @@ int ISS_OrbVideoConverterImpl::Start(TimeParts start, TimeParts end) {
   debug_trace("frm_number_to_render %lld", static_cast<long long>(to_encode_.load()));
 
   const int64_t first = video_in_->start_time != AV_NOPTS_VALUE ? video_in_->start_time : 0;
-  video_start_pts_ = av_rescale_q(s, AVRational{1, 1000}, video_in_->time_base) + first;
-  av_seek_frame(input_.get(), video_index_, video_start_pts_, AVSEEK_FLAG_BACKWARD);
+  if (live_) {
+    video_start_pts_ = AV_NOPTS_VALUE;  // the first picture that arrives
+  } else {
+    video_start_pts_ = av_rescale_q(s, AVRational{1, 1000}, video_in_->time_base) + first;
+    av_seek_frame(input_.get(), video_index_, video_start_pts_, AVSEEK_FLAG_BACKWARD);
+  }
+  lost_.clear();
   map_width_ = video_decoder_->width;
   map_height_ = video_decoder_->height;
   avcodec_flush_buffers(video_decoder_.get());

@@ -82,6 +82,9 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   int audio_index_ = -1;
   float frame_rate_ = 0;
   int64_t total_frames_ = 0;
+  bool live_ = false;        // a network stream without a length
+  bool open_ended_ = false;  // live, converting until Stop
+  std::string lost_;         // conversion thread: why a live stream broke off
   TimeParts duration_{-1, -1, -1};
   FrameScaler to_source_yuv_;
   AvFramePtr decoded_;

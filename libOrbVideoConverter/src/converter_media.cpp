@@ -13,6 +13,8 @@ extern "C" {
 
 #include <sys/stat.h>
 
+#include <av/media_open.h>
+
 namespace orb::converter {
 namespace {
 
@@ -61,6 +63,8 @@ int ISS_OrbVideoConverterImpl::open_input() {
     // No frame count in the container: from its duration.
     total_frames_ = static_cast<int64_t>(static_cast<double>(raw->duration) / AV_TIME_BASE * frame_rate_);
   }
+  // A stream without a length is live: it has no duration to give.
+  live_ = is_network_source(params_->input_path) && total_frames_ <= 0;
   // To the millisecond: a clip shorter than a second still has a span.
   const auto ms = static_cast<int64_t>(static_cast<double>(total_frames_) / frame_rate_ * 1000);
   duration_ = TimeParts{static_cast<int32_t>(ms / 60000), static_cast<int32_t>(ms / 1000 % 60),
@@ -176,6 +180,7 @@ void ISS_OrbVideoConverterImpl::close_input() {
   frame_rate_ = 0;
   total_frames_ = 0;
   input_ended_ = false;
+  live_ = open_ended_ = false;
 }
 
 void ISS_OrbVideoConverterImpl::close_output() { finish_output(Fate::kDiscard); }
@@ -202,6 +207,7 @@ int ISS_OrbVideoConverterImpl::write_packet(AVPacket* packet) {
 int ISS_OrbVideoConverterImpl::write_audio(AVPacket* packet) {
   if (!audio_out_ || packet->pts == AV_NOPTS_VALUE) return 0;  // nothing to place it by
   // The conversion's audio starts at 0 where its video does.
+  if (video_start_pts_ == AV_NOPTS_VALUE) return 0;  // live, and before the first picture
   if (audio_base_ < 0) audio_base_ = av_rescale_q(video_start_pts_, video_in_->time_base, audio_in_->time_base);
   const int64_t pts = packet->pts - audio_base_;
   if (pts < 0) return 0;  // from before the start
@@ -227,12 +233,21 @@ int ISS_OrbVideoConverterImpl::decode_picture() {
     if (avcodec_receive_frame(video_decoder_.get(), decoded_.get()) >= 0) {
       // The seek lands on a key frame before the start: those pictures are not wanted.
       const int64_t pts = decoded_->best_effort_timestamp;
+      if (video_start_pts_ == AV_NOPTS_VALUE) video_start_pts_ = pts != AV_NOPTS_VALUE ? pts : 0;  // live
       if (pts != AV_NOPTS_VALUE && pts < video_start_pts_) continue;
       return 0;
     }
     if (input_ended_) return kEndOfInput;
     if (const int ret = av_read_frame(input_.get(), packet_.get()); ret < 0) {
-      if (ret != AVERROR_EOF) return fail(kError, "error: couldn't read the input: %s;\n", av_error_text(ret).c_str());
+      if (ret != AVERROR_EOF && !live_) {
+        return fail(kError, "error: couldn't read the input: %s;\n", av_error_text(ret).c_str());
+      }
+      // A live stream has no end of its own: FFmpeg says "end" alike for a
+      // server that dies and one that closes the stream. What was recorded
+      // is finished and kept, and the user told.
+      if (live_ && !stop_) {
+        lost_ = ret == AVERROR_EOF ? "the stream ended" : ret == AVERROR_EXIT ? "no data in time" : av_error_text(ret);
+      }
       // End of input: the decoder hands out the pictures it still holds.
       avcodec_send_packet(video_decoder_.get(), nullptr);
       input_ended_ = true;

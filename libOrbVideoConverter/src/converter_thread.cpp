@@ -134,13 +134,19 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
   // beside the output under its temporary name, the output is left alone.
   const bool stopped = stop_;
   const int64_t shortfall = to_encode_ - produced;
-  const bool short_input = !stopped && shortfall > std::max<int64_t>(3, static_cast<int64_t>(frame_rate_ / 2));
+  const bool short_input =
+      !stopped && !open_ended_ && shortfall > std::max<int64_t>(3, static_cast<int64_t>(frame_rate_ / 2));
   Fate fate = Fate::kCommit;
+  const auto at = static_cast<int64_t>(static_cast<double>(span_start_ms_) / 1000 + static_cast<double>(produced) / frame_rate_);
   if (failed_ || !trailer_written_) {
     fate = Fate::kDiscard;
+  } else if (!stopped && !lost_.empty()) {
+    fate = Fate::kKeepPart;
+    fail(kError, "error: the stream was lost at %02lld:%02lld (%s); %s is incomplete (kept as %s);\n",
+         static_cast<long long>(at / 60), static_cast<long long>(at % 60), lost_.c_str(), params_->output_path,
+         part_path_.c_str());
   } else if (short_input) {
     fate = Fate::kKeepPart;
-    const auto at = static_cast<int64_t>(static_cast<double>(span_start_ms_) / 1000 + static_cast<double>(produced) / frame_rate_);
     const int64_t end = span_end_ms_ / 1000;
     fail(kError, "error: input ended at %02lld:%02lld of %02lld:%02lld; %s is incomplete (kept as %s);\n",
          static_cast<long long>(at / 60), static_cast<long long>(at % 60), static_cast<long long>(end / 60),

@@ -11,6 +11,8 @@
 
 #include <unistd.h>
 
+#include <av/media_open.h>
+
 #include "args.h"
 #include "view_layout.h"
 
@@ -33,7 +35,13 @@ void print_error(const char* text) {
   std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-void show_progress(const RenderingStatistics& s, bool terminal) {
+void show_progress(const RenderingStatistics& s, bool terminal, int recorded_seconds) {
+  if (recorded_seconds >= 0) {  // a live stream without an end: how much so far
+    std::printf(terminal ? "\rrecording  %5.1f fps  %02d:%02d recorded " : "recording  %.1f fps  %02d:%02d recorded\n",
+                s.frames_per_second, recorded_seconds / 60, recorded_seconds % 60);
+    std::fflush(stdout);
+    return;
+  }
   const int remaining = s.remaining_minutes * 60 + s.remaining_seconds;
   if (terminal) {
     const int filled = static_cast<int>(s.percent / 100 * 30);
@@ -51,7 +59,7 @@ void show_progress(const RenderingStatistics& s, bool terminal) {
 
 int convert_main(int argc, char** argv) {
   std::string error;
-  const Args args = parse_args(argc, argv, {"calib", "layout", "mount", "size", "bitrate", "view", "from", "to"}, {},
+  const Args args = parse_args(argc, argv, {"calib", "layout", "mount", "size", "bitrate", "view", "from", "to", "seconds"}, {},
                                error);
   if (error.empty() && args.positional.size() != 2) error = "error: convert needs an input video and an output file";
   ConverterInitParams params{};
@@ -59,6 +67,13 @@ int convert_main(int argc, char** argv) {
   int from = 0, to = -1;
   if (error.empty() && args.get("from") && !parse_time(*args.get("from"), from)) error = "error: --from must be MM:SS";
   if (error.empty() && args.get("to") && !parse_time(*args.get("to"), to)) error = "error: --to must be MM:SS";
+  int64_t length_ms = -1;  // --seconds: how long, from --from
+  if (error.empty() && args.get("seconds")) {
+    const auto n = to_number(*args.get("seconds"));
+    if (!n || !(*n > 0) || *n > 1e7) error = "error: --seconds must be a positive number of seconds";
+    else length_ms = static_cast<int64_t>(*n * 1000 + 0.5);
+  }
+  if (error.empty() && length_ms >= 0 && to >= 0) error = "error: give --to or --seconds, not both";
   if (!error.empty()) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
@@ -71,6 +86,10 @@ int convert_main(int argc, char** argv) {
   params.calib_filename = calibration.c_str();
   params.output_path = output.c_str();
 
+  // Caught from here on: an interrupt while the input opens stops the
+  // conversion as soon as it starts (opening itself is bounded).
+  std::signal(SIGINT, on_interrupt);
+  std::signal(SIGTERM, on_interrupt);
   std::unique_ptr<ISS_OrbVideoConverter, ConverterDeleter> converter(CreateOrbVideoConverter());
   if (!converter) {
     std::fprintf(stderr, "error: cannot create a converter\n");
@@ -83,16 +102,24 @@ int convert_main(int argc, char** argv) {
   TimeParts duration{};
   if (const char* notice = converter->GetNoticeText(); notice[0] != '\0') std::fprintf(stderr, "%s\n", notice);
   converter->GetDuration(&duration);
-  // Without --to, the whole clip to the millisecond (a clip may be shorter than a second).
-  const TimeParts end = to < 0 ? duration : TimeParts{to / 60, to % 60, 0};
+  // Without --to or --seconds, the whole clip to the millisecond (a clip may
+  // be shorter than a second); a live stream has no length: until interrupted.
+  const bool live = is_network_source(input.c_str()) && duration.minutes == 0 && duration.seconds == 0 &&
+                    duration.milliseconds == 0;
+  TimeParts end = to < 0 ? duration : TimeParts{to / 60, to % 60, 0};
+  if (length_ms >= 0) {
+    const int64_t e = int64_t{from} * 1000 + length_ms;
+    end = TimeParts{static_cast<int32_t>(e / 60000), static_cast<int32_t>(e / 1000 % 60), static_cast<int32_t>(e % 1000)};
+  }
+  const bool until_interrupted = live && to < 0 && length_ms < 0;
+  if (until_interrupted) std::fprintf(stderr, "converting the live stream until interrupted (Ctrl+C)\n");
   if (converter->Start(TimeParts{from / 60, from % 60, 0}, end) != 0) {
     print_error(converter->GetLastErrorText());
     return 1;
   }
-  std::signal(SIGINT, on_interrupt);
-  std::signal(SIGTERM, on_interrupt);
   const bool terminal = isatty(STDOUT_FILENO) != 0;
-  auto last = std::chrono::steady_clock::now();
+  const auto started = std::chrono::steady_clock::now();
+  auto last = started;
   while (converter->IsConverting()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     if (g_interrupted) {
@@ -102,7 +129,8 @@ int convert_main(int argc, char** argv) {
     const auto now = std::chrono::steady_clock::now();
     if (now - last >= std::chrono::seconds(terminal ? 1 : 5)) {
       RenderingStatistics s{};
-      show_progress(*converter->GetStatistics(&s), terminal);
+      const auto recorded = std::chrono::duration_cast<std::chrono::seconds>(now - started).count();
+      show_progress(*converter->GetStatistics(&s), terminal, until_interrupted ? static_cast<int>(recorded) : -1);
       last = now;
     }
   }
@@ -110,6 +138,11 @@ int convert_main(int argc, char** argv) {
   converter->GetStatistics(&s);
   converter->Stop();
   if (terminal) std::printf("\n");
+  if (g_interrupted && until_interrupted && converter->GetLastErrorText()[0] == '\0') {
+    std::printf("wrote %s (%dx%d, %d view%s, recorded until interrupted)\n", output.c_str(), params.dst_width,
+                params.dst_height, params.viewport_count, params.viewport_count == 1 ? "" : "s");
+    return 0;
+  }
   if (g_interrupted) {
     // Stopped, the converter still finishes the file: a shorter, playable video.
     std::fprintf(stderr, "error: interrupted; %s holds only what was converted before\n", output.c_str());

@@ -25,40 +25,108 @@ from gi.repository import GLib, Gst, GstPbutils, GstRtspServer  # noqa: E402
 MOUNT = "/clip"
 
 
-def loop_forever(_factory, media):
+class Looper:
     """Replays the file endlessly as one continuous stream.
 
-    The end-of-stream is dropped before it reaches the queues (a queue that
-    has seen EOS refuses further data) and the demuxer is sent back to the
-    start with a non-flushing seek: running time, and so RTP timestamps,
-    keep growing, and clients see one live stream rather than a restart.
+    Segment seeks make the demuxer finish a pass with SEGMENT_DONE rather
+    than EOS (after which every pad would refuse data) and restart without
+    a flush. The demuxer would time each new pass from the start of the
+    last frame, giving two frames one timestamp, so each pass is rebased
+    onto the running time at which the previous pass's last frame ends.
     """
-    element = media.get_element()
-    queues = [element.get_by_name(name) for name in ("q0", "q1")]
-    sinks = [q.get_static_pad("sink") for q in queues if q is not None]
-    ended = set()
 
-    def rewind():
-        sinks[0].push_event(Gst.Event.new_seek(
-            1.0, Gst.Format.TIME, Gst.SeekFlags.NONE,
+    def __init__(self, media):
+        element = media.get_element()
+        queues = (element.get_by_name("q0"), element.get_by_name("q1"))
+        self.pads = [q.get_static_pad("sink") for q in queues if q]
+        self.segments = {}  # pad -> segment its buffers are timed against
+        self.starts = {}  # pad -> running time of its latest buffer
+        self.end = 0  # running time at which the current pass ends
+        self.base = 0  # running time at which the next pass starts
+        self.rewound = set()  # pads whose next segment starts a new pass
+        # Every pad is fed by the demuxer's single streaming thread, so the
+        # probes never run concurrently and need no lock.
+        for pad in self.pads:
+            pad.add_probe(Gst.PadProbeType.BUFFER, self.on_buffer)
+            pad.add_probe(Gst.PadProbeType.EVENT_DOWNSTREAM, self.on_event)
+        # Flushing is harmless before any client has been sent data.
+        media.connect("prepared", lambda _: self.seek(Gst.SeekFlags.FLUSH))
+
+    def seek(self, flags):
+        # The demuxer seeks all streams at once, and there is always video.
+        self.pads[0].push_event(Gst.Event.new_seek(
+            1.0, Gst.Format.TIME, flags | Gst.SeekFlags.SEGMENT,
             Gst.SeekType.SET, 0, Gst.SeekType.NONE, -1))
-        return GLib.SOURCE_REMOVE
 
-    def on_event(pad, info):
-        if info.get_event().type != Gst.EventType.EOS:
+    def on_buffer(self, pad, info):
+        buf = info.get_buffer()
+        start = buf.pts if buf.pts != Gst.CLOCK_TIME_NONE else buf.dts
+        segment = self.segments.get(pad)
+        if segment is None or start == Gst.CLOCK_TIME_NONE:
             return Gst.PadProbeReturn.OK
-        # The demuxer's single streaming thread ends every stream in turn,
-        # so there is no race on `ended`; seek only once all have ended,
-        # and from the main loop since seeking from a streaming thread
-        # would deadlock on the demuxer's stream lock.
-        ended.add(pad)
-        if len(ended) == len(sinks):
-            ended.clear()
-            GLib.idle_add(rewind)
-        return Gst.PadProbeReturn.DROP
+        running = segment.to_running_time(Gst.Format.TIME, start)
+        if running == Gst.CLOCK_TIME_NONE:  # clipped, never played
+            return Gst.PadProbeReturn.OK
+        duration = buf.duration
+        if duration == Gst.CLOCK_TIME_NONE:
+            # Matroska leaves audio durations out; frames are regular.
+            duration = max(0, running - self.starts.get(pad, running))
+        self.starts[pad] = running
+        self.end = max(self.end, running + duration)
+        return Gst.PadProbeReturn.OK
 
-    for pad in sinks:
-        pad.add_probe(Gst.PadProbeType.EVENT_DOWNSTREAM, on_event)
+    def on_event(self, pad, info):
+        event = info.get_event()
+        if event.type == Gst.EventType.SEGMENT_DONE:
+            # The demuxer sends this on every pad after all of the pass's
+            # data, so the first one seen closes the pass.
+            if not self.rewound:
+                self.base = self.end
+            self.rewound.add(pad)
+            if pad is self.pads[0]:
+                # Not from this streaming thread: the seek needs its lock.
+                GLib.idle_add(self.seek, Gst.SeekFlags.NONE)
+        elif event.type == Gst.EventType.SEGMENT:
+            segment = event.parse_segment()
+            if pad in self.rewound:
+                # Events cannot be edited from Python: send a rebased copy
+                # in place of the original (this probe lets the copy pass).
+                self.rewound.discard(pad)
+                segment.base = self.base
+                rebased = Gst.Event.new_segment(segment)
+                rebased.set_seqnum(event.get_seqnum())
+                self.segments[pad] = segment
+                pad.send_event(rebased)
+                return Gst.PadProbeReturn.DROP
+            self.segments[pad] = segment
+        return Gst.PadProbeReturn.OK
+
+
+def refuse_seeking(_pad, info):
+    """Answers seekability queries with "no", as a camera would.
+
+    Clients ask to play from 0 (ffmpeg sends "Range: npt=0.000-") and the
+    server would seek the shared pipeline back for each newcomer, rewinding
+    everyone already watching and, with --loop, ending the looping. A fresh
+    seeking query already says "not seekable", so it is simply marked as
+    answered (Python holds a reference and could not edit it anyway).
+    """
+    if info.get_query().type == Gst.QueryType.SEEKING:
+        return Gst.PadProbeReturn.HANDLED
+    return Gst.PadProbeReturn.OK
+
+
+def configure(_factory, media, loop):
+    # The queues' source pads face the payloaders, so these probes see the
+    # server's queries but not the seeks the Looper sends from the sinks.
+    element = media.get_element()
+    for name in ("q0", "q1"):
+        queue = element.get_by_name(name)
+        if queue:
+            queue.get_static_pad("src").add_probe(
+                Gst.PadProbeType.QUERY_UPSTREAM, refuse_seeking)
+    if loop:
+        Looper(media)
 
 
 def has_audio(path):
@@ -78,7 +146,8 @@ def launch_line(path, audio):
             "d. ! video/x-h264 ! queue name=q0 "
             "! rtph264pay name=pay0 pt=96 config-interval=-1")
     if audio:
-        line += " d. ! audio/mpeg ! queue name=q1 ! rtpmp4gpay name=pay1 pt=97"
+        line += (" d. ! audio/mpeg ! queue name=q1"
+                 " ! rtpmp4gpay name=pay1 pt=97")
     return f"( {line} )"
 
 
@@ -99,8 +168,7 @@ def main():
     factory.set_launch(launch_line(path, has_audio(path)))
     # One pipeline for every client, as a camera would behave.
     factory.set_shared(True)
-    if args.loop:
-        factory.connect("media-configure", loop_forever)
+    factory.connect("media-configure", configure, args.loop)
 
     server = GstRtspServer.RTSPServer()
     server.set_address("127.0.0.1")
