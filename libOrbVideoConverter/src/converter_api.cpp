@@ -83,6 +83,7 @@ int ISS_OrbVideoConverterImpl::Start(TimeParts start, TimeParts end) {
   if (thread_.joinable()) thread_.join();
   if (!input_ || !output_) return fail(kError, "error: the converter is not initialised;\n");
   audio_base_ = -1;
+  last_audio_pts_ = -1;
   // Milliseconds count: a clip shorter than a second converts too.
   auto ms = [](const TimeParts& t) { return (int64_t{t.minutes} * 60 + t.seconds) * 1000 + t.milliseconds; };
   const int64_t s = ms(start), d = ms(duration_), e = ms(end);

@@ -211,6 +211,10 @@ int ISS_OrbVideoConverterImpl::write_audio(AVPacket* packet) {
   if (audio_base_ < 0) audio_base_ = av_rescale_q(video_start_pts_, video_in_->time_base, audio_in_->time_base);
   const int64_t pts = packet->pts - audio_base_;
   if (pts < 0) return 0;  // from before the start
+  // Joined segments overlap by a packet or so: the container takes each
+  // moment of sound once, in order, so a packet that goes back is left out.
+  if (pts <= last_audio_pts_) return 0;
+  last_audio_pts_ = pts;
   if (transcoder_) {
     packet->pts = packet->dts = pts;
     if (transcoder_->push(audio_decoder_.get(), packet, audio_in_->time_base, [this](AVPacket* p) { return write_packet(p); }) < 0) {

@@ -131,10 +131,10 @@ def configure(_factory, media, loop):
 
 def has_audio(path):
     """True if the file carries an AAC track we can forward as-is."""
+    aac = Gst.Caps.from_string("audio/mpeg, mpegversion=(int)4")
     info = GstPbutils.Discoverer.new(10 * Gst.SECOND).discover_uri(
         Gst.filename_to_uri(path))
-    return any(s.get_caps().to_string().startswith("audio/mpeg")
-               for s in info.get_audio_streams())
+    return any(s.get_caps().is_subset(aac) for s in info.get_audio_streams())
 
 
 def launch_line(path, audio):
@@ -146,7 +146,7 @@ def launch_line(path, audio):
             "d. ! video/x-h264 ! queue name=q0 "
             "! rtph264pay name=pay0 pt=96 config-interval=-1")
     if audio:
-        line += (" d. ! audio/mpeg ! queue name=q1"
+        line += (" d. ! audio/mpeg,mpegversion=4 ! queue name=q1"
                  " ! rtpmp4gpay name=pay1 pt=97")
     return f"( {line} )"
 

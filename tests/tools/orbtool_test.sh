@@ -125,6 +125,33 @@ done
 grep -q "^note: the pcm_s16le sound is re-encoded as AAC" "$work/pcm.err" && ! grep -q "note:" "$work/opus.err"
 check "saying when the sound is re-encoded" $?
 
+# Segments joined into one transport stream, the picture size changing at
+# the join (as a camera's recording is split): every segment converts.
+"$tool" synth "$work/seg_a.mp4" --size 640x320 --fps 25 --seconds 2 --audio sine > /dev/null 2>&1
+"$tool" synth "$work/seg_b.mp4" --size 960x480 --fps 25 --seconds 2 --audio sine > /dev/null 2>&1
+ffmpeg -v error -i "$work/seg_a.mp4" -c copy -bsf:v h264_mp4toannexb -y "$work/seg_a.ts"
+ffmpeg -v error -i "$work/seg_b.mp4" -c copy -bsf:v h264_mp4toannexb -output_ts_offset 2 -y "$work/seg_b.ts"
+cat "$work/seg_a.ts" "$work/seg_b.ts" > "$work/segments.ts"
+"$tool" convert "$work/segments.ts" "$work/segments.mp4" --calib "$work/seg_a.inf" --size 320x160 > /dev/null 2> "$work/seg.err"
+check "joined segments of two sizes convert" $?
+n=$(ffprobe -v error -select_streams v -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$work/segments.mp4")
+check "with the pictures of both ($n)" $(( ${n:-0} >= 99 && ${n:-0} <= 101 ? 0 : 1 ))
+
+# Three damaged pictures cost those pictures, not the conversion (as in playback).
+ffmpeg -v error -f lavfi -i testsrc=size=320x240:rate=25 -t 4 -c:v mjpeg -q:v 5 -y "$work/mjpeg.avi"
+python3 -c "
+import re, sys
+d = bytearray(open(sys.argv[1], 'rb').read())
+starts = [m.start() for m in re.finditer(b'\\xff\\xd8\\xff', d)]
+for k in (40, 41, 60):
+    d[starts[k]:starts[k] + 400] = bytes(400)
+open(sys.argv[2], 'wb').write(d)
+" "$work/mjpeg.avi" "$work/damaged.avi"
+"$tool" convert "$work/damaged.avi" "$work/damaged.mp4" --calib "$work/clip.inf" --size 320x160 > /dev/null 2>&1
+check "a clip with damaged pictures converts" $?
+n=$(ffprobe -v error -select_streams v -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$work/damaged.mp4")
+check "without them ($n of 100 pictures)" $(( ${n:-0} == 97 ? 0 : 1 ))
+
 "$tool" convert "$work/clip.mp4" "$work/bad.mp4" --view 3:0,0,0 > /dev/null 2> "$work/view.err"
 check "convert refuses a view the layout does not have" $(( $? == 2 ? 0 : 1 ))
 "$tool" convert "$work/clip.mp4" "$work/bad.mp4" --to 5500000:00 > /dev/null 2>&1
