@@ -38,7 +38,7 @@ InputFailure open_decoder(AVStream* stream, bool video, bool threads, AvCodecCon
 
 DecodingInput DecodingInput::open(const char* path, const InputOptions& options, std::string& error) {
   DecodingInput in;
-  in.input_ = open_media(path, error, options.stop, options.timeout_ms);
+  in.input_ = open_media(path, error, options.stop, options.timeout_ms, options.io);
   if (!in.input_) {
     const bool read_failed = error.find("cannot read the streams") != std::string::npos;
     in.failure_ = read_failed ? InputFailure::no_streams : InputFailure::not_opened;

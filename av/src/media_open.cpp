@@ -45,18 +45,19 @@ void OpenedInput::bound_reads(int timeout_ms, const std::atomic<bool>* stop) {
   state_->deadline_ms = timeout_ms > 0 ? now_ms() + timeout_ms : 0;
 }
 
-OpenedInput open_media(const char* path, std::string& error, const std::atomic<bool>* stop, int timeout_ms) {
+OpenedInput open_media(const char* path, std::string& error, const std::atomic<bool>* stop, int timeout_ms,
+                       AVIOContext* io) {
   OpenedInput out;
   if (path == nullptr || *path == '\0') {
     error = "error: no input given";
     return out;
   }
-  if (std::string refused = refuse_special_file(path); !refused.empty()) {
+  if (std::string refused = io ? std::string() : refuse_special_file(path); !refused.empty()) {
     error = refused;
     return out;
   }
   struct stat info {};
-  if (!is_network_source(path) && std::strchr(path, ':') == nullptr && ::stat(path, &info) != 0) {
+  if (!io && !is_network_source(path) && std::strchr(path, ':') == nullptr && ::stat(path, &info) != 0) {
     out.code_ = AVERROR(ENOENT);
     error = std::string("error: ") + path + " does not exist";  // "pipe:0" and the like are FFmpeg's to open
     return out;
@@ -68,6 +69,10 @@ OpenedInput open_media(const char* path, std::string& error, const std::atomic<b
   if (!raw) {
     error = "error: out of memory opening the input";
     return out;
+  }
+  if (io) {
+    raw->pb = io;
+    raw->flags |= AVFMT_FLAG_CUSTOM_IO;  // closing the input leaves it to the caller
   }
   raw->interrupt_callback.callback = interrupted;
   raw->interrupt_callback.opaque = out.state_.get();

@@ -137,6 +137,7 @@ void ISS_OrbPlayerImpl::demux_main() {
   }
   AvPacketPtr packet = make_packet();
   bool end_queued = false;
+  std::chrono::steady_clock::time_point lost_at{};
   while (!stopping()) {
     if (paused_ || flushing_) {
       nap(paused_ ? 100 : 10);
@@ -170,8 +171,12 @@ void ISS_OrbPlayerImpl::demux_main() {
         end_queued = true;
       }
       input_lock.unlock();
-      if (video_queue_.empty() && ring_.count() == 0 && (no_audio_ || audio_queue_.empty()) &&
-          (!end || drained_)) {
+      // What was read before a loss is shown, but not waited for without a
+      // bound: a clock that stalled with its source must not hold the end.
+      if (input_lost_ && lost_at == std::chrono::steady_clock::time_point{}) lost_at = std::chrono::steady_clock::now();
+      const bool lost_long_ago = input_lost_ && std::chrono::steady_clock::now() - lost_at > std::chrono::seconds(3);
+      if ((video_queue_.empty() && ring_.count() == 0 && (no_audio_ || audio_queue_.empty()) && (!end || drained_)) ||
+          lost_long_ago) {
         {
           std::lock_guard lock(state_mutex_);
           stop_ = true;

@@ -47,7 +47,10 @@ void RemapPlan::build(const std::vector<Coord>& coords, int dst_w, int dst_h, in
     // Texel centres sit at half-pixel positions.
     if (c.shown) tap_for(c.u * static_cast<float>(src_w) - 0.5f, c.v * static_cast<float>(src_h) - 0.5f, src_w, src_h, luma_, i);
   }
-  const int cw = dst_w / 2, ch = dst_h / 2, src_cw = src_w / 2, src_ch = src_h / 2;
+  // The source's chroma of an odd size rounds up (FFmpeg's layout); its
+  // samples sit every two luma pixels whatever the size.
+  const int cw = dst_w / 2, ch = dst_h / 2, src_cw = (src_w + 1) / 2, src_ch = (src_h + 1) / 2;
+  const float half_w = static_cast<float>(src_w) / 2, half_h = static_cast<float>(src_h) / 2;
   const std::size_t chroma_count = static_cast<std::size_t>(cw) * ch;
   chroma_.taps.assign(chroma_count, Tap{});
   chroma_.xs.assign(chroma_count, -1);
@@ -69,7 +72,7 @@ void RemapPlan::build(const std::vector<Coord>& coords, int dst_w, int dst_h, in
       if (shown < 3) continue;
       u /= static_cast<float>(shown);
       v /= static_cast<float>(shown);
-      tap_for(u * static_cast<float>(src_cw) - 0.5f, v * static_cast<float>(src_ch) - 0.5f, src_cw, src_ch, chroma_,
+      tap_for(u * half_w - 0.5f, v * half_h - 0.5f, src_cw, src_ch, chroma_,
               static_cast<std::size_t>(y) * cw + x);
     }
   luma_.stride = chroma_.stride = -1;  // offsets laid out at the first frame

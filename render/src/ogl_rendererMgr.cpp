@@ -48,6 +48,8 @@ int ogl_rendererMgr::init(const RendererInit& params) {
     ogl_renderer& vp = viewports_[static_cast<std::size_t>(i)];
     if (int result = vp.load_calibration(params.no_calibration, params.mount_mode, params.calibration_path);
         result != 0) {
+      error_text_ = std::string("the calibration file ") + (params.calibration_path ? params.calibration_path : "") +
+                    " cannot be used (code " + std::to_string(result) + ")";
       return result;
     }
     if (!params.no_calibration && vp.fit_to_video(video_width_, video_height_) == CalibrationFit::kOtherCamera) {
@@ -64,8 +66,10 @@ int ogl_rendererMgr::create_textures(const RendererInit& params) {
   if (gl_error_into(error_text_, 194)) return 1;
   // Planes of any width: rows are tightly packed.
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  const int widths[3] = {params.video_width, params.video_width / 2, params.video_width / 2};
-  const int heights[3] = {params.video_height, params.video_height / 2, params.video_height / 2};
+  // 4:2:0 chroma of an odd size rounds up, as FFmpeg lays it out.
+  const int cw = (params.video_width + 1) / 2, ch = (params.video_height + 1) / 2;
+  const int widths[3] = {params.video_width, cw, cw};
+  const int heights[3] = {params.video_height, ch, ch};
   for (int plane = kY; plane <= kV; ++plane) {
     glBindTexture(GL_TEXTURE_2D, textures_[static_cast<std::size_t>(plane)].get());
     if (gl_error_into(error_text_, 199)) return 1;
@@ -169,13 +173,13 @@ int ogl_rendererMgr::set_view_angles(int index, float pitch_deg, float yaw_deg, 
 int ogl_rendererMgr::upload_frame(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v, int width,
                                   int height) {
   const std::uint8_t* const planes[3] = {y, u, v};
-  const int strides[3] = {width, width / 2, width / 2};
+  const int strides[3] = {width, (width + 1) / 2, (width + 1) / 2};
   return upload_frame(planes, strides, width, height);
 }
 
 int ogl_rendererMgr::upload_frame(const std::uint8_t* const planes[3], const int strides[3], int width, int height) {
-  const int widths[3] = {width, width / 2, width / 2};
-  const int heights[3] = {height, height / 2, height / 2};
+  const int widths[3] = {width, (width + 1) / 2, (width + 1) / 2};
+  const int heights[3] = {height, (height + 1) / 2, (height + 1) / 2};
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   int result = 0;
   for (int plane = kY; plane <= kV && result == 0; ++plane) {

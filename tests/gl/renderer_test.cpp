@@ -250,7 +250,7 @@ TEST_F(Renderer, MissingCalibrationFailsAfterTheProgramIsBuilt) {
   EXPECT_EQ(result, 2);
   EXPECT_EQ(out, "error: can not open calibration file " + missing.string() + "!\n");
   EXPECT_NE(mgr.program(), 0u);
-  EXPECT_EQ(mgr.error_text(), "");
+  EXPECT_EQ(mgr.error_text(), "the calibration file " + missing.string() + " cannot be used (code 2)");
 }
 
 TEST_F(Renderer, UploadChecksThePlaneSize) {

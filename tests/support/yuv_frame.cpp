@@ -14,7 +14,7 @@ YuvFrame make_frame(int width, int height, const std::function<Yuv(double, doubl
   YuvFrame f;
   f.width = width;
   f.height = height;
-  const int cw = width / 2, ch = height / 2;
+  const int cw = (width + 1) / 2, ch = (height + 1) / 2;  // 4:2:0 of an odd size rounds up
   f.y.resize(static_cast<std::size_t>(width) * height);
   f.u.resize(static_cast<std::size_t>(cw) * ch);
   f.v.resize(f.u.size());

@@ -60,7 +60,8 @@ sleep 2
 kill -INT "$pid"
 wait "$pid"
 status=$?
-check "converting until interrupted finishes on Ctrl+C (status $status)" $(( status == 0 ? 0 : 1 ))
+check "converting until interrupted finishes on Ctrl+C (status $status) $(grep '^error' "$work/open.err")" \
+  $(( status == 0 ? 0 : 1 ))
 n=$(pictures "$work/open.mp4")
 check "into a playable file (${n:-no} pictures), nothing left beside it" \
   $(( ${n:-0} >= 25 && $(test -e "$work/open.mp4.part"; echo $?) == 1 ? 0 : 1 ))
@@ -99,6 +100,40 @@ check "playback whose server dies fails (status $status) within its timeout (${t
   $(( status == 1 && took <= 20 ? 0 : 1 ))
 one_error "$work/dead.err" && grep -q "^error: the input was lost" "$work/dead.err"
 check "as a lost input: $(grep '^error' "$work/dead.err")" $?
+
+# A server that freezes (stopped, its connections open) is a lost input too,
+# found within the network timeout.
+start_server
+url="rtsp://127.0.0.1:$port/clip"
+timeout -s KILL 60 "$tool" convert "$url" "$work/frozen.mp4" "${views[@]}" > /dev/null 2> "$work/frozen.err" &
+pid=$!
+grown "$work/frozen.mp4.part"
+sleep 1
+kill -STOP "$server_pid"
+start=$(date +%s)
+wait "$pid"
+status=$?
+took=$(( $(date +%s) - start ))
+check "a conversion whose server freezes fails (status $status) within its timeout (${took} s)" \
+  $(( status == 1 && took <= 30 ? 0 : 1 ))
+one_error "$work/frozen.err" && grep -q "^error: the stream was lost" "$work/frozen.err" && [ -s "$work/frozen.mp4.part" ]
+check "keeping what was recorded: $(grep '^error' "$work/frozen.err")" $?
+{ kill -9 "$server_pid"; wait "$server_pid"; } 2> /dev/null
+start_server
+url="rtsp://127.0.0.1:$port/clip"
+timeout -s KILL 60 "$tool" play "$url" --calib "$work/cam.inf" --seconds 60 > /dev/null 2> "$work/frozenplay.err" &
+pid=$!
+sleep 4
+kill -STOP "$server_pid"
+start=$(date +%s)
+wait "$pid"
+status=$?
+took=$(( $(date +%s) - start ))
+check "playback whose server freezes fails (status $status) within its timeout (${took} s)" \
+  $(( status == 1 && took <= 20 ? 0 : 1 ))
+one_error "$work/frozenplay.err" && grep -q "^error: the input was lost" "$work/frozenplay.err"
+check "as a lost input: $(grep '^error' "$work/frozenplay.err")" $?
+{ kill -9 "$server_pid"; wait "$server_pid"; } 2> /dev/null
 
 echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -23,6 +23,7 @@ struct InputOptions {
   bool threads = true;   // decode video on every core (a single picture needs none)
   const std::atomic<bool>* stop = nullptr;
   int timeout_ms = kNetworkTimeoutMs;
+  AVIOContext* io = nullptr;  // bytes from here instead of the path (kept by the caller)
 };
 
 class DecodingInput {

@@ -35,7 +35,7 @@ class OpenedInput {
   };
 
  private:
-  friend OpenedInput open_media(const char*, std::string&, const std::atomic<bool>*, int);
+  friend OpenedInput open_media(const char*, std::string&, const std::atomic<bool>*, int, AVIOContext*);
   std::unique_ptr<Interrupt> state_;  // outlives the context that points at it
   AvInputPtr input_;
   int code_ = 0;
@@ -44,8 +44,10 @@ class OpenedInput {
 // Opens `path` and reads its stream information. An empty OpenedInput with
 // an "error: ..." line in `error` when it cannot: not found, not a regular
 // file or device, no answer within `timeout_ms`, stopped, or unreadable.
+// With `io`, the bytes come from it (the caller keeps and frees it) and
+// `path` only names them.
 OpenedInput open_media(const char* path, std::string& error, const std::atomic<bool>* stop = nullptr,
-                       int timeout_ms = kNetworkTimeoutMs);
+                       int timeout_ms = kNetworkTimeoutMs, AVIOContext* io = nullptr);
 
 // An "error: ..." line when `path` names a local file that is not a regular
 // file or a device (a FIFO, a folder, a socket); empty otherwise (also when
