@@ -17,6 +17,18 @@ inline constexpr int kNetworkTimeoutMs = 10000;
 
 class OpenedInput {
  public:
+  OpenedInput() = default;
+  OpenedInput(OpenedInput&&) noexcept = default;
+  // Closing an input (an RTSP teardown) may still ask its interrupt state:
+  // the old input goes before the state it points at.
+  OpenedInput& operator=(OpenedInput&& other) noexcept {
+    input_.reset();
+    state_ = std::move(other.state_);
+    input_ = std::move(other.input_);
+    code_ = other.code_;
+    return *this;
+  }
+
   AVFormatContext* get() const { return input_.get(); }
   AVFormatContext* operator->() const { return input_.get(); }
   explicit operator bool() const { return input_ != nullptr; }
