@@ -41,4 +41,28 @@ rm "$work/clip.inf" "$private/Playlist.osp"
 ls "$private"/calibrations/clip-*.inf > /dev/null 2>&1 && test ! -e "$private/ostrel_lens.inf"
 check "without one, the lens found is kept for this video alone" $?
 
+# A stream whose server accepts and never answers: SIGTERM still ends ostrel
+# at once, not after every bounded wait of the start has run out.
+python3 -c '
+import socket
+s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("127.0.0.1", 0)); s.listen(16)
+print(s.getsockname()[1], flush=True)
+held = []
+while True:
+    c, _ = s.accept(); held.append(c); print("connected", flush=True)
+' > "$work/port" &
+silent_pid=$!
+for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
+start=$(date +%s)
+(cd "$work" && SDL_AUDIODRIVER=dummy timeout -s KILL 60 bash -c '"$1" "$2" & pid=$!; sleep 3; kill -TERM $pid; wait $pid' _ \
+  "$work/prefix/bin/ostrel" "http://127.0.0.1:$(head -1 "$work/port")/camera.mp4" > "$work/silent.out" 2>&1)
+status=$?
+took=$(( $(date +%s) - start ))
+kill "$silent_pid" 2> /dev/null
+check "ostrel starting a silent stream ends on SIGTERM (status $status) at once (${took} s)" \
+  $(( status == 0 && took <= 6 ? 0 : 1 ))
+grep -q connected "$work/port"
+check "while it was waiting for that stream" $?
+
 [ "$failures" -eq 0 ] || { cat "$work/ostrel.out"; exit 1; }

@@ -3,6 +3,7 @@
 // calibration beside it, the configured one when it fits, one found for it
 // earlier, one found now, or a default lens. Calibrating one video never
 // changes how another plays.
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -29,7 +30,8 @@ struct CalibrationChoice {
 
 // The frame size of a video's first video stream; nothing when it cannot
 // be read within a few seconds.
-std::optional<std::pair<int, int>> probe_video_size(const std::string& media_path);
+std::optional<std::pair<int, int>> probe_video_size(const std::string& media_path,
+                                                    const std::atomic<bool>* stop = nullptr);
 
 // Where this video's own calibration is kept in `data_dir`: keyed by the
 // video's absolute path, so two videos never share one.

@@ -12,6 +12,7 @@ PlayController::PlayController(std::filesystem::path data_dir, std::function<std
     : data_dir_(std::move(data_dir)), window_size_(std::move(window_size)) {}
 
 PlayController::~PlayController() {
+  closing_ = true;
   join_threads();
   stop_requested_ = true;
   if (auto p = player()) p->Stop();
@@ -33,6 +34,12 @@ void PlayController::join_threads() {
 }
 
 void PlayController::wait_idle() { join_threads(); }
+
+void PlayController::close() {
+  closing_ = true;
+  stop_playback();
+  join_threads();
+}
 
 bool PlayController::start_playback(unsigned long window, const std::string& path) {
   if (play_.joinable()) play_.join();  // an earlier start has finished or finishes now
@@ -156,7 +163,8 @@ void PlayController::play_thread() {
   };
   // This video's own lens; a video that cannot be probed still gets a file
   // (the player then reports what is wrong with the video itself).
-  const auto size = probe_video_size(media_path_).value_or(std::pair{1920, 1080});
+  const auto size = probe_video_size(media_path_, &closing_).value_or(std::pair{1920, 1080});
+  if (closing_) return;  // the application is ending: the start's other waits are not waited out
   const CalibrationChoice lens = choose_calibration(
       media_path_, size.first, size.second, play_param_.calibration_path, data_dir_,
       [&](const char* media, const char* out) { return player_now->CreateCalibrationFile(media, out); });
@@ -171,6 +179,7 @@ void PlayController::play_thread() {
   std::error_code missing;
   if (!std::filesystem::is_regular_file(calibration_path_, missing)) params_->no_calibration = 1;
   if (calibration_hook_) calibration_hook_(media_path_, lens);
+  if (closing_) return;
   log_failure(player_now->OpenMedia(params_.get()));
   TimeParts duration{};
   player_now->GetDuration(&duration);

@@ -47,6 +47,9 @@ class PlayController {
   void stop_playback();
   // Waits for play and stop threads in flight (tests, shutdown).
   void wait_idle();
+  // The application ends: a start in flight gives up at its next step (its
+  // opening at once), playback stops, and the threads are waited for.
+  void close();
   // True while a play or stop thread has not finished.
   bool busy() const { return threads_in_flight_ != 0; }
   // The last start has finished without the player playing (a file that
@@ -111,6 +114,7 @@ class PlayController {
   std::atomic<int> threads_in_flight_{0};
   std::atomic<bool> started_{false};  // the last start got the player playing
   std::atomic<bool> stop_requested_{false};
+  std::atomic<bool> closing_{false};  // the application is ending
   std::atomic<bool> paused_{false};
   std::atomic<int> resume_position_{0};
   std::atomic<int> mount_mode_{1};

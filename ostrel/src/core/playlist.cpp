@@ -1,5 +1,7 @@
 #include "playlist.h"
 
+#include <av/media_open.h>
+
 #include <algorithm>
 
 namespace ostrel {
@@ -29,6 +31,7 @@ bool listed(std::string_view patterns, const std::string& pattern) {
 }  // namespace
 
 bool Playlist::accepted(std::string_view path) {
+  if (orb::is_network_source(std::string(path).c_str())) return true;  // a stream: no extension to go by
   const std::string pattern = pattern_of(path);
   return listed(kAudioPatterns, pattern) || listed(kVideoPatterns, pattern);
 }

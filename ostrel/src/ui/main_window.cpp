@@ -98,8 +98,7 @@ CDuiFrameWnd::CDuiFrameWnd(std::filesystem::path data_dir, QWidget* parent)
 
 CDuiFrameWnd::~CDuiFrameWnd() {
   time_timer_.stop();
-  controller_.stop_playback();
-  controller_.wait_idle();
+  controller_.close();
   save_state();
 }
 

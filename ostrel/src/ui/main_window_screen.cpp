@@ -1,6 +1,7 @@
 // The main window's screen and outside world: full screen, moving the
 // frameless window by its caption, drops, the open dialog, the help file
 // and the calibration tool.
+#include <av/media_open.h>
 #include <common/debug_trace.h>
 #include <common/paths.h>
 
@@ -22,6 +23,8 @@
 #include "calibration_choice.h"
 #include "layouts.h"
 #include "main_window.h"
+
+#include <av/media_open.h>
 #include "media_dialogs.h"
 #include "media_search.h"
 #include "wnd_ui.h"
@@ -132,8 +135,11 @@ void CDuiFrameWnd::dropEvent(QDropEvent* event) {
 
 void CDuiFrameWnd::drop_paths(const QStringList& paths) {
   std::vector<std::string> dropped;
-  // Relative names (a command line) are kept as full paths.
-  for (const QString& p : paths) dropped.push_back(QFileInfo(p).absoluteFilePath().toStdString());
+  // Relative names (a command line) are kept as full paths; stream URLs as given.
+  for (const QString& p : paths) {
+    const std::string given = p.toStdString();
+    dropped.push_back(orb::is_network_source(given.c_str()) ? given : QFileInfo(p).absoluteFilePath().toStdString());
+  }
   const std::vector<std::string> collected = collect_media(dropped);
   if (collected.empty()) return;
   current_path_ = collected.front();
