@@ -49,8 +49,20 @@ class Looper:
         for pad in self.pads:
             pad.add_probe(Gst.PadProbeType.BUFFER, self.on_buffer)
             pad.add_probe(Gst.PadProbeType.EVENT_DOWNSTREAM, self.on_event)
+        # An endless stream has no length: the file's duration must not
+        # reach the SDP (a client would take the stream for a finite one).
+        for q in queues:
+            if q:
+                q.get_static_pad("src").add_probe(
+                    Gst.PadProbeType.QUERY_UPSTREAM, self.on_query)
         # Flushing is harmless before any client has been sent data.
         media.connect("prepared", lambda _: self.seek(Gst.SeekFlags.FLUSH))
+
+    @staticmethod
+    def on_query(_pad, info):
+        if info.get_query().type == Gst.QueryType.DURATION:
+            return Gst.PadProbeReturn.DROP  # unanswered: unknown length
+        return Gst.PadProbeReturn.OK
 
     def seek(self, flags):
         # The demuxer seeks all streams at once, and there is always video.
@@ -88,15 +100,20 @@ class Looper:
                 GLib.idle_add(self.seek, Gst.SeekFlags.NONE)
         elif event.type == Gst.EventType.SEGMENT:
             segment = event.parse_segment()
-            if pad in self.rewound:
-                # Events cannot be edited from Python: send a rebased copy
-                # in place of the original (this probe lets the copy pass).
+            rebase = pad in self.rewound
+            if rebase or segment.stop != Gst.CLOCK_TIME_NONE:
+                # Events cannot be edited from Python: send a copy in place
+                # of the original (this probe lets the copy pass). It is
+                # rebased onto the running time at a new pass, and never
+                # has a stop, which the server would advertise as a length.
                 self.rewound.discard(pad)
-                segment.base = self.base
-                rebased = Gst.Event.new_segment(segment)
-                rebased.set_seqnum(event.get_seqnum())
+                if rebase:
+                    segment.base = self.base
+                segment.stop = Gst.CLOCK_TIME_NONE
+                copy = Gst.Event.new_segment(segment)
+                copy.set_seqnum(event.get_seqnum())
                 self.segments[pad] = segment
-                pad.send_event(rebased)
+                pad.send_event(copy)
                 return Gst.PadProbeReturn.DROP
             self.segments[pad] = segment
         return Gst.PadProbeReturn.OK
