@@ -21,8 +21,12 @@ bool usable(const AVFrame* source) {
 }  // namespace
 
 bool FrameScaler::scale_into(const AVFrame* source, AVFrame* out) {
-  const auto from = limited_range_format(static_cast<AVPixelFormat>(source->format));
-  const auto to = limited_range_format(static_cast<AVPixelFormat>(out->format));
+  // A JPEG-range source goes to a JPEG-range layout sample for sample (both
+  // read as plain); anything else gets the range its target declares.
+  const auto original = static_cast<AVPixelFormat>(source->format);
+  const auto from = limited_range_format(original);
+  const auto target = static_cast<AVPixelFormat>(out->format);
+  const auto to = from != original ? limited_range_format(target) : target;
   context_.reset(sws_getCachedContext(context_.release(), source->width, source->height, from, out->width,
                                       out->height, to, SWS_BILINEAR, nullptr, nullptr, nullptr));
   if (!context_) return false;

@@ -100,6 +100,9 @@ std::string ISS_OrbPlayerImpl::cut_short() const {
   if (network && total <= 0) return "error: the input was lost: the stream ended";
   const int64_t reached = read_end_ms_;
   if (total <= 0 || reached <= 0 || reached + std::max<int64_t>(2000, total / 20) >= total) return {};
+  // A length guessed from the bit rate (MPEG streams without an index) is
+  // no measure to hold the end against.
+  if (input_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) return {};
   char text[96];
   std::snprintf(text, sizeof text, "error: the input ended at %02lld:%02lld of %02lld:%02lld",
                 static_cast<long long>(reached / 60000), static_cast<long long>(reached / 1000 % 60),
@@ -146,9 +149,14 @@ void ISS_OrbPlayerImpl::demux_main() {
     // The input lock spans read to queue, so a seek never sees a packet
     // from before it arrive after it.
     std::unique_lock input_lock(input_mutex_);
-    input_.bound_reads(kReadTimeoutMs, &stop_);  // "stopped" cuts a read short only here
-    const int ret = av_read_frame(input_.get(), packet.get());
-    input_.bound_reads(0, nullptr);
+    // A lost input is not read again (each try could wait out the timeout):
+    // what was read drains, and the loss is said once.
+    int ret = AVERROR(EIO);
+    if (!input_lost_) {
+      input_.bound_reads(kReadTimeoutMs, &stop_);  // "stopped" cuts a read short only here
+      ret = av_read_frame(input_.get(), packet.get());
+      input_.bound_reads(0, nullptr);
+    }
     if (ret < 0) {
       // End of input: an empty packet tells the decoder to hand out the
       // pictures it still holds; playback ends once they have been shown.

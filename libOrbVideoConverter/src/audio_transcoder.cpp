@@ -24,7 +24,9 @@ int supported_rate(const AVCodec* codec, int wanted) {
 }  // namespace
 
 bool AudioTranscoder::container_takes(const AVFormatContext* output, AVCodecID codec) {
-  return avformat_query_codec(output->oformat, codec, FF_COMPLIANCE_NORMAL) == 1;
+  // 0 is a plain no; a muxer without a codec list (a negative answer) may
+  // well take it, and copying is always preferred.
+  return avformat_query_codec(output->oformat, codec, FF_COMPLIANCE_NORMAL) != 0;
 }
 
 std::string AudioTranscoder::open(const AVCodecContext* decoder, AVFormatContext* output, AVStream* stream) {
@@ -68,32 +70,65 @@ std::string AudioTranscoder::open(const AVCodecContext* decoder, AVFormatContext
 }
 
 int AudioTranscoder::push(AVCodecContext* decoder, const AVPacket* packet, AVRational time_base, const Write& write) {
-  if (avcodec_send_packet(decoder, packet) < 0) return 0;  // a damaged sound packet is a moment of silence
+  if (avcodec_send_packet(decoder, packet) < 0) return 0;  // a damaged sound packet: its gap is filled below
+  return take_decoded(decoder, time_base, write);
+}
+
+int AudioTranscoder::take_decoded(AVCodecContext* decoder, AVRational time_base, const Write& write) {
   AVCodecContext* c = encoder_.get();
   while (avcodec_receive_frame(decoder, decoded_.get()) >= 0) {
-    if (next_pts_ == AV_NOPTS_VALUE) {
-      const int64_t pts = decoded_->pts != AV_NOPTS_VALUE ? decoded_->pts : packet->pts;
-      next_pts_ = av_rescale_q(std::max<int64_t>(pts, 0), time_base, c->time_base);
+    const int64_t pts = decoded_->pts;
+    if (pts != AV_NOPTS_VALUE) {
+      const int64_t at = av_rescale_q(std::max<int64_t>(pts, 0), time_base, c->time_base);
+      if (next_pts_ == AV_NOPTS_VALUE) next_pts_ = at;
+      // Sound missing in between (a damaged or lost packet) is silence, so
+      // what follows stays in step with the pictures; at most 10 s of it.
+      const int64_t gap = at - (next_pts_ + av_audio_fifo_size(fifo_.get()));
+      if (gap > (c->frame_size > 0 ? c->frame_size : 1024) && store_silence(std::min<int64_t>(gap, 10LL * c->sample_rate)) < 0) {
+        av_frame_unref(decoded_.get());
+        return -1;
+      }
     }
-    const int room = swr_get_out_samples(resampler_.get(), decoded_->nb_samples);
-    std::vector<std::uint8_t*> planes(static_cast<std::size_t>(c->ch_layout.nb_channels));
-    if (room <= 0 || av_samples_alloc(planes.data(), nullptr, c->ch_layout.nb_channels, room, c->sample_fmt, 0) < 0) {
-      av_frame_unref(decoded_.get());
-      return -1;
-    }
-    const int converted = swr_convert(resampler_.get(), planes.data(), room,
-                                      const_cast<const std::uint8_t**>(decoded_->extended_data), decoded_->nb_samples);
-    const int stored = converted > 0 ? av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(planes.data()), converted) : 0;
-    av_freep(&planes[0]);
+    const int stored = decoded_->nb_samples > 0
+                           ? store(const_cast<const std::uint8_t**>(decoded_->extended_data), decoded_->nb_samples)
+                           : 0;
     av_frame_unref(decoded_.get());
-    if (converted < 0 || stored < converted) return -1;
+    if (stored < 0) return -1;
     if (const int r = encode_available(false, write); r < 0) return r;
   }
   return 0;
 }
 
-int AudioTranscoder::finish(const Write& write) {
+// Converts `samples` of the decoder's layout (null: what the resampler
+// still holds) into the queue the encoder is fed from.
+int AudioTranscoder::store(const std::uint8_t** data, int samples) {
+  AVCodecContext* c = encoder_.get();
+  const int room = swr_get_out_samples(resampler_.get(), samples);
+  if (room <= 0) return 0;
+  std::vector<std::uint8_t*> planes(static_cast<std::size_t>(c->ch_layout.nb_channels));
+  if (av_samples_alloc(planes.data(), nullptr, c->ch_layout.nb_channels, room, c->sample_fmt, 0) < 0) return -1;
+  const int converted = swr_convert(resampler_.get(), planes.data(), room, data, data ? samples : 0);
+  const int stored = converted > 0 ? av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(planes.data()), converted) : 0;
+  av_freep(&planes[0]);
+  return converted < 0 || stored < converted ? -1 : 0;
+}
+
+int AudioTranscoder::store_silence(int64_t samples) {
+  AVCodecContext* c = encoder_.get();
+  std::vector<std::uint8_t*> planes(static_cast<std::size_t>(c->ch_layout.nb_channels));
+  const int n = static_cast<int>(samples);
+  if (av_samples_alloc(planes.data(), nullptr, c->ch_layout.nb_channels, n, c->sample_fmt, 0) < 0) return -1;
+  av_samples_set_silence(planes.data(), 0, n, c->ch_layout.nb_channels, c->sample_fmt);
+  const int stored = av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(planes.data()), n);
+  av_freep(&planes[0]);
+  return stored < n ? -1 : 0;
+}
+
+int AudioTranscoder::finish(AVCodecContext* decoder, AVRational time_base, const Write& write) {
   if (!encoder_) return 0;
+  // What the decoder and the resampler still hold, then the encoder's own.
+  if (avcodec_send_packet(decoder, nullptr) >= 0 && take_decoded(decoder, time_base, write) < 0) return -1;
+  if (store(nullptr, 0) < 0) return -1;
   if (const int r = encode_available(true, write); r < 0) return r;
   return send(nullptr, write);
 }

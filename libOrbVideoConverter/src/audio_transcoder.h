@@ -28,10 +28,13 @@ class AudioTranscoder {
   // One input packet, its pts already counted from the conversion's start
   // in `time_base`; encoded packets go to `write` in the stream's time base.
   int push(AVCodecContext* decoder, const AVPacket* packet, AVRational time_base, const Write& write);
-  // What is still held, at the end.
-  int finish(const Write& write);
+  // What the decoder, the resampler and the encoder still hold, at the end.
+  int finish(AVCodecContext* decoder, AVRational time_base, const Write& write);
 
  private:
+  int take_decoded(AVCodecContext* decoder, AVRational time_base, const Write& write);
+  int store(const std::uint8_t** data, int samples);
+  int store_silence(int64_t samples);
   int encode_available(bool flush, const Write& write);
   int send(AVFrame* frame, const Write& write);
 

@@ -82,7 +82,7 @@ int ISS_OrbVideoConverterImpl::Start(TimeParts start, TimeParts end) {
   if (converting_) return fail(kError, "error: converter is working, please stop first;\n");
   if (thread_.joinable()) thread_.join();
   if (!input_ || !output_) return fail(kError, "error: the converter is not initialised;\n");
-  audio_base_ = -1;
+  audio_base_ = AV_NOPTS_VALUE;
   last_audio_pts_ = -1;
   // Milliseconds count: a clip shorter than a second converts too.
   auto ms = [](const TimeParts& t) { return (int64_t{t.minutes} * 60 + t.seconds) * 1000 + t.milliseconds; };

@@ -102,7 +102,7 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   std::unique_ptr<AudioTranscoder> transcoder_;  // when the sound cannot be copied
   char notice_[256] = {};                         // said once the output is set up
   std::mutex write_mutex_;  // every write to the output file
-  int64_t audio_base_ = -1;  // first audio timestamp of the conversion
+  int64_t audio_base_ = AV_NOPTS_VALUE;  // first audio timestamp of the conversion
   int64_t last_audio_pts_ = -1;  // the last one written, counted from the base
   std::string part_path_;    // the file being written, beside the output; empty when none
   std::atomic<bool> trailer_written_{false};  // encode thread: the file is finished

@@ -208,12 +208,18 @@ int ISS_OrbVideoConverterImpl::write_audio(AVPacket* packet) {
   if (!audio_out_ || packet->pts == AV_NOPTS_VALUE) return 0;  // nothing to place it by
   // The conversion's audio starts at 0 where its video does.
   if (video_start_pts_ == AV_NOPTS_VALUE) return 0;  // live, and before the first picture
-  if (audio_base_ < 0) audio_base_ = av_rescale_q(video_start_pts_, video_in_->time_base, audio_in_->time_base);
-  const int64_t pts = packet->pts - audio_base_;
-  if (pts < 0) return 0;  // from before the start
+  if (audio_base_ == AV_NOPTS_VALUE) audio_base_ = av_rescale_q(video_start_pts_, video_in_->time_base, audio_in_->time_base);
+  int64_t pts = packet->pts - audio_base_;
   // Joined segments overlap by a packet or so: the container takes each
   // moment of sound once, in order, so a packet that goes back is left out.
-  if (pts <= last_audio_pts_) return 0;
+  // A live source whose clock steps well back (a wrap, a restart) is
+  // re-based to go on from where its sound was.
+  const int64_t second = av_rescale_q(1, AVRational{1, 1}, audio_in_->time_base);
+  if (live_ && last_audio_pts_ >= 0 && pts + second < last_audio_pts_) {
+    audio_base_ = packet->pts - (last_audio_pts_ + 1);
+    pts = last_audio_pts_ + 1;
+  }
+  if (pts < 0 || pts <= last_audio_pts_) return 0;  // from before the start, or sound already written
   last_audio_pts_ = pts;
   if (transcoder_) {
     packet->pts = packet->dts = pts;
@@ -235,15 +241,21 @@ int ISS_OrbVideoConverterImpl::decode_picture() {
     // Pictures the decoder already holds come first.
     av_frame_unref(decoded_.get());
     if (avcodec_receive_frame(video_decoder_.get(), decoded_.get()) >= 0) {
-      // The seek lands on a key frame before the start: those pictures are not wanted.
       const int64_t pts = decoded_->best_effort_timestamp;
-      if (video_start_pts_ == AV_NOPTS_VALUE) video_start_pts_ = pts != AV_NOPTS_VALUE ? pts : 0;  // live
+      if (live_) {
+        // Nothing was sought: every picture counts, even if the source's
+        // clock steps back (a wrap, an encoder restart).
+        if (video_start_pts_ == AV_NOPTS_VALUE) video_start_pts_ = pts != AV_NOPTS_VALUE ? pts : 0;
+        return 0;
+      }
+      // The seek lands on a key frame before the start: those pictures are not wanted.
       if (pts != AV_NOPTS_VALUE && pts < video_start_pts_) continue;
       return 0;
     }
     if (input_ended_) return kEndOfInput;
     if (const int ret = av_read_frame(input_.get(), packet_.get()); ret < 0) {
-      if (ret != AVERROR_EOF && !live_) {
+      // A read cut short by Stop is the end the user chose, not a failure.
+      if (ret != AVERROR_EOF && !live_ && !stop_) {
         return fail(kError, "error: couldn't read the input: %s;\n", av_error_text(ret).c_str());
       }
       // A live stream has no end of its own: FFmpeg says "end" alike for a

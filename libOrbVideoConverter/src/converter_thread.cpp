@@ -186,7 +186,8 @@ void ISS_OrbVideoConverterImpl::encode_main() {
   if (failed_) return;
   // Every picture given to the encoder comes out, then the file is finished.
   if (encode_frame(nullptr) != 0) return;  // the producer is done: nobody waits
-  if (transcoder_ && transcoder_->finish([this](AVPacket* p) { return write_packet(p); }) < 0) {
+  if (transcoder_ &&
+      transcoder_->finish(audio_decoder_.get(), audio_in_->time_base, [this](AVPacket* p) { return write_packet(p); }) < 0) {
     fail(kError, "error: failed to write one audio frame;\n");
     return;
   }

@@ -100,6 +100,10 @@ int convert_main(int argc, char** argv) {
     return 1;
   }
   TimeParts duration{};
+  if (g_interrupted) {  // while the input opened: nothing started, nothing written
+    std::fprintf(stderr, "error: interrupted before the conversion began\n");
+    return 130;
+  }
   if (const char* notice = converter->GetNoticeText(); notice[0] != '\0') std::fprintf(stderr, "%s\n", notice);
   converter->GetDuration(&duration);
   // Without --to or --seconds, the whole clip to the millisecond (a clip may

@@ -260,6 +260,21 @@ TEST_F(Converter, StartAndStopRefusals) {
   EXPECT_GT(inspect(dir_.path() / "refusals.mp4").video_frames, 0);
 }
 
+// A stop cuts the read in flight short; that is the end the user chose, so
+// the file is finished and kept, never reported as a read failure.
+TEST_F(Converter, AStopAtAnyMomentFinishesTheFile) {
+  for (int i = 0; i < 8; ++i) {
+    const auto out = dir_.path() / ("stopped" + std::to_string(i) + ".mp4");
+    ConverterInitParams p = params_for(long25(), out, 256, 128);
+    ASSERT_EQ(converter_->Init(&p), 0);
+    ASSERT_EQ(converter_->Start({0, 0, 0}, {0, 40, 0}), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60 * i));
+    EXPECT_EQ(converter_->Stop(), 0);
+    EXPECT_STREQ(converter_->GetLastErrorText(), "") << "stopped after " << 60 * i << " ms";
+    EXPECT_GT(inspect(out).video_frames, 0) << "stopped after " << 60 * i << " ms";
+  }
+}
+
 TEST(ConverterLibrary, ExportsOnlyItsFactoryFunctions) {
   std::vector<std::string> symbols =
       test::exported_functions((executable_dir() / "libOrbVideoConverter.so").string());

@@ -154,6 +154,39 @@ TEST(DecodingInput, DecodesEveryRawLayoutAtAnOddSize) {
   EXPECT_GT(decoded, 60);
 }
 
+AvFramePtr filled(AVPixelFormat format, std::uint8_t a, std::uint8_t b, std::uint8_t c) {
+  AvFramePtr frame = blank_frame(format, 16, 8);
+  const std::uint8_t values[3] = {a, b, c};
+  if (format == AV_PIX_FMT_RGB24) {
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 16; ++x) std::memcpy(frame->data[0] + y * frame->linesize[0] + 3 * x, values, 3);
+    return frame;
+  }
+  for (int p = 0; p < 3; ++p)
+    for (int y = 0; y < 8; ++y) std::memset(frame->data[p] + y * frame->linesize[p], values[p], p == 0 ? 16 : 8);
+  return frame;
+}
+
+// Into the JPEG layout the capture writes: a JPEG-range source keeps its
+// samples; a plain-range or RGB source gets the full range JPEG declares.
+TEST(FrameScaler, JpegRangeOnlyWhereTheSourceHasIt) {
+  const struct {
+    AVPixelFormat source;
+    std::uint8_t a, b, c;
+    int luma;
+  } cases[] = {
+      {AV_PIX_FMT_YUVJ422P, 200, 128, 128, 200},  // kept as it is
+      {AV_PIX_FMT_YUV422P, 235, 128, 128, 255},   // limited white becomes full white
+      {AV_PIX_FMT_RGB24, 255, 255, 255, 255},     // white
+  };
+  for (const auto& c : cases) {
+    const AvFramePtr source = filled(c.source, c.a, c.b, c.c);
+    const AvFramePtr out = convert_frame(source.get(), AV_PIX_FMT_YUVJ420P);
+    ASSERT_TRUE(out);
+    EXPECT_NEAR(out->data[0][0], c.luma, 2) << av_get_pix_fmt_name(c.source);
+  }
+}
+
 struct ClipDir {
   test::TempDir dir;
   synth::ClipSpec spec;

@@ -37,6 +37,7 @@ void PlayController::wait_idle() { join_threads(); }
 
 void PlayController::close() {
   closing_ = true;
+  join_threads();  // a start in flight gives up or gets the player playing first
   stop_playback();
   join_threads();
 }
