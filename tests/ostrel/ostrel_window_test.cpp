@@ -67,6 +67,7 @@ class OstrelWindowTest : public QObject {
   void playsTurnsAndGoesFullScreen();
   void droppedFolderCollectsItsVideos();
   void idleControls();
+  void playAlwaysPlaysAndTheTitleNamesTheFile();
   void eachCameraPlaysWithItsOwnLens();
 
  private:
@@ -320,6 +321,46 @@ void OstrelWindowTest::idleControls() {
   QVERIFY(w->full_screen());
   QTest::keyClick(w.get(), Qt::Key_Escape);
   QVERIFY(!w->full_screen());
+  w->close();
+}
+
+// Stopped, Play plays: the file selected in the list, else the current one;
+// the window manager's title names the file while it plays.
+void OstrelWindowTest::playAlwaysPlaysAndTheTitleNamesTheFile() {
+  orb::synth::ClipSpec short_spec = spec_;
+  short_spec.seconds = 4;
+  const fs::path second = fs::path(media_.path().toStdString()) / "second.mp4";
+  QCOMPARE(QString::fromStdString(orb::synth::write_clip(second.string(), short_spec)), QString());
+  auto dir = data_dir();
+  auto w = window(*dir);
+  QVERIFY(w);
+  QCOMPARE(w->windowTitle(), QString("Ostrel"));
+  auto* play = w->findChild<QAbstractButton*>("btnPlay");
+  auto* tree = w->findChild<QTreeWidget*>("treePlaylist");
+  QVERIFY(play && tree);
+  auto stop_and_settle = [&] {
+    QTest::mouseClick(w->findChild<QAbstractButton*>("btnStop"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->controller().busy() && !w->controller().is_playing(), 10000);
+    QCOMPARE(w->windowTitle(), QString("Ostrel"));
+    QVERIFY(play->isVisible() && play->isEnabled());
+  };
+  auto playing = [&](const QString& name) {
+    QTRY_VERIFY_WITH_TIMEOUT(w->controller().is_playing(), 20000);
+    w->controller().wait_idle();
+    QCOMPARE(w->windowTitle(), name + " — ostrel");
+  };
+
+  w->open_files({QString::fromStdString(clip_.string()), QString::fromStdString(second.string())});
+  playing("clip.mp4");
+  stop_and_settle();
+  tree->setCurrentItem(tree->topLevelItem(1));
+  QTest::mouseClick(play, Qt::LeftButton);
+  playing("second.mp4");
+  stop_and_settle();
+  tree->setCurrentItem(nullptr);
+  QTest::mouseClick(play, Qt::LeftButton);  // nothing selected: the current file
+  playing("second.mp4");
+  stop_and_settle();
   w->close();
 }
 

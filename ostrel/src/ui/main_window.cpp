@@ -24,6 +24,12 @@
 #include "wnd_ui.h"
 
 namespace ostrel {
+namespace {
+
+// The window manager's title while nothing plays; a playing file names itself.
+const char* const kIdleTitle = "Ostrel";
+
+}  // namespace
 
 CXMLWnd::CXMLWnd(const QString& skin_file, QWidget* parent) : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
@@ -41,7 +47,7 @@ CDuiFrameWnd::CDuiFrameWnd(std::filesystem::path data_dir, QWidget* parent)
       data_dir_(std::move(data_dir)),
       controller_(data_dir_, [this] { return video_ ? video_->pixel_size() : std::pair{0, 0}; }) {
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-  setWindowTitle("Ostrel");
+  setWindowTitle(kIdleTitle);
   setWindowIcon(QIcon::fromTheme("ostrel", QIcon(":/skin/icons/ostrel.svg")));
   setAcceptDrops(true);
   // A save cut short (power loss, a full disk) leaves only its ".part".
@@ -236,7 +242,10 @@ void CDuiFrameWnd::on_click(const QString& name) {
   } else if (name == "btnPrePlay" || name == "btnNextPlay") {
     go_to(name == "btnPrePlay" ? Direction::kPrevious : Direction::kNext);
   } else if (name == "btnPlay") {
-    if (!playing) return;
+    if (!playing) {
+      play_from_idle();
+      return;
+    }
     set_visible("btnPlay", false);
     set_visible("btnPause", true);
     controller_.resume();
@@ -302,7 +311,9 @@ void CDuiFrameWnd::on_click(const QString& name) {
 void CDuiFrameWnd::set_playing_state(bool a) {
   if (!find("btnStop") || !find("btnScreenFull") || !video_ || !find("ctnSlider")) return;
   if (auto* label = find<QLabel>("labelPlayTime")) label->clear();
-  for (const char* name : {"btnStop", "btnScreenFull", "btnPlay"}) find(name)->setEnabled(a);
+  for (const char* name : {"btnStop", "btnScreenFull"}) find(name)->setEnabled(a);
+  find("btnPlay")->setEnabled(true);  // stopped, Play starts the selected or current file
+  if (!a) setWindowTitle(kIdleTitle);
   const bool audio = Playlist::is_audio(current_path_);
   set_visible("ctnClient", !a || audio);
   for (const char* name : {"ctnSlider", "Label_PlayPath", "btnPrePlay", "btnNextPlay"}) set_visible(name, a);
@@ -329,6 +340,7 @@ void CDuiFrameWnd::start_current() {
     label->setToolTip(QStringLiteral("file: %1").arg(path));
   }
   displayed_path_ = path;
+  setWindowTitle(QStringLiteral("%1 — ostrel").arg(QFileInfo(path).fileName().isEmpty() ? path : QFileInfo(path).fileName()));
   mark_current(current_path_);
   if (notice_ && watched_media_ != current_path_) notice_->hide();
   // Lay the video area out first: the player takes its size at the start.

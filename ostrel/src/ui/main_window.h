@@ -91,6 +91,7 @@ class CDuiFrameWnd : public CXMLWnd {
   void on_click(const QString& name);
   void set_playing_state(bool playing);
   void start_current();
+  void play_from_idle();
   void stop();
   void tick();
   void on_end_of_file();

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 #include "main_window.h"
 #include "menu_wnd.h"
 #include "media_dialogs.h"
@@ -101,6 +103,24 @@ void CDuiFrameWnd::on_item_activated(QTreeWidgetItem* item) {
     controller_.stop_playback();
     pump(2, 50);
   }
+  start_current();
+}
+
+// Play while stopped: the file selected in the list, else the current or
+// first one; with an empty list, the open dialog.
+void CDuiFrameWnd::play_from_idle() {
+  if (controller_.busy() || fatal_) return;  // a start or stop is still under way
+  QTreeWidgetItem* selected = tree_ ? tree_->currentItem() : nullptr;
+  if (selected && selected->data(0, kTagRole).toInt() == kFileTag) {
+    on_item_activated(selected);
+    return;
+  }
+  if (playlist_.size() == 0) {
+    open_one_dialog();
+    return;
+  }
+  const auto& paths = playlist_.paths();
+  if (std::find(paths.begin(), paths.end(), current_path_) == paths.end()) current_path_ = paths.front();
   start_current();
 }
 
