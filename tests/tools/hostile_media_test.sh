@@ -10,12 +10,7 @@ work=$(mktemp -d)
 server_pid=""
 cleanup() { [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
-failures=0
-checks=0
-check() {  # description, then the condition's exit status
-  checks=$((checks + 1))
-  if [ "$2" -eq 0 ]; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/checks.sh"
 # Runs orbtool with a bound; the status, then whether stderr is one error line when it failed.
 run() {  # name, then the orbtool arguments
   local name=$1
@@ -66,15 +61,7 @@ grep -q "is not a regular file" "$work/fifocalibrate.err" && grep -q "is a folde
 check "saying what it is" $?
 
 # A server that accepts and never answers: each command ends within its timeout.
-python3 -c '
-import socket, sys, time
-s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-s.bind(("127.0.0.1", 0)); s.listen(16)
-print(s.getsockname()[1], flush=True)
-held = []
-while True:
-    c, _ = s.accept(); held.append(c)
-' > "$work/port" &
+python3 "$(dirname "$0")/../support/silent_server.py" > "$work/port" &
 server_pid=$!
 for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
 port=$(head -1 "$work/port")

@@ -7,10 +7,7 @@ set -u
 build=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-check() {  # description, then the condition's exit status
-  if [ "$2" -eq 0 ]; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/checks.sh"
 
 cmake --install "$build" --prefix "$work/prefix" > "$work/install.out" 2>&1
 check "cmake --install succeeds" $?
@@ -43,15 +40,7 @@ check "without one, the lens found is kept for this video alone" $?
 
 # A stream whose server accepts and never answers: SIGTERM still ends ostrel
 # at once, not after every bounded wait of the start has run out.
-python3 -c '
-import socket
-s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-s.bind(("127.0.0.1", 0)); s.listen(16)
-print(s.getsockname()[1], flush=True)
-held = []
-while True:
-    c, _ = s.accept(); held.append(c); print("connected", flush=True)
-' > "$work/port" &
+python3 "$(dirname "$0")/../support/silent_server.py" > "$work/port" &
 silent_pid=$!
 for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
 start=$(date +%s)

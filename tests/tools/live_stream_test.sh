@@ -10,12 +10,7 @@ work=$(mktemp -d)
 servers=""
 cleanup() { for p in $servers; do kill -9 "$p" 2>/dev/null; done; rm -rf "$work"; }
 trap cleanup EXIT
-failures=0
-checks=0
-check() {  # description, then the condition's exit status
-  checks=$((checks + 1))
-  if [ "$2" -eq 0 ]; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/checks.sh"
 start_server() {  # sets port and server_pid
   port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
   /usr/bin/python3 "$here/support/rtsp_server.py" "$work/cam.mp4" "$port" --loop > "$work/server$port.out" 2>&1 &

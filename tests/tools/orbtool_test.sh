@@ -5,12 +5,7 @@ set -u
 tool=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-checks=0
-check() {  # description, then the condition's exit status
-  checks=$((checks + 1))
-  if [ "$2" -eq 0 ]; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/checks.sh"
 
 "$tool" synth "$work/clip.mp4" --size 640x360 --fps 25 --seconds 1 --audio none --fov 200 > "$work/synth.out"
 check "synth writes a clip and its calibration" $(( $? == 0 && $(test -s "$work/clip.mp4" && test -s "$work/clip.inf"; echo $?) == 0 ? 0 : 1 ))
