@@ -2,6 +2,7 @@
 // first frame, lets the user correct it, and writes the calibration file.
 // `Dioptra MEDIA CALIBRATION` analyses MEDIA at once and saves to CALIBRATION;
 // `Dioptra MEDIA` saves beside MEDIA as "<name>.inf".
+#include <common/debug_trace.h>
 #include <common/paths.h>
 #include <uikit/language.h>
 
@@ -16,6 +17,7 @@
 #include "dioptra_dlg.h"
 
 int main(int argc, char** argv) {
+  orb::trace_only_when_asked();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Dioptra");
   QApplication::setDesktopFileName("Dioptra");

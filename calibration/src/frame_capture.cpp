@@ -29,14 +29,14 @@ int encode_to(const std::string& path, const AVFrame* picture) {
   }
   AvOutputPtr out(raw);
   if (avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
-    std::printf("Couldn't open output file.");
+    debug_trace("Couldn't open output file.");
     return 191;
   }
   AVStream* stream = avformat_new_stream(out.get(), nullptr);
   if (!stream) return 197;
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
   if (!codec) {
-    std::printf("Codec not found.");
+    debug_trace("Codec not found.");
     return 219;
   }
   AvCodecContextPtr enc(avcodec_alloc_context3(codec));
@@ -47,7 +47,7 @@ int encode_to(const std::string& path, const AVFrame* picture) {
   enc->time_base = AVRational{1, 25};
   enc->flags |= AV_CODEC_FLAG_QSCALE;  // a fixed, high quality for the circle detection
   if (avcodec_open2(enc.get(), codec, nullptr) < 0) {
-    std::printf("Could not open codec.");
+    debug_trace("Could not open codec.");
     return 224;
   }
   avcodec_parameters_from_context(stream->codecpar, enc.get());
@@ -59,7 +59,7 @@ int encode_to(const std::string& path, const AVFrame* picture) {
   jpeg->quality = 2 * FF_QP2LAMBDA;
   AvPacketPtr packet = make_packet();
   if (avcodec_send_frame(enc.get(), jpeg.get()) < 0 || avcodec_send_frame(enc.get(), nullptr) < 0) {
-    std::printf("Encode Error.\n");
+    debug_trace("Encode Error.\n");
     return 242;
   }
   bool written = false;
@@ -70,10 +70,10 @@ int encode_to(const std::string& path, const AVFrame* picture) {
     av_packet_unref(packet.get());
   }
   if (!written || av_write_trailer(out.get()) < 0) {
-    std::printf("Encode Error.\n");
+    debug_trace("Encode Error.\n");
     return 242;
   }
-  std::printf("Encode Successful.\n");
+  debug_trace("Encode Successful.\n");
   return 0;
 }
 

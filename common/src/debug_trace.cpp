@@ -20,6 +20,10 @@ bool debug_trace_enabled() {
   return enabled;
 }
 
+void trace_only_when_asked() {
+  if (std::getenv("ORB_TRACE") == nullptr) setenv("ORB_QUIET", "1", 1);
+}
+
 void debug_trace(const char* fmt, ...) {
   if (!debug_trace_enabled()) return;
   std::va_list args;

@@ -1,3 +1,4 @@
+#include <common/debug_trace.h>
 #include <geometry/calibration_file.h>
 
 #include <algorithm>
@@ -113,32 +114,32 @@ int apply_calibration(const CalibrationFile& f, CameraParams& camera) {
   }
   camera.camera_count = f.camera_count;
   if (f.camera_count < 1 || f.camera_count > 2) {
-    std::printf("error: invalid camera number!\n");
+    debug_trace("error: invalid camera number!\n");
     return 1;
   }
   // Refused here so that no later division by zero or NaN reaches a mesh.
   if (f.image_width <= 0 || f.image_height <= 0) {
-    std::printf("error: invalid image size %dx%d in calibration file!\n", f.image_width, f.image_height);
+    debug_trace("error: invalid image size %dx%d in calibration file!\n", f.image_width, f.image_height);
     return 1;
   }
   if (!all_finite(f)) {
-    std::printf("error: calibration file holds a number that is not finite!\n");
+    debug_trace("error: calibration file holds a number that is not finite!\n");
     return 1;
   }
   if (!(f.max_ray_angle_rad > 0)) {
-    std::printf("error: invalid maximum ray angle %g in calibration file!\n", f.max_ray_angle_rad);
+    debug_trace("error: invalid maximum ray angle %g in calibration file!\n", f.max_ray_angle_rad);
     return 1;
   }
   const double t = f.max_ray_angle_rad;
   const auto radius = static_cast<float>(
       kReferenceRadius * (f.c1 * t + f.c3 * std::pow(t, 3.0) + f.c5 * std::pow(t, 5.0)));
   if (!std::isfinite(radius)) {
-    std::printf("error: calibration file gives a circle radius that is not finite!\n");
+    debug_trace("error: calibration file gives a circle radius that is not finite!\n");
     return 1;
   }
   // A circle under a pixel (or a negative one) shows nothing: not a lens.
   if (!(radius >= 1)) {
-    std::printf("error: calibration file gives a circle radius of %g pixels!\n", static_cast<double>(radius));
+    debug_trace("error: calibration file gives a circle radius of %g pixels!\n", static_cast<double>(radius));
     return 1;
   }
   camera.image_width = f.image_width;
@@ -150,19 +151,19 @@ int apply_calibration(const CalibrationFile& f, CameraParams& camera) {
 
 int read_calibration_file(const char* path, CameraParams& camera) {
   if (path == nullptr) {
-    std::printf("error: null calibration file!\n");
+    debug_trace("error: null calibration file!\n");
     return 2;
   }
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) {
-    std::printf("error: can not open calibration file %s!\n", path);
+    debug_trace("error: can not open calibration file %s!\n", path);
     return 2;
   }
   std::array<unsigned char, kCalibrationFileSize> bytes{};
   const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
   std::fclose(file);
   if (got != bytes.size()) {
-    std::printf("error: calibration file %s is too short (%zu of %zu bytes)!\n", path, got,
+    debug_trace("error: calibration file %s is too short (%zu of %zu bytes)!\n", path, got,
                 kCalibrationFileSize);
     return 2;
   }

@@ -1,5 +1,6 @@
 // Positions of the three mesh shapes: the source quad, the flat panorama
 // grid and the sphere. Texture data comes from the lens model.
+#include <common/debug_trace.h>
 #include <geometry/vertex_factory.h>
 
 #include <cmath>
@@ -45,7 +46,7 @@ void VertexFactory::clear_texture_data() {
 
 const float* VertexFactory::generate_mesh(int mode, bool logo, int logo_angle_deg) {
   if (!camera_.calibration_loaded && !camera_.no_calibration) {
-    std::printf("error: calibration file path is not set yet;\n");
+    debug_trace("error: calibration file path is not set yet;\n");
     return nullptr;
   }
   // A panorama always shows the sky at the top: a ceiling mount's is turned
@@ -68,7 +69,7 @@ const float* VertexFactory::generate_mesh(int mode, bool logo, int logo_angle_de
       build_sphere();
       break;
     default:
-      std::printf("error: invalid projection model %d;\n", mode);
+      debug_trace("error: invalid projection model %d;\n", mode);
       return nullptr;
   }
   if (!camera_.no_calibration && camera_.camera_count == 1) {

@@ -1,3 +1,4 @@
+#include <common/debug_trace.h>
 #include <geometry/view_camera.h>
 
 #include <geometry/draw_mode.h>
@@ -35,7 +36,7 @@ void ViewCamera::set_perspective_extents(float right, int rect_w, int rect_h) {
 
 int ViewCamera::select_draw_mode(int mode, int rect_w, int rect_h, int video_w, int video_h, bool& changed) {
   if (!is_valid_draw_mode(mode)) {
-    std::printf("error: invalid draw mode %d;\n", mode);
+    debug_trace("error: invalid draw mode %d;\n", mode);
     changed = false;
     return 7;
   }

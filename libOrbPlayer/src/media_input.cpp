@@ -257,7 +257,7 @@ int ISS_OrbPlayerImpl::decode_packet(const AVPacket* packet) {
   for (;;) {
     const int sent = avcodec_send_packet(video_codec_.get(), packet);
     if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_EOF) {
-      std::printf("caution: decode video error;\n");
+      debug_trace("caution: decode video error;\n");
       return sent;
     }
     int received;

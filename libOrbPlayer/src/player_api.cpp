@@ -200,7 +200,7 @@ int ISS_OrbPlayerImpl::SetAngleLimits(float min_pitch, float max_pitch, float mi
 
 int ISS_OrbPlayerImpl::SetViewAngles(float pitch, float yaw, float roll, int index) {
   if (static_cast<unsigned>(index) >= kViewports) {
-    std::printf("error: invalid viewport index %d;\n", index);
+    debug_trace("error: invalid viewport index %d;\n", index);
     return 0;
   }
   std::lock_guard lock(viewport_mutex_);

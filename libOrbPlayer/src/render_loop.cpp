@@ -137,25 +137,26 @@ int ISS_OrbPlayerImpl::render_startup() {
     window_.reset(SDL_CreateWindowFrom(reinterpret_cast<void*>(native_window)));
     if (!window_) {
       const int code = fail(kWindowError, "error: unable to create sdl window from native window: %s\n", SDL_GetError());
-      std::printf("%s", GetLastErrorText());
+      debug_trace("%s", GetLastErrorText());
       return code;
     }
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (SDL_GetWindowWMInfo(window_.get(), &info) && info.subsystem == SDL_SYSWM_X11) {
-      // SDL selects no input on a foreign window; without this no mouse event arrives.
+      // SDL selects no input on a foreign window; without this no mouse event
+      // arrives. Keys are left to pass up to the host's window: the player
+      // has none of its own, and the host's keys must work over the picture.
       x_display_ = info.info.x11.display;
       XSelectInput(info.info.x11.display, info.info.x11.window,
                    ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                       EnterWindowMask | LeaveWindowMask | FocusChangeMask | KeyPressMask | KeyReleaseMask |
-                       PropertyChangeMask);
+                       EnterWindowMask | LeaveWindowMask | FocusChangeMask | PropertyChangeMask);
     }
   } else {
     window_.reset(SDL_CreateWindow("Orbivue VR Player", x, y, w, h,
                                    SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE));
     if (!window_) {
       const int code = fail(kWindowError, "error: unable to create sdl window: %s\n", SDL_GetError());
-      std::printf("%s", GetLastErrorText());
+      debug_trace("%s", GetLastErrorText());
       return code;
     }
   }
@@ -171,13 +172,13 @@ int ISS_OrbPlayerImpl::render_startup() {
   SDL_GLContext context = SDL_GL_CreateContext(window_.get());
   if (!context) {
     const int code = fail(kWindowError, "error: fail to create gl context: %s\n", SDL_GetError());
-    std::printf("%s", GetLastErrorText());
+    debug_trace("%s", GetLastErrorText());
     return code;
   }
   gl_context_ = std::make_unique<SdlGlContext>(context);
   if (SDL_GL_MakeCurrent(window_.get(), context) != 0) {
     const int code = fail(kWindowError, "error: fail to make current gl context: %s\n", SDL_GetError());
-    std::printf("%s", GetLastErrorText());
+    debug_trace("%s", GetLastErrorText());
     return code;
   }
   if (SDL_GL_SetSwapInterval(1) != 0) debug_trace("swap interval refused (%s); pacing from the clock", SDL_GetError());
@@ -197,7 +198,7 @@ int ISS_OrbPlayerImpl::render_startup() {
     std::string error;
     if (!load_logo_picture(params_->logo_path, logo, init.logo_width, init.logo_height, error)) {
       fail(kError, "%s", error.c_str());
-      std::printf("%s", error.c_str());
+      debug_trace("%s", error.c_str());
       return kError;
     }
     init.logo_bgr = logo.data();
@@ -234,7 +235,7 @@ int ISS_OrbPlayerImpl::serve_requests() {
   if (draw_request_ != 0) {
     const int i = draw_request_ - 1;
     if (static_cast<unsigned>(i) >= kViewports) {
-      std::printf("error: invalid viewport index %d;\n", i);
+      debug_trace("error: invalid viewport index %d;\n", i);
     } else {
       ViewportState& vp = viewports_[static_cast<std::size_t>(i)];
       renderer_->set_draw_mode(i, vp.draw_mode);

@@ -2,6 +2,7 @@
 extern "C" {
 #include <libavutil/log.h>
 }
+#include <common/debug_trace.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -49,8 +50,7 @@ int main(int argc, char** argv) {
     return argc < 2 ? 2 : 0;
   }
   av_log_set_level(AV_LOG_ERROR);
-  // The libraries' diagnostic lines only when asked for (ORB_TRACE=1).
-  if (std::getenv("ORB_TRACE") == nullptr) setenv("ORB_QUIET", "1", 1);
+  orb::trace_only_when_asked();
   const std::string command = argv[1];
   if (command == "play") return orb::tool::play_main(argc - 2, argv + 2);
   if (command == "synth") return orb::tool::synth_main(argc - 2, argv + 2);

@@ -1,6 +1,7 @@
 // ostrel: plays fisheye videos as undistorted, turnable views.
 // `ostrel FILE...` adds the files (or the videos of folders) to the
 // playlist and plays the first.
+#include <common/debug_trace.h>
 #include <common/paths.h>
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include "skin_loader.h"
 
 int main(int argc, char** argv) {
+  orb::trace_only_when_asked();
   // The player draws into X11 windows; on a Wayland desktop that is XWayland.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
   QApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);

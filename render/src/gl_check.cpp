@@ -1,3 +1,4 @@
+#include <common/debug_trace.h>
 #include <render/gl_check.h>
 
 #include <epoxy/gl.h>
@@ -9,14 +10,14 @@ namespace orb {
 bool gl_error_at(const char* source, int line) {
   const GLenum code = glGetError();
   if (code == GL_NO_ERROR) return false;
-  std::printf("error in opengl %s(line %d): code %d\n", source, line, static_cast<int>(code));
+  debug_trace("error in opengl %s(line %d): code %d\n", source, line, static_cast<int>(code));
   return true;
 }
 
 bool gl_error_at_viewport(const char* source, int line, int viewport) {
   const GLenum code = glGetError();
   if (code == GL_NO_ERROR) return false;
-  std::printf("error in opengl %s(line %d): code %d, vp: %d\n", source, line, static_cast<int>(code), viewport);
+  debug_trace("error in opengl %s(line %d): code %d, vp: %d\n", source, line, static_cast<int>(code), viewport);
   return true;
 }
 

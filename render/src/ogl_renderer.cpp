@@ -1,3 +1,4 @@
+#include <common/debug_trace.h>
 #include <render/ogl_renderer.h>
 
 #include <render/gl_check.h>
@@ -108,7 +109,7 @@ int ogl_renderer::upload_mesh() {
 
 int ogl_renderer::draw() {
   if (!mesh_uploaded_) {
-    std::printf("error: vp %d vertex is not inited, please set draw mode first;\n", number_);
+    debug_trace("error: vp %d vertex is not inited, please set draw mode first;\n", number_);
     return 1;
   }
   glUseProgram(program_);

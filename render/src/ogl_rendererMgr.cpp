@@ -1,3 +1,4 @@
+#include <common/debug_trace.h>
 #include <render/ogl_rendererMgr.h>
 
 #include <render/gl_check.h>
@@ -28,7 +29,7 @@ ogl_rendererMgr::~ogl_rendererMgr() = default;
 
 bool ogl_rendererMgr::valid_index(int index) const {
   if (static_cast<unsigned>(index) < kMaxViewports) return true;
-  std::printf("error: invalid viewport index %d;\n", index);
+  debug_trace("error: invalid viewport index %d;\n", index);
   return false;
 }
 
@@ -53,7 +54,7 @@ int ogl_rendererMgr::init(const RendererInit& params) {
       return result;
     }
     if (!params.no_calibration && vp.fit_to_video(video_width_, video_height_) == CalibrationFit::kOtherCamera) {
-      std::printf("warning: the calibration was made for a picture of another shape than %dx%d\n", video_width_,
+      debug_trace("warning: the calibration was made for a picture of another shape than %dx%d\n", video_width_,
                   video_height_);
     }
     vp.configure(i, params.logo_enabled, params.logo_angle_deg, params.no_calibration);

@@ -78,20 +78,20 @@ int build_stitching_program(GlProgram& program, const char* vertex_source, const
   program.reset();
   CompiledShader vertex = compile_shader(GL_VERTEX_SHADER, vertex_source);
   if (!vertex.ok && !vertex.log.empty()) {
-    std::printf("Could not compile vertex shader:\n%s\n", vertex.log.c_str());
+    debug_trace("Could not compile vertex shader:\n%s\n", vertex.log.c_str());
     debug_trace("Could not compile vertex shader:\n%s\n", vertex.log.c_str());
     return 1;  // `vertex` deletes the shader
   }
   CompiledShader fragment = compile_shader(GL_FRAGMENT_SHADER, fragment_source);
   if (!fragment.ok && !fragment.log.empty()) {
-    std::printf("Could not compile fragment shader:\n%s\n", fragment.log.c_str());
+    debug_trace("Could not compile fragment shader:\n%s\n", fragment.log.c_str());
     debug_trace("Could not compile fragment shader:\n%s\n", fragment.log.c_str());
     debug_trace("generate_stitching_program Error %d", 292);
     return 1;
   }
   GlProgram linked = GlProgram::generate();
   if (!linked) {
-    std::printf("error: fail to create glProgram;\n");
+    debug_trace("error: fail to create glProgram;\n");
     debug_trace("error: fail to create glProgram; %d", 299);
     return 1;
   }
@@ -103,7 +103,7 @@ int build_stitching_program(GlProgram& program, const char* vertex_source, const
     return 0;
   }
   if (!log.empty()) {
-    std::printf("error: Could not link program:\n%s\n;", log.c_str());
+    debug_trace("error: Could not link program:\n%s\n;", log.c_str());
     debug_trace("error: Could not link program:\n%s\n;", log.c_str());
   }
   debug_trace("generate_stitching_program Error %d", 320);

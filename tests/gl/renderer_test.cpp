@@ -170,7 +170,7 @@ TEST_F(Renderer, ViewportsAreDrawnInTheOrderZeroOneThreeTwo) {
   for (int i : {0, 1, 2}) ASSERT_EQ(mgr.set_draw_mode(i, DRAW_MODE_SOURCE), 0);
   ASSERT_EQ(upload(mgr, make_frame(64, 64, [](double, double) { return Yuv{235, 128, 128}; })), 0);
   int result = 0;
-  const std::string out = captured_stdout([&] { result = mgr.draw_all({1, 1, 1, 1}); });
+  const std::string out = captured_stderr([&] { result = mgr.draw_all({1, 1, 1, 1}); });
   EXPECT_EQ(result, 1);
   EXPECT_EQ(out, "error: vp 3 vertex is not inited, please set draw mode first;\n");
   // Viewport 3 failed after 0 and 1 were drawn and before 2.
@@ -187,10 +187,10 @@ TEST_F(Renderer, RequestsCheckTheViewportIndex) {
   for (int index : {4, -1}) {
     float zoom = 1;
     const std::string expected = "error: invalid viewport index " + std::to_string(index) + ";\n";
-    EXPECT_EQ(captured_stdout([&] { EXPECT_EQ(mgr.set_viewport_rect(index, 0, 0, 8, 8), 5); }), expected);
-    EXPECT_EQ(captured_stdout([&] { EXPECT_EQ(mgr.set_draw_mode(index, 2), 5); }), expected);
-    EXPECT_EQ(captured_stdout([&] { EXPECT_EQ(mgr.set_zoom(index, zoom), 5); }), expected);
-    EXPECT_EQ(captured_stdout([&] { EXPECT_EQ(mgr.set_view_angles(index, 1, 2, 3), 5); }), expected);
+    EXPECT_EQ(captured_stderr([&] { EXPECT_EQ(mgr.set_viewport_rect(index, 0, 0, 8, 8), 5); }), expected);
+    EXPECT_EQ(captured_stderr([&] { EXPECT_EQ(mgr.set_draw_mode(index, 2), 5); }), expected);
+    EXPECT_EQ(captured_stderr([&] { EXPECT_EQ(mgr.set_zoom(index, zoom), 5); }), expected);
+    EXPECT_EQ(captured_stderr([&] { EXPECT_EQ(mgr.set_view_angles(index, 1, 2, 3), 5); }), expected);
   }
   for (int i = 0; i < 4; ++i) EXPECT_EQ(mgr.viewport(i).rect().width, 0) << "viewport " << i << " was touched";
 }
@@ -201,10 +201,10 @@ TEST_F(Renderer, DrawModeChangesRebuildTheMeshAndResetTheZoom) {
   ASSERT_EQ(init_manager(mgr, example_calibration(), 1920, 1080), 0);
   ASSERT_EQ(mgr.set_viewport_rect(0, 0, 0, 64, 48), 0);
 
-  std::string out = captured_stdout([&] { EXPECT_EQ(mgr.draw_all({1, 0, 0, 0}), 1); });
+  std::string out = captured_stderr([&] { EXPECT_EQ(mgr.draw_all({1, 0, 0, 0}), 1); });
   EXPECT_EQ(out, "error: vp 0 vertex is not inited, please set draw mode first;\n");
 
-  out = captured_stdout([&] { EXPECT_EQ(mgr.set_draw_mode(0, 6), 7); });
+  out = captured_stderr([&] { EXPECT_EQ(mgr.set_draw_mode(0, 6), 7); });
   EXPECT_EQ(out, "error: invalid draw mode 6;\n");
 
   ASSERT_EQ(mgr.set_draw_mode(0, DRAW_MODE_PERSPECTIVE), 0);
@@ -231,7 +231,7 @@ TEST_F(Renderer, IncompleteMeshLeavesTheViewportUndrawable) {
   ASSERT_EQ(mgr.set_draw_mode(0, DRAW_MODE_SOURCE), 0);
   EXPECT_EQ(mgr.set_draw_mode(0, DRAW_MODE_PERSPECTIVE), 1);
   EXPECT_FALSE(mgr.viewport(0).mesh_uploaded());
-  const std::string out = captured_stdout([&] { EXPECT_EQ(mgr.draw_all({1, 0, 0, 0}), 1); });
+  const std::string out = captured_stderr([&] { EXPECT_EQ(mgr.draw_all({1, 0, 0, 0}), 1); });
   EXPECT_EQ(out, "error: vp 0 vertex is not inited, please set draw mode first;\n");
   ASSERT_EQ(mgr.set_draw_mode(0, DRAW_MODE_SOURCE), 0);  // and recovers
   EXPECT_EQ(mgr.draw_all({1, 0, 0, 0}), 0);
@@ -246,7 +246,7 @@ TEST_F(Renderer, MissingCalibrationFailsAfterTheProgramIsBuilt) {
   init.video_width = 64;
   init.video_height = 64;
   int result = 0;
-  const std::string out = captured_stdout([&] { result = mgr.init(init); });
+  const std::string out = captured_stderr([&] { result = mgr.init(init); });
   EXPECT_EQ(result, 2);
   EXPECT_EQ(out, "error: can not open calibration file " + missing.string() + "!\n");
   EXPECT_NE(mgr.program(), 0u);
@@ -258,7 +258,7 @@ TEST_F(Renderer, UploadChecksThePlaneSize) {
   ogl_rendererMgr mgr;
   ASSERT_EQ(init_manager(mgr, example_calibration(), 64, 64), 0);
   const YuvFrame bigger = make_frame(128, 128, [](double, double) { return Yuv{100, 128, 128}; });
-  const std::string out = captured_stdout([&] { EXPECT_EQ(upload(mgr, bigger), 1); });
+  const std::string out = captured_stderr([&] { EXPECT_EQ(upload(mgr, bigger), 1); });
   EXPECT_EQ(out.rfind("error in opengl iss_oglPlayer\\ogl_rendererMgr\\ogl_rendererMgr(line 139): code ", 0), 0u)
       << out;
 }

@@ -148,19 +148,19 @@ TEST_F(StitchingProgram, FailuresAreReportedAndLeaveNoProgram) {
   ASSERT_EQ(build_stitching_program(program, good_vertex, good_fragment), 0);
   EXPECT_TRUE(program);
 
-  std::string out = captured_stdout([&] {
+  std::string out = captured_stderr([&] {
     EXPECT_EQ(build_stitching_program(program, "#version 430 compatibility\nvoid main() { oops }\n", good_fragment), 1);
   });
   EXPECT_EQ(out.rfind("Could not compile vertex shader:\n", 0), 0u) << out;
   EXPECT_FALSE(program);
 
-  out = captured_stdout([&] {
+  out = captured_stderr([&] {
     EXPECT_EQ(build_stitching_program(program, good_vertex, "#version 430 compatibility\nvoid main() { x = 1; }\n"), 1);
   });
   EXPECT_EQ(out.rfind("Could not compile fragment shader:\n", 0), 0u) << out;
 
   // Each stage compiles, but they disagree on a varying's type.
-  out = captured_stdout([&] {
+  out = captured_stderr([&] {
     EXPECT_EQ(build_stitching_program(
                   program,
                   "#version 430 compatibility\nvarying float k;\nvoid main() { k = 1.0; gl_Position = vec4(0.0); }\n",

@@ -12,6 +12,7 @@
 #include "calibration_choice.h"
 #include "conversion_job.h"
 #include "layouts.h"
+#include "play_failure.h"
 #include "playlist.h"
 #include "temp_dir.h"
 
@@ -325,6 +326,24 @@ TEST(Conversion, OutputNameQualityAndScaledViews) {
   ConversionJob job("/v/a.mp4", "/v/a.inf", "/v/a_out.mp4");
   EXPECT_STREQ(job.params.input_path, "/v/a.mp4");
   EXPECT_STREQ(job.params.output_path, "/v/a_out.mp4");
+}
+
+// The reasons a user reads when a file or stream does not play.
+TEST(PlayFailure, ReasonsNameWhatTheUserCanFix) {
+  orb::test::TempDir dir;
+  const std::string file = (dir.path() / "broken.mp4").string();
+  std::ofstream(file) << "not a video";
+  EXPECT_EQ(play_failure_reason((dir.path() / "gone.mp4").string(), 15, "error: gone.mp4 does not exist;\n"),
+            "cannot open: no such file");
+  EXPECT_EQ(play_failure_reason(dir.path().string(), 15, "error: it is a folder;\n"), "cannot open: a folder, not a file");
+  EXPECT_EQ(play_failure_reason(file, 15, "error: couldn't open input stream, code: -1094995529;\n"), "not a video");
+  EXPECT_EQ(play_failure_reason(file, 16, "error: no video stream.\n"), "no video stream");
+  EXPECT_EQ(play_failure_reason("rtsp://10.0.0.9/live", 15, "error: cannot open rtsp://10.0.0.9/live: no answer in time;"),
+            "network timeout after 10 s");
+  EXPECT_EQ(play_failure_reason("http://h/a.mp4", 21, "error: the input was lost: no data for 5 seconds;\n"),
+            "network timeout after 10 s");
+  EXPECT_EQ(play_failure_reason("rtsp://h/a", 21, "error: the input was lost: the stream ended"), "the stream stopped");
+  EXPECT_EQ(one_line("error: a;\nb.\n"), "error: a; b");
 }
 
 }  // namespace

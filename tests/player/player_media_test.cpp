@@ -95,7 +95,7 @@ TEST_F(PlayerOpen, ViewportRequestsAreCheckedAndClamped) {
   EXPECT_EQ(player_->SetViewportRect(0, 0, 10, 10, 4), 21);
   EXPECT_EQ(player_->DisableViewport(-1), 21);
   EXPECT_EQ(std::string(player_->GetLastErrorText()), "error: invalid viewport index: -1: we support at most 4 viewports;\n");
-  const std::string out = captured_stdout([&] { EXPECT_EQ(player_->SetViewAngles(1, 2, 3, 4), 0); });
+  const std::string out = captured_stderr([&] { EXPECT_EQ(player_->SetViewAngles(1, 2, 3, 4), 0); });
   EXPECT_EQ(out, "error: invalid viewport index 4;\n");
 
   EXPECT_EQ(player_->SetViewportRect(-5, -1, 100, 80, 2), 0);

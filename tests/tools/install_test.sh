@@ -25,7 +25,8 @@ check "the installed ostrel finds all its libraries" $?
   > /dev/null 2>&1
 check "a clip to play" $?
 # Start in the clip's directory with a relative name: the playlist keeps the full path.
-(cd "$work" && SDL_AUDIODRIVER=dummy timeout --preserve-status -s TERM 8 "$work/prefix/bin/ostrel" clip.mp4 > "$work/ostrel.out" 2>&1)
+(cd "$work" && ORB_TRACE=1 SDL_AUDIODRIVER=dummy timeout --preserve-status -s TERM 8 "$work/prefix/bin/ostrel" clip.mp4 \
+  > "$work/ostrel.out" 2>&1)
 check "ostrel ends cleanly on SIGTERM" $?
 grep -qx "$work/clip.mp4" "$private/Playlist.osp"
 check "the playlist holds the file from the command line, with its full path" $?
@@ -34,9 +35,12 @@ check "the settings hold sequence mode and the file's list index" $?
 grep -q "calib_filename=ostrel_lens.inf" "$private/varozod.cfg" && grep -qx "$work/clip.inf" "$work/ostrel.out"
 check "the first playback wrote the defaults and played with the clip's own lens" $?
 rm "$work/clip.inf" "$private/Playlist.osp"
-(cd "$work" && SDL_AUDIODRIVER=dummy timeout --preserve-status -s TERM 8 "$work/prefix/bin/ostrel" clip.mp4 > "$work/found.out" 2>&1)
+(cd "$work" && SDL_AUDIODRIVER=dummy timeout --preserve-status -s TERM 8 "$work/prefix/bin/ostrel" clip.mp4 \
+  > "$work/found.out" 2> "$work/found.err")
 ls "$private"/calibrations/clip-*.inf > /dev/null 2>&1 && test ! -e "$private/ostrel_lens.inf"
 check "without one, the lens found is kept for this video alone" $?
+test ! -s "$work/found.out" && ! grep -q "$work/clip" "$work/found.err"
+check "without ORB_TRACE, standard output stays empty and no trace line is written" $?
 
 # A stream whose server accepts and never answers: SIGTERM still ends ostrel
 # at once, not after every bounded wait of the start has run out.

@@ -12,7 +12,7 @@
 namespace orb {
 namespace {
 
-using test::captured_stdout;
+using test::captured_stderr;
 using test::example_calibration;
 using test::TempDir;
 using test::write_calibration;
@@ -26,7 +26,7 @@ struct Loaded {
 Loaded read(const std::filesystem::path& path) {
   Loaded l;
   l.camera.camera_count = -99;  // marks what the reader did not touch
-  l.printed = captured_stdout([&] { l.result = read_calibration_file(path.c_str(), l.camera); });
+  l.printed = captured_stderr([&] { l.result = read_calibration_file(path.c_str(), l.camera); });
   return l;
 }
 
@@ -95,7 +95,7 @@ TEST(CalibrationFile, CameraCountMustBeOneOrTwo) {
 TEST(CalibrationFile, MissingOrShortFilesAreRefusedWithoutUsingUnreadBytes) {
   TempDir dir;
   CameraParams camera;
-  std::string printed = captured_stdout([&] { EXPECT_EQ(read_calibration_file(nullptr, camera), 2); });
+  std::string printed = captured_stderr([&] { EXPECT_EQ(read_calibration_file(nullptr, camera), 2); });
   EXPECT_EQ(printed, "error: null calibration file!\n");
 
   const auto missing = dir.path() / "missing.inf";
@@ -194,7 +194,7 @@ TEST(CalibrationFile, MountModeSetsRollOffsetAndLensOrientation) {
 TEST(CalibrationFile, NoCalibrationOpensNothing) {
   VertexFactory factory;
   int result = -1;
-  const std::string printed = captured_stdout([&] { result = factory.load_calibration(true, 1, nullptr); });
+  const std::string printed = captured_stderr([&] { result = factory.load_calibration(true, 1, nullptr); });
   EXPECT_EQ(result, 0);
   EXPECT_EQ(printed, "");
   EXPECT_EQ(factory.roll_offset_deg(), 0.0f);
@@ -203,8 +203,8 @@ TEST(CalibrationFile, NoCalibrationOpensNothing) {
 
 TEST(CalibrationFile, FailedLoadKeepsTheFactoryUnusable) {
   VertexFactory factory;
-  std::string printed = captured_stdout([&] { EXPECT_EQ(factory.load_calibration(false, 0, "/nonexistent/x.inf"), 2); });
-  printed = captured_stdout([&] { EXPECT_EQ(factory.generate_mesh(DRAW_MODE_PERSPECTIVE, false, 0), nullptr); });
+  std::string printed = captured_stderr([&] { EXPECT_EQ(factory.load_calibration(false, 0, "/nonexistent/x.inf"), 2); });
+  printed = captured_stderr([&] { EXPECT_EQ(factory.generate_mesh(DRAW_MODE_PERSPECTIVE, false, 0), nullptr); });
   EXPECT_EQ(printed, "error: calibration file path is not set yet;\n");
 }
 

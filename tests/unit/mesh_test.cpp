@@ -113,13 +113,13 @@ TEST(Mesh, SphereModesShareOneMesh) {
 
 TEST(Mesh, InvalidModesAndMissingCalibrationGiveNoMesh) {
   VertexFactory unloaded;
-  std::string printed = test::captured_stdout([&] { EXPECT_EQ(unloaded.generate_mesh(0, false, 0), nullptr); });
+  std::string printed = test::captured_stderr([&] { EXPECT_EQ(unloaded.generate_mesh(0, false, 0), nullptr); });
   EXPECT_EQ(printed, "error: calibration file path is not set yet;\n");
 
   VertexFactory f;
   load_factory(f, example_calibration());
   for (int mode : {6, -1}) {
-    printed = test::captured_stdout([&] { EXPECT_EQ(f.generate_mesh(mode, false, 0), nullptr); });
+    printed = test::captured_stderr([&] { EXPECT_EQ(f.generate_mesh(mode, false, 0), nullptr); });
     EXPECT_EQ(printed, "error: invalid projection model " + std::to_string(mode) + ";\n");
   }
 }

@@ -93,7 +93,7 @@ TEST(ViewCamera, InvalidModesChangeNothing) {
     bool changed = true;
     int result = 0;
     const std::string printed =
-        test::captured_stdout([&] { result = cam.select_draw_mode(mode, 800, 600, 1920, 1080, changed); });
+        test::captured_stderr([&] { result = cam.select_draw_mode(mode, 800, 600, 1920, 1080, changed); });
     EXPECT_EQ(result, 7);
     EXPECT_EQ(printed, "error: invalid draw mode " + std::to_string(mode) + ";\n");
     EXPECT_FALSE(changed);

@@ -20,4 +20,8 @@ void debug_trace(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // at the first line, so every library in the process follows it.
 bool debug_trace_enabled();
 
+// For programs, first thing in main: the channel stays quiet unless the
+// user asked for it with ORB_TRACE=1.
+void trace_only_when_asked();
+
 }  // namespace orb

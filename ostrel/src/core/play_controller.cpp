@@ -2,11 +2,17 @@
 
 #include <common/debug_trace.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 
 namespace ostrel {
+namespace {
+
+constexpr int kLostInput = 21;  // the player's code for an input lost while playing
+
+}  // namespace
 
 PlayController::PlayController(std::filesystem::path data_dir, std::function<std::pair<int, int>()> window_size)
     : data_dir_(std::move(data_dir)), window_size_(std::move(window_size)) {}
@@ -67,7 +73,6 @@ void PlayController::stop_playback() {
       --threads_in_flight_;
     });
   }
-  orb::debug_trace("Leave stop Function\n");
 }
 
 bool PlayController::is_playing() const {
@@ -105,6 +110,23 @@ void PlayController::seek_to_slider(int slider_value) {
   if (paused_) p->Pause();  // a seek resumes; the user had paused
 }
 
+void PlayController::seek_by(int delta_seconds) {
+  if (!is_playing()) return;
+  seek_to_seconds(current_seconds() - 1 + delta_seconds);  // the player counts from 1
+}
+
+void PlayController::seek_to_seconds(std::int64_t seconds) {
+  const auto p = player();
+  if (!p || !p->IsPlaying()) return;
+  const std::int64_t total = total_seconds();
+  if (total <= 0) return;  // a live stream has nowhere to seek to
+  const std::int64_t target = std::clamp<std::int64_t>(seconds, 0, total - 1);
+  if (p->Seek(static_cast<int>(target / 60), static_cast<int>(target % 60), 0) != 0) {
+    orb::debug_trace("%s", p->GetLastErrorText());
+  }
+  if (paused_) p->Pause();  // a seek resumes; the user had paused
+}
+
 void PlayController::pause() {
   paused_ = true;
   if (const auto p = player()) p->Pause();
@@ -117,6 +139,14 @@ void PlayController::resume() {
 
 void PlayController::on_end(void* self) {
   auto* c = static_cast<PlayController*>(self);
+  // A stream that stopped or a file cut short ends like any file, with the reason kept.
+  if (const auto p = c->player()) {
+    const std::string text = p->GetLastErrorText();
+    if (text.rfind("error: the input was lost", 0) == 0) {
+      std::lock_guard state(c->state_mutex_);
+      c->failure_ = {kLostInput, text};
+    }
+  }
   if (!c->stop_requested_ && c->end_hook_) c->end_hook_();
 }
 
@@ -159,8 +189,17 @@ void PlayController::play_thread() {
     return;
   }
   ISS_OrbPlayer* const player_now = fresh.get();
+  {
+    std::lock_guard state(state_mutex_);
+    failure_ = {};
+  }
   auto log_failure = [&](int result) {
     if (result != 0) orb::debug_trace("%s", player_now->GetLastErrorText());
+  };
+  auto keep_failure = [&](int result) {
+    log_failure(result);
+    std::lock_guard state(state_mutex_);
+    if (result != 0 && failure_.code == 0) failure_ = {result, player_now->GetLastErrorText()};
   };
   // This video's own lens; a video that cannot be probed still gets a file
   // (the player then reports what is wrong with the video itself).
@@ -181,7 +220,7 @@ void PlayController::play_thread() {
   if (!std::filesystem::is_regular_file(calibration_path_, missing)) params_->no_calibration = 1;
   if (calibration_hook_) calibration_hook_(media_path_, lens);
   if (closing_) return;
-  log_failure(player_now->OpenMedia(params_.get()));
+  keep_failure(player_now->OpenMedia(params_.get()));
   TimeParts duration{};
   player_now->GetDuration(&duration);
   {
@@ -194,9 +233,10 @@ void PlayController::play_thread() {
   stop_requested_ = false;
   paused_ = false;
   const int played = player_now->Play(nullptr, this, &PlayController::on_end, this, &PlayController::on_error);
-  log_failure(played);
+  keep_failure(played);
   started_ = played == 0;
-  if (const int resume = resume_position_.exchange(0); resume != 0) seek_to_slider(resume);
+  if (const std::int64_t at = start_at_.exchange(0); at > 0) seek_to_seconds(at);
+  if (start_paused_.exchange(false) && started_) pause();
   log_failure(player_now->SetViewportRect(0, 0, w, h, 0));
   apply_layout(layout_);
 }

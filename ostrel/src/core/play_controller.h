@@ -55,16 +55,36 @@ class PlayController {
   // The last start has finished without the player playing (a file that
   // cannot be opened); false while it runs and after a good start.
   bool start_failed() const { return !busy() && !started_; }
+  // Why the last start failed, or why the last file ended early (a lost
+  // stream): the player's result and error text; code 0 when neither.
+  struct Failure {
+    int code = 0;
+    std::string text;
+  };
+  Failure failure() const {
+    std::lock_guard state(state_mutex_);
+    return failure_;
+  }
 
   bool is_playing() const;
   std::int64_t total_seconds() const;
   std::int64_t current_seconds() const;
   void set_volume_percent(int percent);
   void seek_to_slider(int slider_value);
+  // Moves the position by `delta` seconds, held within the file; nothing
+  // for a live stream.
+  void seek_by(int delta_seconds);
+  // Seeks to `seconds` into the file, held within it.
+  void seek_to_seconds(std::int64_t seconds);
   void pause();
   void resume();
   bool paused() const { return paused_; }
-  void set_resume_position(int slider_value_plus_one) { resume_position_ = slider_value_plus_one; }
+  // The next start begins `seconds` into the file (0: the beginning), and
+  // paused when asked: a restart keeps the user's place and pause.
+  void set_start_at(std::int64_t seconds, bool paused = false) {
+    start_at_ = seconds;
+    start_paused_ = paused;
+  }
 
   void set_mount_mode(int mode) { mount_mode_ = mode; }
   int mount_mode() const { return mount_mode_; }
@@ -103,6 +123,7 @@ class PlayController {
   std::shared_ptr<ISS_OrbPlayer> player_;    // replaced by the play thread
   TimeParts duration_{-1, -1, -1};
   std::string chosen_calibration_;
+  Failure failure_;
   LayoutPlan plan_;
   // Play thread only (under mutex_); media_path_ and window_ are set by the
   // UI thread before it starts one.
@@ -116,7 +137,8 @@ class PlayController {
   std::atomic<bool> stop_requested_{false};
   std::atomic<bool> closing_{false};  // the application is ending
   std::atomic<bool> paused_{false};
-  std::atomic<int> resume_position_{0};
+  std::atomic<std::int64_t> start_at_{0};
+  std::atomic<bool> start_paused_{false};
   std::atomic<int> mount_mode_{1};
   std::atomic<std::int32_t> layout_{kLayoutSplit4};
 };

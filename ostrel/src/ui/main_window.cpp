@@ -3,6 +3,7 @@
 #include <common/debug_trace.h>
 #include <common/file_replace.h>
 #include <common/paths.h>
+#include <av/media_open.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "app_files.h"
+#include "play_failure.h"
 #include "my_slider.h"
 #include "skin_loader.h"
 #include "translate_wnd.h"
@@ -51,8 +53,12 @@ CDuiFrameWnd::CDuiFrameWnd(std::filesystem::path data_dir, QWidget* parent)
   setWindowIcon(QIcon::fromTheme("ostrel", QIcon(":/skin/icons/ostrel.svg")));
   setAcceptDrops(true);
   // A save cut short (power loss, a full disk) leaves only its ".part".
-  for (const char* name : {"ZOD.cfg", "Playlist.osp", "varozod.cfg"}) orb::remove_stale_part(data_dir_ / name);
+  for (const char* name : {"ZOD.cfg", "Playlist.osp", "varozod.cfg", "Memory.cfg"}) orb::remove_stale_part(data_dir_ / name);
   settings_ = read_settings(data_dir_ / "ZOD.cfg");
+  memory_ = PlayMemory::load(memory_file());
+  memory_timer_.setSingleShot(true);
+  memory_timer_.setInterval(500);
+  connect(&memory_timer_, &QTimer::timeout, this, [this] { save_memory(); });
   // Lines the playlist cannot play stay out of the list and the tree, but
   // are written back: the file keeps everything the user had in it.
   for (const std::string& line : read_playlist(data_dir_ / "Playlist.osp")) {
@@ -83,7 +89,11 @@ CDuiFrameWnd::CDuiFrameWnd(std::filesystem::path data_dir, QWidget* parent)
     });
   }
   bind_controls();
+  route_keys();
+  build_menu();
+  recall_controls();
   set_playing_state(false);
+  show_playlist(playlist_wanted_);
   apply_language();
   fill_tree();
 
@@ -100,12 +110,16 @@ CDuiFrameWnd::CDuiFrameWnd(std::filesystem::path data_dir, QWidget* parent)
     }
   });
   retire_timer_.start();
+  pointer_timer_.setInterval(250);
+  connect(&pointer_timer_, &QTimer::timeout, this, &CDuiFrameWnd::watch_pointer);
 }
 
 CDuiFrameWnd::~CDuiFrameWnd() {
   time_timer_.stop();
+  remember_position();
   controller_.close();
   save_state();
+  save_memory();
 }
 
 // Also written on every change, so a session that ends without closing the
@@ -157,6 +171,8 @@ void CDuiFrameWnd::bind_controls() {
   if (auto* volume = find<QSlider>("sliderVol")) {
     volume->setRange(0, 100);
     connect(volume, &QSlider::valueChanged, this, [this](int v) {
+      memory_.volume = v;
+      remember();
       if (controller_.is_playing() && v >= 0 && !(find("btnVolumeZero") && find("btnVolumeZero")->isVisible())) {
         controller_.set_volume_percent(v);
       }
@@ -171,20 +187,18 @@ void CDuiFrameWnd::bind_controls() {
       if (!Playlist::accepted(path.toStdString())) return;
       current_path_ = path.toStdString();
       if (controller_.is_playing()) {
+        remember_position();
         controller_.stop_playback();
         set_playing_state(false);
       }
       QMetaObject::invokeMethod(this, [this] { start_current(); }, Qt::QueuedConnection);
     });
   }
-  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  connect(escape, &QShortcut::activated, this, [this] {
-    if (full_screen_) set_full_screen(false);
-  });
   if (tree_) connect(tree_, &QTreeWidget::itemActivated, this, &CDuiFrameWnd::on_item_activated);
   for (const char* name : {"ctnCaption", "btnTitle", "Label_PlayPath", "ctnClient", "labelHint", "labelLogo"}) {
     if (auto* w = find(name)) w->installEventFilter(this);
   }
+  if (auto* hint = find<QLabel>("labelHint")) idle_hint_ = hint->text();
   if (auto* logo = find<QLabel>("labelLogo")) logo->setPixmap(windowIcon().pixmap(96, 96));
   // The calibration tool is a separate program that may not be installed.
   if (auto* calibrate = find("btnBiaoding")) calibrate->setEnabled(std::filesystem::exists(orb::executable_dir() / "Dioptra"));
@@ -198,6 +212,10 @@ void CDuiFrameWnd::bind_controls() {
     notice_->hide();
     connect(notice_, &QLabel::linkActivated, this, [this](const QString& link) {
       if (link == "calibrate") launch_calibration();
+      if (link == "restart") {
+        controller_.seek_to_seconds(0);
+        notice_->hide();
+      }
     });
     area->layout()->addWidget(notice_);
   }
@@ -206,7 +224,7 @@ void CDuiFrameWnd::bind_controls() {
 }
 
 void CDuiFrameWnd::apply_language() {
-  if (!language_.loaded()) return;
+  if (!language_.loaded()) return show_keys_in_tooltips();
   static const std::pair<const char*, int> kTips[] = {
       {"btnPlay", 20},        {"btnPause", 21},        {"btnStop", 22},        {"leftbtn", 23},
       {"top_btn", 24},        {"downbtn", 25},         {"widebtn", 26},        {"ballbtn", 27},
@@ -221,6 +239,7 @@ void CDuiFrameWnd::apply_language() {
     const QString tip = language_.text(index);
     if (auto* w = find(name); w && !tip.isEmpty()) w->setToolTip(tip);
   }
+  show_keys_in_tooltips();
   if (auto* title = find<QAbstractButton>("btnTitle")) {
     const QString text = language_.text(19);
     if (!text.isEmpty()) title->setText(text);
@@ -233,10 +252,23 @@ void CDuiFrameWnd::apply_language() {
   }
 }
 
+// "Play (Space)": every control a key also works says which.
+void CDuiFrameWnd::show_keys_in_tooltips() {
+  if (!skin_) return;
+  for (auto* w : skin_->findChildren<QWidget*>()) {
+    const QString keys = keys_of_control(w->objectName());
+    if (keys.isEmpty()) continue;
+    w->setToolTip(w->toolTip().isEmpty() ? keys : QStringLiteral("%1 (%2)").arg(w->toolTip(), keys));
+  }
+}
+
 void CDuiFrameWnd::on_click(const QString& name) {
   const bool playing = controller_.is_playing();
   if (name == "btnPlaylistShow" || name == "btnPlaylistHide") {
     const bool show = name == "btnPlaylistShow";
+    playlist_wanted_ = show;
+    memory_.playlist_shown = show;
+    remember();
     show_playlist(show);
     if (playing) shift_views(show ? -5.0F : 5.0F);
   } else if (name == "btnPrePlay" || name == "btnNextPlay") {
@@ -265,26 +297,30 @@ void CDuiFrameWnd::on_click(const QString& name) {
     controller_.set_volume_percent(0);
     set_visible("btnVolumeZero", true);
     set_visible("btnVolume", false);
+    memory_.muted = true;
+    remember();
   } else if (name == "btnVolumeZero") {
     if (auto* volume = find<QSlider>("sliderVol"); volume && volume->value() >= 0) {
       controller_.set_volume_percent(volume->value());
     }
     set_visible("btnVolume", true);
     set_visible("btnVolumeZero", false);
+    memory_.muted = false;
+    remember();
   } else if (name == "btnTranslate") {
-    if (playing) stop();
-    TranslateWnd dialog(data_dir_, language_, this);
-    dialog.exec();
+    open_conversion();
   } else if (name == "top_btn" || name == "downbtn" || name == "leftbtn") {
     change_mount(name == "top_btn" ? 0 : name == "downbtn" ? 1 : 2);
   } else if (name == "rightbtn") {
     controller_.set_mount_mode(3);
+    remember_view();
   } else if (name == "widebtn" || name == "ballbtn" || name == "split2btn" || name == "split4btn") {
     const std::int32_t layout = name == "widebtn"    ? kLayoutWide
                                 : name == "ballbtn"  ? kLayoutBall
                                 : name == "split2btn" ? kLayoutSplit2
                                                       : kLayoutSplit4;
     if (layout != controller_.layout() || layout == kLayoutBall) controller_.apply_layout(layout);
+    if (playing) remember_view();
   } else if (name == "closebtn") {
     close();
   } else if (name == "minbtn") {
@@ -308,17 +344,43 @@ void CDuiFrameWnd::on_click(const QString& name) {
   }
 }
 
+// The controls keep their places in both states: what does not apply is
+// disabled, never hidden, so a second click lands where the first did.
+// The conversion dialog opens on the file playing, as the user sees it;
+// playback goes on behind it.
+void CDuiFrameWnd::open_conversion() {
+  TranslateWnd dialog(data_dir_, language_, this);
+  const auto player = controller_.player();
+  if (controller_.is_playing() && player && !orb::is_network_source(current_path_.c_str()) &&
+      !is_source_picture(current_path_)) {
+    std::array<PreviewView, 4> views{};
+    for (int v = 0; v < 4; ++v) {
+      PreviewView& view = views[static_cast<std::size_t>(v)];
+      player->GetViewAngles(v, &view.pitch, &view.yaw, &view.roll);
+    }
+    dialog.load_as_shown(QString::fromStdString(current_path_), controller_.mount_mode(), controller_.layout(), views);
+  }
+  dialog.exec();
+}
+
 void CDuiFrameWnd::set_playing_state(bool a) {
   if (!find("btnStop") || !find("btnScreenFull") || !video_ || !find("ctnSlider")) return;
   if (auto* label = find<QLabel>("labelPlayTime")) label->clear();
-  for (const char* name : {"btnStop", "btnScreenFull"}) find(name)->setEnabled(a);
+  for (const char* name : {"btnStop", "btnScreenFull", "btnPrePlay", "btnNextPlay", "sliderPlay"}) {
+    if (auto* w = find(name)) w->setEnabled(a);
+  }
   find("btnPlay")->setEnabled(true);  // stopped, Play starts the selected or current file
-  if (!a) setWindowTitle(kIdleTitle);
+  if (a) {
+    const QString path = QString::fromStdString(current_path_);
+    setWindowTitle(QStringLiteral("%1 — ostrel").arg(QFileInfo(path).fileName().isEmpty() ? path : QFileInfo(path).fileName()));
+  } else {
+    setWindowTitle(kIdleTitle);
+    if (auto* path = find<QLabel>("Label_PlayPath")) path->clear();
+    if (seek_) seek_->setValue(0);
+  }
   const bool audio = Playlist::is_audio(current_path_);
   set_visible("ctnClient", !a || audio);
-  for (const char* name : {"ctnSlider", "Label_PlayPath", "btnPrePlay", "btnNextPlay"}) set_visible(name, a);
   video_->setVisible(a && !audio);
-  show_playlist(!a);
   set_visible("btnPlay", !a);
   set_visible("btnPause", a);
   if (!a && notice_) notice_->hide();  // it spoke of the video that has ended
@@ -340,21 +402,22 @@ void CDuiFrameWnd::start_current() {
     label->setToolTip(QStringLiteral("file: %1").arg(path));
   }
   displayed_path_ = path;
-  setWindowTitle(QStringLiteral("%1 — ostrel").arg(QFileInfo(path).fileName().isEmpty() ? path : QFileInfo(path).fileName()));
+  if (auto* hint = find<QLabel>("labelHint")) hint->setText(idle_hint_);  // an earlier failure is old news
   mark_current(current_path_);
   if (notice_ && watched_media_ != current_path_) notice_->hide();
   // Lay the video area out first: the player takes its size at the start.
   set_playing_state(true);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  recall_for_start();
   const unsigned long window = video_->recreate();
-  controller_.set_resume_position(0);
   controller_.start_playback(window, current_path_);
-  total_seconds_ = 0;
+  timing_known_ = false;
   time_timer_.start();
   save_state();
 }
 
 void CDuiFrameWnd::stop() {
+  remember_position();
   ++start_generation_;
   time_timer_.stop();
   // The player cannot be stopped before it plays: that stop follows the start.
@@ -371,21 +434,28 @@ void CDuiFrameWnd::tick() {
     if (controller_.start_failed()) {
       time_timer_.stop();
       set_playing_state(false);
-      if (auto* hint = find<QLabel>("labelHint")) {
-        hint->setText(tr("Cannot play %1").arg(QFileInfo(QString::fromStdString(current_path_)).fileName()));
-      }
+      show_failure();
     }
     return;
   }
-  if (total_seconds_ == 0) {
+  if (!timing_known_) {
+    // Once per file: a live stream has no length to seek in, and the player
+    // starts at the volume the controls show.
+    timing_known_ = true;
     total_seconds_ = controller_.total_seconds();
-    // Once per file: the player starts at the volume the controls show.
+    live_ = total_seconds_ <= 0;
+    if (seek_) seek_->setEnabled(!live_);
     const auto* volume = find<QSlider>("sliderVol");
     const bool muted = find("btnVolumeZero") && find("btnVolumeZero")->isVisible();
     if (volume) controller_.set_volume_percent(muted ? 0 : volume->value());
   }
   const std::int64_t total = total_seconds_;
   const std::int64_t current = controller_.current_seconds();
+  if (live_) {
+    const QString elapsed = QString::fromStdString(time_text(current, 0)).section(" / ", 0, 0);
+    if (auto* label = find<QLabel>("labelPlayTime")) label->setText(elapsed + " / LIVE");
+    return;
+  }
   if (seek_ && !seek_->dragging() && current <= total) {
     if (auto* label = find<QLabel>("labelPlayTime")) label->setText(QString::fromStdString(time_text(current, total)));
     seek_->setValue(total > 0 ? static_cast<int>(current * 1000 / total) : 0);
@@ -402,6 +472,7 @@ void CDuiFrameWnd::on_end_of_file() {
   time_timer_.stop();
   if (seek_) seek_->setValue(1000);
   set_playing_state(false);
+  if (controller_.failure().code != 0) show_failure();  // a stream that stopped, a file cut short
   current_path_ = choose_next(Direction::kNext);
   if (current_path_.empty()) {
     set_full_screen(false);  // the list is over: back to the window
@@ -413,6 +484,19 @@ void CDuiFrameWnd::on_end_of_file() {
   QTimer::singleShot(400, this, [this, generation] {
     if (generation == start_generation_) start_current();
   });
+}
+
+// Says in the window why the current file does not play; the trace gets it too.
+void CDuiFrameWnd::show_failure() {
+  const PlayController::Failure failure = controller_.failure();
+  const QString path = QString::fromStdString(current_path_);
+  const QString name = QFileInfo(path).fileName().isEmpty() ? path : QFileInfo(path).fileName();
+  const QString reason = QString::fromStdString(play_failure_reason(current_path_, failure.code, failure.text));
+  const QString detail = QString::fromStdString(one_line(failure.text));
+  orb::debug_trace("cannot play %s: %s (%s)", current_path_.c_str(), qPrintable(reason), qPrintable(detail));
+  if (auto* hint = find<QLabel>("labelHint")) {
+    hint->setText(tr("Cannot play %1: %2").arg(name, reason) + (detail.isEmpty() ? QString() : "\n" + detail));
+  }
 }
 
 void CDuiFrameWnd::show_mount(int mode) {
@@ -429,19 +513,27 @@ void CDuiFrameWnd::change_mount(int mode) {
   }
   if (mode == controller_.mount_mode()) return;
   controller_.set_mount_mode(mode);
+  if (controller_.is_playing()) remember_view();
   // Not playing: the next file starts with the new direction.
   restart_in_place();
 }
 
+// Plays the file again from where it is (a new mount, a new lens), paused
+// if the user had paused it.
 void CDuiFrameWnd::restart_in_place() {
   if (!controller_.is_playing() || !video_) return;
-  controller_.set_resume_position(seek_ ? seek_->value() + 1 : 0);
+  const bool paused = controller_.paused();
+  controller_.set_start_at(controller_.current_seconds() - 1, paused);
   controller_.stop_playback();
   set_playing_state(false);
   set_playing_state(true);
+  if (paused) {
+    set_visible("btnPlay", true);
+    set_visible("btnPause", false);
+  }
   QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
   controller_.start_playback(video_->recreate(), current_path_);
-  total_seconds_ = 0;
+  timing_known_ = false;
   time_timer_.start();
 }
 

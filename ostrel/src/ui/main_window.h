@@ -12,7 +12,9 @@
 #include <string>
 
 #include <uikit/language.h>
+#include "key_commands.h"
 #include "play_controller.h"
+#include "play_memory.h"
 #include "playlist.h"
 
 class QLabel;
@@ -51,10 +53,19 @@ class CDuiFrameWnd : public CXMLWnd {
   // Files from the command line or a file manager: folders are searched,
   // everything is added to the playlist and the first file plays.
   void open_files(const QStringList& paths);
+  // Plays a stream address (or a file path) as if given in the Open URL dialog.
+  void open_url(const QString& address);
   // What a drop on the window (outside the video) does.
   void drop_paths(const QStringList& paths);
 
+  // A key pressed anywhere in the window: true when it was one of the player's keys.
+  bool handle_key(const QKeyEvent& event);
+
   // Read-only views for tests and the conversion dialog.
+  bool controls_shown() const { return controls_shown_; }
+  bool live() const { return live_; }
+  const QString& last_snapshot() const { return last_snapshot_; }
+  const PlayMemory& memory() const { return memory_; }
   PlayController& controller() { return controller_; }
   const Playlist& playlist() const { return playlist_; }
   std::int32_t play_mode() const { return settings_.play_mode; }
@@ -73,7 +84,6 @@ class CDuiFrameWnd : public CXMLWnd {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -83,7 +93,21 @@ class CDuiFrameWnd : public CXMLWnd {
  private:
   // Set-up.
   void bind_controls();
+  void route_keys();
+  void run_command(KeyCommand command);
   void apply_language();
+  void show_keys_in_tooltips();
+  void build_menu();
+
+  // Memory between sessions.
+  std::filesystem::path memory_file() const;
+  void remember();
+  void save_memory() const;
+  void recall_controls();
+  void recall_for_start();
+  void remember_position();
+  void remember_view();
+  void show_layout(std::int32_t layout);
   void size_for_monitor(int monitor_width);
   void fill_tree();
 
@@ -95,6 +119,7 @@ class CDuiFrameWnd : public CXMLWnd {
   void stop();
   void tick();
   void on_end_of_file();
+  void show_failure();
   void change_mount(int mode);
   void show_mount(int mode);
   void shift_views(float pitch_delta);
@@ -120,8 +145,15 @@ class CDuiFrameWnd : public CXMLWnd {
   // Screen, files and other programs.
   void set_full_screen(bool on);
   void grab_escape(bool on);
+  void watch_pointer();
+  void show_controls(bool shown);
   void open_one_dialog();
+  void open_url_dialog();
+  void open_conversion();
+  void take_snapshot();
+  QStringList recent_urls() const;
   void open_help();
+  static bool has_web_browser();
   void launch_calibration();
 
   // The lens of each video.
@@ -134,14 +166,27 @@ class CDuiFrameWnd : public CXMLWnd {
   const std::filesystem::path data_dir_;
   orb::Language language_{u"ostrelui.osd"};
   PlayerSettings settings_;
+  PlayMemory memory_;
+  QTimer memory_timer_;  // saves the memory a moment after the last change
   Playlist playlist_;
   std::vector<std::string> kept_lines_;  // lines of "Playlist.osp" the playlist cannot play, written back as they were
   std::string current_path_;  // what the next start plays
   QString displayed_path_;
+  QString idle_hint_;
+  QString last_snapshot_;  // where the last snapshot went  // what the idle area says when nothing failed
   bool full_screen_ = false;
+  bool playlist_wanted_ = true;  // the playlist shows when the user last asked for it
+  // Full screen hides the controls and pointer after this long without movement.
+  static constexpr int kHideControlsAfterMs = 2000;
+  QTimer pointer_timer_;
+  QPoint last_pointer_;
+  int pointer_still_ms_ = 0;
+  bool controls_shown_ = true;
   QRect normal_geometry_;
   bool was_maximised_ = false;
-  std::int64_t total_seconds_ = 0;  // cached per file; 0 until known
+  std::int64_t total_seconds_ = 0;  // cached per file once timing_known_
+  bool timing_known_ = false;
+  bool live_ = false;               // a stream without a length: "LIVE", no seeking
   int start_generation_ = 0;        // bumped by every start and stop: a delayed start checks it
   bool fatal_ = false;              // the video cannot be drawn; nothing starts any more
   bool stop_after_start_ = false;   // a stop came while a start was still in flight

@@ -81,11 +81,10 @@ std::string CDuiFrameWnd::choose_next(Direction direction) {
 
 void CDuiFrameWnd::go_to(Direction direction) {
   if (!controller_.is_playing()) return;
-  orb::debug_trace("Now go to stop it\n");
+  remember_position();
   time_timer_.stop();
   controller_.stop_playback();
   set_playing_state(false);
-  orb::debug_trace("stop it ok \n");
   pump(2, 50);
   current_path_ = choose_next(direction);
   if (!current_path_.empty()) QMetaObject::invokeMethod(this, [this] { start_current(); }, Qt::QueuedConnection);
@@ -100,6 +99,7 @@ void CDuiFrameWnd::on_item_activated(QTreeWidgetItem* item) {
   current_path_ = playlist_.paths()[static_cast<std::size_t>(position)];
   if (current_path_.empty()) return;
   if (controller_.is_playing()) {
+    remember_position();
     controller_.stop_playback();
     pump(2, 50);
   }

@@ -5,7 +5,11 @@
 #include <common/debug_trace.h>
 #include <common/paths.h>
 
+#include <QCursor>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QTextBrowser>
+#include <QVBoxLayout>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -27,6 +31,8 @@
 #include <av/media_open.h>
 #include "media_dialogs.h"
 #include "media_search.h"
+#include "snapshot.h"
+#include "url_dialog.h"
 #include "wnd_ui.h"
 #include "x11_keys.h"
 
@@ -66,13 +72,44 @@ void CDuiFrameWnd::set_full_screen(bool on) {
         showNormal();
         setGeometry(normal_geometry_);
       }
-      show_playlist(!controller_.is_playing());
+      show_playlist(playlist_wanted_);
     }
     grab_escape(on);
+    show_controls(true);
+    if (on) {
+      last_pointer_ = QCursor::pos();
+      pointer_still_ms_ = 0;
+      pointer_timer_.start();
+    } else {
+      pointer_timer_.stop();
+    }
   }
   set_visible("btnScreenNormal", on);
   set_visible("ctnCaption", !on);
   set_visible("btnScreenFull", !on);
+}
+
+// In full screen the controls and the pointer make way for the picture
+// after a while without movement, and come back with the first movement.
+void CDuiFrameWnd::watch_pointer() {
+  const QPoint now = QCursor::pos();
+  if (now != last_pointer_) {
+    last_pointer_ = now;
+    pointer_still_ms_ = 0;
+    show_controls(true);
+    return;
+  }
+  pointer_still_ms_ += pointer_timer_.interval();
+  if (pointer_still_ms_ >= kHideControlsAfterMs) show_controls(false);
+}
+
+void CDuiFrameWnd::show_controls(bool shown) {
+  if (controls_shown_ == shown) return;
+  controls_shown_ = shown;
+  set_visible("ctnPanel", shown);
+  const QCursor cursor = shown ? QCursor() : QCursor(Qt::BlankCursor);
+  setCursor(cursor);
+  if (video_) video_->setCursor(cursor);  // the player's window shows its parent's pointer
 }
 
 // Key presses over the video go to the player's window, not to us; while
@@ -80,11 +117,6 @@ void CDuiFrameWnd::set_full_screen(bool on) {
 void CDuiFrameWnd::grab_escape(bool on) {
   auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
   if (x11) grab_escape_key(x11->display(), winId(), on);
-}
-
-void CDuiFrameWnd::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape && full_screen_) return set_full_screen(false);
-  CXMLWnd::keyPressEvent(event);
 }
 
 void CDuiFrameWnd::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -159,11 +191,75 @@ void CDuiFrameWnd::open_one_dialog() {
   start_current();
 }
 
+void CDuiFrameWnd::open_url_dialog() {
+  UrlDialog dialog(recent_urls(), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  open_url(dialog.address());
+}
+
+void CDuiFrameWnd::open_url(const QString& address) {
+  const std::string given = address.trimmed().toStdString();
+  if (given.empty()) return;
+  if (!orb::is_network_source(given.c_str())) return drop_paths({QString::fromStdString(given)});
+  if (controller_.is_playing()) stop();
+  add_to_playlist({given});
+  current_path_ = given;
+  start_current();
+}
+
+void CDuiFrameWnd::take_snapshot() {
+  if (!controller_.is_playing() || !video_) return;
+  const QImage picture = grab_window_picture(video_->native_window());
+  const QString name = snapshot_name(QString::fromStdString(current_path_), controller_.current_seconds() - 1);
+  const QString saved = save_snapshot(picture, snapshot_folder(data_dir_), name);
+  if (saved.isEmpty()) {
+    orb::debug_trace("error: the snapshot of %s could not be saved", current_path_.c_str());
+    show_notice(tr("The snapshot could not be saved."), 6);
+    return;
+  }
+  last_snapshot_ = saved;
+  show_notice(tr("Snapshot saved to %1").arg(saved.toHtmlEscaped()), 6);
+}
+
 void CDuiFrameWnd::open_help() {
   QString name = language_.text(51);
   if (name.isEmpty()) name = "help.html";
   const QString path = QString::fromStdString((orb::executable_dir() / name.toStdString()).string());
-  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) orb::debug_trace("cannot open %s", qPrintable(path));
+  if (has_web_browser() && QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return;
+  // No browser to hand the page to: it opens here, links and all.
+  auto* help = findChild<QDialog*>("dlgHelp");
+  if (!help) {
+    help = new QDialog(this);
+    help->setObjectName("dlgHelp");
+    help->setWindowTitle(tr("Ostrel Help"));
+    help->resize(720, 640);
+    auto* layout = new QVBoxLayout(help);
+    auto* browser = new QTextBrowser(help);
+    browser->setObjectName("textHelp");
+    browser->setOpenExternalLinks(false);
+    layout->addWidget(browser);
+  }
+  auto* browser = help->findChild<QTextBrowser*>("textHelp");
+  if (!QFileInfo::exists(path)) {
+    browser->setPlainText(tr("The help file %1 is missing: reinstall the program.").arg(path));
+  } else {
+    browser->setSource(QUrl::fromLocalFile(path));
+  }
+  help->show();
+  help->raise();
+}
+
+// A desktop that can show a web page: one is registered for HTML files.
+bool CDuiFrameWnd::has_web_browser() {
+  if (qEnvironmentVariableIsSet("ORB_NO_BROWSER")) return false;
+  QProcess ask;
+  ask.start("xdg-mime", {"query", "default", "text/html"});
+  if (!ask.waitForFinished(2000)) {
+    ask.kill();
+    ask.waitForFinished(500);
+    return false;
+  }
+  return ask.exitCode() == 0 && !ask.readAllStandardOutput().trimmed().isEmpty();
 }
 
 std::filesystem::path CDuiFrameWnd::calibration_target() const {

@@ -72,6 +72,7 @@ void apply_icons(QWidget* root) {
       {"btnNextPlay", "media-skip-forward", "next"},
       {"btnOpenMini", "document-open", "open"},
       {"btnOpen", "document-open", "open"},
+      {"btnMenu", "open-menu", "menu"},
       {"btnScreenFull", "view-fullscreen", "fullscreen"},
       {"btnScreenNormal", "view-restore", "fullscreen-exit"},
       {"btnVolume", "audio-volume-high", "volume"},

@@ -155,7 +155,7 @@ void TranslateWnd::load_source(const QString& path) {
   preview_.stop_playback();
   if (video_) {
     video_->show();
-    preview_.set_resume_position(0);
+    preview_.set_start_at(0);
     preview_.start_playback(video_->recreate(), source_);
   }
   pause_timer_.start(2000);
@@ -163,6 +163,21 @@ void TranslateWnd::load_source(const QString& path) {
   auto* output = find<QLineEdit>("editPath");
   if (output && output->text().isEmpty()) output->setText(QString::fromStdString(proposed_output(source_)));
   update_start_button();
+}
+
+void TranslateWnd::load_as_shown(const QString& path, int mount_mode, std::int32_t layout,
+                                 const std::array<PreviewView, 4>& views) {
+  preview_.set_mount_mode(mount_mode);
+  show_mount(mount_mode);
+  // "One view" here is the single perspective view: the player's ball.
+  const char* option = layout == kLayoutSplit2 ? "optSlit2" : layout == kLayoutSplit4 ? "optSlit4" : "optWide";
+  if (auto* b = find<QAbstractButton>(option)) b->setChecked(true);
+  const std::int32_t preview_layout = layout == kLayoutSplit2 || layout == kLayoutSplit4 ? layout : kLayoutBall;
+  preview_.apply_layout(preview_layout);
+  // The wide angle is drawn another way: its angles mean nothing to a ball view.
+  shown_views_ = views;
+  shown_count_ = layout == preview_layout ? (layout == kLayoutSplit4 ? 4 : layout == kLayoutSplit2 ? 2 : 1) : 0;
+  load_source(path);
 }
 
 // Enabled once there is a source and an output; clearing the output later
@@ -190,6 +205,13 @@ void TranslateWnd::choose_output() {
 void TranslateWnd::pause_when_ready() {
   if (preview_.is_playing() && !preview_.busy()) {
     preview_.pause();
+    if (const auto player = preview_.player(); player && shown_count_ > 0) {
+      for (int v = 0; v < shown_count_; ++v) {
+        const PreviewView& view = shown_views_[static_cast<std::size_t>(v)];
+        player->SetViewAngles(view.pitch, view.yaw, view.roll, v);
+      }
+    }
+    shown_count_ = 0;
     return;
   }
   if (!source_.empty() && (preview_.busy() || !preview_.start_failed())) pause_timer_.start(1000);
@@ -230,6 +252,14 @@ void TranslateWnd::start_conversion() {
   if (same_file(output, source_)) {
     message(QMessageBox::Critical, tr("The converted video cannot replace its source: choose another file."));
     return;
+  }
+  std::error_code ec;
+  if (std::filesystem::exists(output, ec)) {
+    QMessageBox ask(QMessageBox::Question, language_.text_or(17, "Ostrel"),
+                    tr("%1 already exists. Replace it?").arg(QString::fromStdString(output)),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    ask.setDefaultButton(QMessageBox::No);
+    if (ask.exec() != QMessageBox::Yes) return;
   }
   preview_.wait_idle();  // a preview still starting has not laid out its views yet
   // The lens the preview plays with: chosen (or found) for this video by its start.

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -26,6 +27,9 @@ class TranslateWnd : public CXMLWnd {
 
   // What choosing a source in the open dialog does.
   void load_source(const QString& path);
+  // Opens on what the player shows: its file, with its mount, layout and,
+  // where the layouts match, the views as the user turned them.
+  void load_as_shown(const QString& path, int mount_mode, std::int32_t layout, const std::array<PreviewView, 4>& views);
   bool converting() const;
   PlayController& preview() { return preview_; }
   // The record of the last conversion started (null before one).
@@ -67,6 +71,8 @@ class TranslateWnd : public CXMLWnd {
   std::unique_ptr<ConversionJob> job_;  // outlives the converter that points into it
   std::unique_ptr<ISS_OrbVideoConverter, ConverterDeleter> converter_;
   QString notice_;  // what the converter chose that the user should know
+  std::array<PreviewView, 4> shown_views_{};  // turned to once the preview pauses
+  int shown_count_ = 0;                       // how many of them; 0 when none are waiting
   // Last member: stopped and joined before the widgets go.
   PlayController preview_;
 };
