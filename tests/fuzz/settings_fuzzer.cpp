@@ -1,5 +1,6 @@
 // Hostile settings files through ostrel's readers: the playback and camera
-// parameters ("varozod.cfg"), the settings ("ZOD.cfg") and the playlist.
+// parameters ("varozod.cfg"), the settings ("ZOD.cfg"), the playlist and
+// the memory of positions and recent files ("Memory.cfg").
 // Whatever the bytes, the readers give usable values.
 #include <cmath>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include "app_files.h"
+#include "play_memory.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::filesystem::path dir = [] {
@@ -32,5 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::string& line : ostrel::read_playlist(file)) {
     if (line.empty() || line.find('\n') != std::string::npos) std::abort();
   }
+  // The memory file: what it reads, it writes back the same way.
+  const ostrel::PlayMemory memory =
+      ostrel::PlayMemory::parse(std::string_view(reinterpret_cast<const char*>(data), size));
+  if (memory.volume < 0 || memory.volume > 100 || memory.recent().size() > ostrel::PlayMemory::kRecentCount) std::abort();
+  const std::string written = memory.serialise();
+  if (ostrel::PlayMemory::parse(written).serialise() != written) std::abort();
   return 0;
 }

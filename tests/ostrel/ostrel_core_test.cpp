@@ -13,6 +13,7 @@
 #include "conversion_job.h"
 #include "layouts.h"
 #include "play_failure.h"
+#include "play_memory.h"
 #include "playlist.h"
 #include "temp_dir.h"
 
@@ -344,6 +345,47 @@ TEST(PlayFailure, ReasonsNameWhatTheUserCanFix) {
             "network timeout after 10 s");
   EXPECT_EQ(play_failure_reason("rtsp://h/a", 21, "error: the input was lost: the stream ended"), "the stream stopped");
   EXPECT_EQ(one_line("error: a;\nb.\n"), "error: a; b");
+}
+
+// Positions are kept only for long files left part-way; the recent list is
+// ten deep without repeats; a file read back is the memory written.
+TEST(PlayMemory, KeepsWhatResumeNeedsAndReadsBackWhatItWrote) {
+  PlayMemory m;
+  m.leave_at("/v/short.mp4", 60, 120);  // too short to resume
+  m.leave_at("/v/long.mp4", 5, 3600);   // hardly begun
+  EXPECT_FALSE(m.resume_at("/v/short.mp4"));
+  EXPECT_FALSE(m.resume_at("/v/long.mp4"));
+  m.leave_at("/v/long.mp4", 1800, 3600);
+  EXPECT_EQ(m.resume_at("/v/long.mp4"), 1800);
+  m.leave_at("/v/long.mp4", 3595, 3600);  // watched to the end: from the start next time
+  EXPECT_FALSE(m.resume_at("/v/long.mp4"));
+  m.leave_at("/v/tab\tname.mp4", 600, 3600);
+  m.set_view("/v/long.mp4", {kLayoutSplit2, 0});
+  m.leave_at("bad\nname", 600, 3600);
+  for (int i = 0; i < 12; ++i) m.add_recent("/v/" + std::to_string(i % 11) + ".mp4");
+  m.add_recent("/v/3.mp4");
+  ASSERT_EQ(m.recent().size(), PlayMemory::kRecentCount);
+  EXPECT_EQ(m.recent()[0], "/v/3.mp4");
+  EXPECT_EQ(m.recent()[1], "/v/0.mp4");
+  m.volume = 35;
+  m.muted = true;
+
+  orb::test::TempDir dir;
+  ASSERT_TRUE(m.save(dir.path() / "Memory.cfg"));
+  const PlayMemory back = PlayMemory::load(dir.path() / "Memory.cfg");
+  EXPECT_EQ(back.serialise(), m.serialise());
+  EXPECT_EQ(back.resume_at("/v/tab\tname.mp4"), 600);
+  EXPECT_EQ(back.view_of("/v/long.mp4")->layout, kLayoutSplit2);
+  EXPECT_FALSE(back.resume_at("bad\nname"));
+  EXPECT_EQ(back.volume, 35);
+  EXPECT_TRUE(back.muted);
+
+  // Another format, or lines that make no sense, give defaults rather than nonsense.
+  EXPECT_EQ(PlayMemory::parse("ostrel memory 2\nvolume\t10\n").volume, 80);
+  const PlayMemory odd = PlayMemory::parse("ostrel memory 1\nvolume\t900\nfile\t-5\t0\t0\t/a\nfile\tx\t0\t0\t/b\n");
+  EXPECT_EQ(odd.volume, 100);
+  EXPECT_FALSE(odd.resume_at("/a"));
+  EXPECT_FALSE(odd.view_of("/b"));
 }
 
 }  // namespace

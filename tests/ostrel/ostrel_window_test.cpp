@@ -25,37 +25,15 @@
 #include "my_slider.h"
 #include "skin_loader.h"
 #include "wnd_ui.h"
-#include "x11_grab.h"
+#include "window_checks.h"
 
 namespace fs = std::filesystem;
 using ostrel::CDuiFrameWnd;
 
-namespace {
-
-std::vector<int> grab(unsigned long window, int& width, int& height) {
-  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  return ostrel::test::grab_window(x11 ? x11->display() : nullptr, window, width, height);
-}
-
-int lit_share_percent(const std::vector<int>& samples) {
-  if (samples.empty()) return 0;
-  long lit = 0;
-  for (int s : samples) lit += s > 24;
-  return static_cast<int>(lit * 100 / static_cast<long>(samples.size()));
-}
-
-int changed_share_percent(const std::vector<int>& a, const std::vector<int>& b) {
-  if (a.empty() || a.size() != b.size()) return 100;
-  long changed = 0;
-  for (std::size_t i = 0; i < a.size(); ++i) changed += std::abs(a[i] - b[i]) > 16;
-  return static_cast<int>(changed * 100 / static_cast<long>(a.size()));
-}
-
-bool xdotool(const QString& arguments) {
-  return std::system(("xdotool " + arguments).toLocal8Bit().constData()) == 0;
-}
-
-}  // namespace
+using ostrel::test::changed_share_percent;
+using ostrel::test::grab;
+using ostrel::test::lit_share_percent;
+using ostrel::test::xdotool;
 
 class OstrelWindowTest : public QObject {
   Q_OBJECT

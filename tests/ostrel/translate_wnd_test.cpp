@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include <uikit/language.h>
 #include "play_controller.h"
@@ -199,6 +200,20 @@ void TranslateWndTest::proposesAnOutputAndRefusesWithoutOne() {
   QCOMPARE(catcher.texts.size(), 2);
   QVERIFY(!dialog.converting());
   QVERIFY(fs::file_size(clip_) > 0);
+  // An output that exists is replaced only when the user says so.
+  const QString kept = dir_.path() + "/kept.mp4";
+  std::ofstream(kept.toStdString()) << "the user's own video";
+  output->setText(kept);
+  catcher.answer(QMessageBox::No);
+  QTest::mouseClick(start_button, Qt::LeftButton);
+  QCOMPARE(catcher.texts.size(), 3);
+  QVERIFY(catcher.texts.back().contains("already exists"));
+  QVERIFY(!dialog.converting());
+  QCOMPARE(fs::file_size(kept.toStdString()), std::uintmax_t{20});
+  catcher.answer(QMessageBox::Yes);
+  QTest::mouseClick(start_button, Qt::LeftButton);
+  QVERIFY(dialog.converting());
+  QTest::mouseClick(dialog.findChild<QAbstractButton*>("btnStop"), Qt::LeftButton);
   dialog.close();
 }
 

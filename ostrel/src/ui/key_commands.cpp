@@ -27,7 +27,6 @@ KeyCommand key_command(int key, Qt::KeyboardModifiers modifiers) {
     case Qt::Key_N: return KeyCommand::next;
     case Qt::Key_1:
     case Qt::Key_W: return KeyCommand::layout_wide;
-    case Qt::Key_B: return KeyCommand::layout_ball;
     case Qt::Key_2: return KeyCommand::layout_split2;
     case Qt::Key_4: return KeyCommand::layout_split4;
     case Qt::Key_S: return KeyCommand::snapshot;
@@ -40,10 +39,6 @@ bool is_list_key(int key) {
   switch (key) {
     case Qt::Key_Up:
     case Qt::Key_Down:
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
     case Qt::Key_Home:
     case Qt::Key_End:
     case Qt::Key_Return:
@@ -57,7 +52,7 @@ QString keys_of_control(const QString& button) {
       {"btnPlay", "Space"},       {"btnPause", "Space"},           {"btnPrePlay", "PageUp, P"},
       {"btnNextPlay", "PageDown, N"}, {"btnVolume", "M"},          {"btnVolumeZero", "M"},
       {"btnScreenFull", "F, F11"}, {"btnScreenNormal", "Esc"},     {"widebtn", "1, W"},
-      {"ballbtn", "B"},           {"split2btn", "2"},              {"split4btn", "4"},
+      {"split2btn", "2"},              {"split4btn", "4"},
       {"btnOpenMini", "Ctrl+O"},  {"btnOpenUrl", "Ctrl+U"},        {"btnSnapshot", "S"},
       {"btnDelOne", "Delete"},    {"sliderPlay", "Left/Right 5 s, Shift 60 s"},
       {"sliderVol", "Up/Down"},

@@ -21,7 +21,6 @@ enum class KeyCommand {
   previous,
   next,
   layout_wide,
-  layout_ball,
   layout_split2,
   layout_split4,
   snapshot,
@@ -38,7 +37,9 @@ inline constexpr int kVolumeStep = 5;
 
 KeyCommand key_command(int key, Qt::KeyboardModifiers modifiers);
 
-// Keys the list keeps for itself while it has the focus.
+// Keys the list keeps for itself while it has the focus: moving its
+// selection and playing it. Left and Right seek still (a flat list has no
+// use for them), PageUp and PageDown still change the file.
 bool is_list_key(int key);
 
 // "Space", "PageUp, p"... for the control `button`; empty when no key does its work.

@@ -15,6 +15,7 @@
 #include <QShortcut>
 #include <QSizeGrip>
 #include <QThread>
+#include <QUrl>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -371,8 +372,7 @@ void CDuiFrameWnd::set_playing_state(bool a) {
   }
   find("btnPlay")->setEnabled(true);  // stopped, Play starts the selected or current file
   if (a) {
-    const QString path = QString::fromStdString(current_path_);
-    setWindowTitle(QStringLiteral("%1 — ostrel").arg(QFileInfo(path).fileName().isEmpty() ? path : QFileInfo(path).fileName()));
+    setWindowTitle(QStringLiteral("%1 — ostrel").arg(shown_name(current_path_)));
   } else {
     setWindowTitle(kIdleTitle);
     if (auto* path = find<QLabel>("Label_PlayPath")) path->clear();
@@ -486,11 +486,18 @@ void CDuiFrameWnd::on_end_of_file() {
   });
 }
 
+// A file by its name, a stream by its address (never its password).
+QString CDuiFrameWnd::shown_name(const std::string& media) {
+  const QString path = QString::fromStdString(media);
+  if (orb::is_network_source(media.c_str())) return QUrl(path).toDisplayString(QUrl::RemoveUserInfo);
+  const QString name = QFileInfo(path).fileName();
+  return name.isEmpty() ? path : name;
+}
+
 // Says in the window why the current file does not play; the trace gets it too.
 void CDuiFrameWnd::show_failure() {
   const PlayController::Failure failure = controller_.failure();
-  const QString path = QString::fromStdString(current_path_);
-  const QString name = QFileInfo(path).fileName().isEmpty() ? path : QFileInfo(path).fileName();
+  const QString name = shown_name(current_path_);
   const QString reason = QString::fromStdString(play_failure_reason(current_path_, failure.code, failure.text));
   const QString detail = QString::fromStdString(one_line(failure.text));
   orb::debug_trace("cannot play %s: %s (%s)", current_path_.c_str(), qPrintable(reason), qPrintable(detail));

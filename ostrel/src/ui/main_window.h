@@ -120,6 +120,7 @@ class CDuiFrameWnd : public CXMLWnd {
   void tick();
   void on_end_of_file();
   void show_failure();
+  static QString shown_name(const std::string& media);
   void change_mount(int mode);
   void show_mount(int mode);
   void shift_views(float pitch_delta);

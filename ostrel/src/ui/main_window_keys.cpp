@@ -70,7 +70,6 @@ void CDuiFrameWnd::run_command(KeyCommand command) {
     case KeyCommand::previous: go_to(Direction::kPrevious); break;
     case KeyCommand::next: go_to(Direction::kNext); break;
     case KeyCommand::layout_wide: click("widebtn"); break;
-    case KeyCommand::layout_ball: click("ballbtn"); break;
     case KeyCommand::layout_split2: click("split2btn"); break;
     case KeyCommand::layout_split4: click("split4btn"); break;
     case KeyCommand::snapshot: take_snapshot(); break;

@@ -74,8 +74,7 @@ std::string CDuiFrameWnd::choose_next(Direction direction) {
   std::string path = playlist_.choose(direction, settings_.play_mode, current, kFirstFileIndex);
   if (path.empty()) return path;
   settings_.current_index = current;
-  select_list_index(current);
-  if (tree_) tree_->setFocus();
+  select_list_index(current);  // the focus stays where the user put it: the keys keep their meaning
   return path;
 }
 
