@@ -147,6 +147,18 @@ void OstrelHabitsTest::keysWorkOnTheVideoAndTheControls() {
   auto dir = data_dir();
   auto w = window(*dir);
   QVERIFY(w);
+  // Nothing to play: Space (Play) and Ctrl+O ask for a file.
+  for (const auto& [k, m] : {std::pair{Qt::Key_Space, Qt::NoModifier}, std::pair{Qt::Key_O, Qt::ControlModifier}}) {
+    QString asked;
+    on_next_dialog([&](QWidget* d) {
+      asked = d->metaObject()->className();
+      static_cast<QDialog*>(d)->reject();
+    });
+    QTest::keyClick(w.get(), k, m);
+    QCOMPARE(asked, QString("QFileDialog"));
+  }
+  w->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(w.get()));
   w->open_files({QString::fromStdString(clip_.string()), QString::fromStdString(short_.string())});
   QVERIFY(wait_playing(*w, clip_));
   ostrel::PlayController& c = w->controller();
@@ -392,6 +404,18 @@ void OstrelHabitsTest::liveStreamShowsLiveAndItsEndIsSaid() {
   QTRY_VERIFY_WITH_TIMEOUT(hint->isVisible() && hint->text().startsWith("Cannot play " + url + "?tcp: "), 15000);
   QVERIFY2(waited.elapsed() <= 12000, qPrintable(QString::number(waited.elapsed())));
   QVERIFY(!w->controller().is_playing());
+
+  // A camera that accepts and never answers: one network timeout, then the reason.
+  QProcess silent;
+  silent.start("/usr/bin/python3", {ORB_TEST_SUPPORT_DIR "/silent_server.py"});
+  QVERIFY(silent.waitForReadyRead(5000));
+  const QString dead = QString("http://127.0.0.1:%1/camera.mp4").arg(silent.readLine().trimmed().toInt());
+  waited.restart();
+  w->open_url(dead);
+  QTRY_VERIFY_WITH_TIMEOUT(hint->text().startsWith("Cannot play " + dead + ": network timeout after 10 s"), 20000);
+  QVERIFY2(waited.elapsed() <= 13000, qPrintable(QString::number(waited.elapsed())));
+  silent.kill();
+  silent.waitForFinished(3000);
   w->close();
 }
 

@@ -58,9 +58,11 @@ fs::path absolute_of(const std::string& media_path) {
 
 }  // namespace
 
-std::optional<std::pair<int, int>> probe_video_size(const std::string& media_path, const std::atomic<bool>* stop) {
-  std::string error;
-  const orb::OpenedInput input = orb::open_media(media_path.c_str(), error, stop);  // bounded: a silent server ends it
+std::optional<std::pair<int, int>> probe_video_size(const std::string& media_path, const std::atomic<bool>* stop,
+                                                     std::string* error) {
+  std::string text;
+  const orb::OpenedInput input = orb::open_media(media_path.c_str(), text, stop);  // bounded: a silent server ends it
+  if (error) *error = text;
   if (!input) return std::nullopt;
   const int index = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (index < 0) return std::nullopt;

@@ -1,5 +1,6 @@
 #include "play_controller.h"
 
+#include <av/media_open.h>
 #include <common/debug_trace.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@ namespace ostrel {
 namespace {
 
 constexpr int kLostInput = 21;  // the player's code for an input lost while playing
+constexpr int kOpenFailed = 15;  // and for an input it could not open
 
 }  // namespace
 
@@ -203,8 +205,17 @@ void PlayController::play_thread() {
   };
   // This video's own lens; a video that cannot be probed still gets a file
   // (the player then reports what is wrong with the video itself).
-  const auto size = probe_video_size(media_path_, &closing_).value_or(std::pair{1920, 1080});
+  std::string probe_error;
+  const auto probed = probe_video_size(media_path_, &closing_, &probe_error);
   if (closing_) return;  // the application is ending: the start's other waits are not waited out
+  // A camera that did not answer in time is not asked again: one timeout, then the reason.
+  if (!probed && orb::is_network_source(media_path_.c_str()) &&
+      probe_error.find("no answer in time") != std::string::npos) {
+    std::lock_guard state(state_mutex_);
+    failure_ = {kOpenFailed, probe_error};
+    return;
+  }
+  const auto size = probed.value_or(std::pair{1920, 1080});
   const CalibrationChoice lens = choose_calibration(
       media_path_, size.first, size.second, play_param_.calibration_path, data_dir_,
       [&](const char* media, const char* out) { return player_now->CreateCalibrationFile(media, out); });
