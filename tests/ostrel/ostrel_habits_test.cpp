@@ -120,20 +120,9 @@ void OstrelHabitsTest::initTestCase() {
   qputenv("ORB_NO_BROWSER", "1");
 }
 
-std::unique_ptr<QTemporaryDir> OstrelHabitsTest::data_dir() {
-  auto dir = std::make_unique<QTemporaryDir>();
-  const fs::path lens = fs::path(dir->path().toStdString()) / ostrel::kDefaultCalibrationName;
-  write_calibration_file(lens.c_str(), orb::synth::clip_calibration(spec_));
-  return dir;
-}
+std::unique_ptr<QTemporaryDir> OstrelHabitsTest::data_dir() { return ostrel::test::data_dir_for(spec_); }
 
-std::unique_ptr<CDuiFrameWnd> OstrelHabitsTest::window(const QTemporaryDir& dir) {
-  auto w = std::make_unique<CDuiFrameWnd>(fs::path(dir.path().toStdString()));
-  w->show();
-  w->activateWindow();
-  if (!QTest::qWaitForWindowActive(w.get())) return nullptr;
-  return w;
-}
+std::unique_ptr<CDuiFrameWnd> OstrelHabitsTest::window(const QTemporaryDir& dir) { return ostrel::test::open_window(dir, true); }
 
 bool OstrelHabitsTest::wait_playing(CDuiFrameWnd& w, const fs::path& media) {
   const bool playing =

@@ -69,19 +69,9 @@ void OstrelWindowTest::initTestCase() {
   QCOMPARE(QString::fromStdString(orb::synth::write_clip(clip_.string(), spec_)), QString());
 }
 
-std::unique_ptr<QTemporaryDir> OstrelWindowTest::data_dir() {
-  auto dir = std::make_unique<QTemporaryDir>();
-  const fs::path lens = fs::path(dir->path().toStdString()) / ostrel::kDefaultCalibrationName;
-  write_calibration_file(lens.c_str(), orb::synth::clip_calibration(spec_));
-  return dir;
-}
+std::unique_ptr<QTemporaryDir> OstrelWindowTest::data_dir() { return ostrel::test::data_dir_for(spec_); }
 
-std::unique_ptr<CDuiFrameWnd> OstrelWindowTest::window(const QTemporaryDir& dir) {
-  auto w = std::make_unique<CDuiFrameWnd>(fs::path(dir.path().toStdString()));
-  w->show();
-  if (!QTest::qWaitForWindowExposed(w.get())) return nullptr;
-  return w;
-}
+std::unique_ptr<CDuiFrameWnd> OstrelWindowTest::window(const QTemporaryDir& dir) { return ostrel::test::open_window(dir); }
 
 void OstrelWindowTest::firstRunWritesSettingsOnClose() {
   QTemporaryDir dir;

@@ -1,12 +1,21 @@
 #pragma once
 // What the ostrel window tests look at: the pixels of the video window and
 // real input through the X server.
+#include <geometry/calibration_file.h>
+#include <synth/fisheye_clip.h>
+
 #include <QGuiApplication>
 #include <QString>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <vector>
 
+#include "app_files.h"
+#include "main_window.h"
 #include "x11_grab.h"
 
 namespace ostrel::test {
@@ -33,6 +42,24 @@ inline int changed_share_percent(const std::vector<int>& a, const std::vector<in
 // Real input events through XTEST.
 inline bool xdotool(const QString& arguments) {
   return std::system(("xdotool " + arguments).toLocal8Bit().constData()) == 0;
+}
+
+// A data directory whose default lens is the clip's own.
+inline std::unique_ptr<QTemporaryDir> data_dir_for(const orb::synth::ClipSpec& clip) {
+  auto dir = std::make_unique<QTemporaryDir>();
+  const std::filesystem::path lens = std::filesystem::path(dir->path().toStdString()) / kDefaultCalibrationName;
+  write_calibration_file(lens.c_str(), orb::synth::clip_calibration(clip));
+  return dir;
+}
+
+// The main window on `dir`, shown (and made the active window when asked,
+// for keys); null when the X server never shows it.
+inline std::unique_ptr<CDuiFrameWnd> open_window(const QTemporaryDir& dir, bool active = false) {
+  auto w = std::make_unique<CDuiFrameWnd>(std::filesystem::path(dir.path().toStdString()));
+  w->show();
+  if (active) w->activateWindow();
+  if (!(active ? QTest::qWaitForWindowActive(w.get()) : QTest::qWaitForWindowExposed(w.get()))) return nullptr;
+  return w;
 }
 
 }  // namespace ostrel::test
