@@ -440,6 +440,7 @@ void OstrelHabitsTest::conversionOpensOnTheFilePlayingAndMountKeepsThePause() {
   QTRY_VERIFY_WITH_TIMEOUT(w->controller().is_playing(), 10000);
   QVERIFY(w->controller().paused());
   QVERIFY(w->findChild<QWidget*>("btnPlay")->isVisible());
+  QCOMPARE(w->windowTitle(), QString("clip.mp4 — ostrel"));
   QTest::qWait(1500);
   QVERIFY2(std::abs(w->controller().current_seconds() - at) <= 1, qPrintable(QString::number(at)));
   w->close();
