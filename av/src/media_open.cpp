@@ -1,4 +1,5 @@
 #include <av/media_open.h>
+#include <common/clock.h>
 
 #include <cerrno>
 #include <chrono>
@@ -9,11 +10,6 @@
 
 namespace orb {
 namespace {
-
-std::int64_t now_ms() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 int interrupted(void* opaque) {
   const auto* state = static_cast<const OpenedInput::Interrupt*>(opaque);

@@ -2,6 +2,7 @@
 // clock it drives, the clock thread of silent media, and seeking.
 #include "player_impl.h"
 
+#include <common/clock.h>
 #include <common/debug_trace.h>
 
 extern "C" {
@@ -15,15 +16,9 @@ extern "C" {
 namespace orb::player {
 namespace {
 
-constexpr int kError = 21;
 constexpr std::size_t kAudioOutBytes = 768000;
 constexpr int kOutChannels = 2;
 constexpr int kBytesPerSample = 2;  // signed 16-bit
-
-int64_t now_ms() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 }  // namespace
 
@@ -51,9 +46,9 @@ int ISS_OrbPlayerImpl::setup_audio() {
   const int ret = swr_alloc_set_opts2(&swr, &stereo, AV_SAMPLE_FMT_S16, c->sample_rate, &in_layout, c->sample_fmt,
                                       c->sample_rate, 0, nullptr);
   av_channel_layout_uninit(&in_layout);
-  if (ret < 0 || !swr) return fail(kError, "error: can not create audio converter;\n");
+  if (ret < 0 || !swr) return fail(ORB_ERROR, "error: can not create audio converter;\n");
   resampler_.reset(swr);
-  if (swr_init(swr) < 0) return fail(kError, "error: can not init audio converter;\n");
+  if (swr_init(swr) < 0) return fail(ORB_ERROR, "error: can not init audio converter;\n");
   audio_spec_ = SDL_AudioSpec{};
   audio_spec_.freq = c->sample_rate;
   audio_spec_.format = AUDIO_S16SYS;
@@ -158,10 +153,10 @@ void ISS_OrbPlayerImpl::restart_clock_at(int64_t position) {
 
 int ISS_OrbPlayerImpl::Seek(int minutes, int seconds, int milliseconds) {
   std::lock_guard control(control_mutex_);
-  if (!playing_ || !input_) return fail(kError, "error: the player is not playing;\n");
+  if (!playing_ || !input_) return fail(ORB_ERROR, "error: the player is not playing;\n");
   const int64_t target = int64_t{minutes} * 60000 + int64_t{seconds} * 1000 + milliseconds;
   const int64_t length = int64_t{duration_.minutes} * 60000 + int64_t{duration_.seconds} * 1000 + duration_.milliseconds;
-  if (target >= length) return fail(kError, "error: invalid seeking time: out of video time duration;\n");
+  if (target >= length) return fail(ORB_ERROR, "error: invalid seeking time: out of video time duration;\n");
   // Whole seconds only, in the video stream's units.
   const int64_t start = video_stream_->start_time != AV_NOPTS_VALUE ? video_stream_->start_time : 0;
   const int64_t seek_ts = av_rescale_q(target / 1000, AVRational{1, 1}, video_stream_->time_base) + start;
@@ -202,7 +197,7 @@ int ISS_OrbPlayerImpl::Seek(int minutes, int seconds, int milliseconds) {
     paused_ = false;
     if (!no_audio_ && audio_device_.id()) SDL_PauseAudioDevice(audio_device_.id(), 0);
   }
-  if (ret < 0) return fail(kError, "error: can not seek to %d s: %s;\n", static_cast<int>(target / 1000), av_error_text(ret).c_str());
+  if (ret < 0) return fail(ORB_ERROR, "error: can not seek to %d s: %s;\n", static_cast<int>(target / 1000), av_error_text(ret).c_str());
   if (!no_audio_) return 0;
   // Silent media: the clock goes on from the first new picture (a bounded
   // wait, so a seek near the end never hangs).

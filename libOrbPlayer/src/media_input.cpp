@@ -15,7 +15,6 @@ extern "C" {
 namespace orb::player {
 namespace {
 
-constexpr int kError = 21;
 constexpr int kReadTimeoutMs = 5000;  // a frozen source ends playback after this
 
 }  // namespace
@@ -31,9 +30,9 @@ int ISS_OrbPlayerImpl::open_input(const char* path) {
         return fail(15, "error: couldn't open input stream, code: %d;\n", media.error_code());
       }
       return fail(15, "%s;\n", error.c_str());
-    case InputFailure::no_streams: return fail(kError, "error: couldn't find stream information;\n");
+    case InputFailure::no_streams: return fail(ORB_ERROR, "error: couldn't find stream information;\n");
     case InputFailure::no_video: return fail(16, "%s.\n", error.c_str());
-    default: return fail(kError, "%s.\n", error.c_str());  // no decoder, or it did not open
+    default: return fail(ORB_ERROR, "%s.\n", error.c_str());  // no decoder, or it did not open
   }
   video_index_ = media.video.index;
   video_stream_ = media.video.stream;
@@ -49,7 +48,7 @@ int ISS_OrbPlayerImpl::open_input(const char* path) {
   frame_rate_ = rate.den ? static_cast<float>(av_q2d(rate)) : 0;
   video_width_ = video_codec_->width;
   video_height_ = video_codec_->height;
-  if (video_width_ <= 0 || video_height_ <= 0) return fail(kError, "error: the video has no picture size;\n");
+  if (video_width_ <= 0 || video_height_ <= 0) return fail(ORB_ERROR, "error: the video has no picture size;\n");
 
   clock_base_ = audio_stream_ ? audio_stream_->time_base : av_d2q(0.001, 9000);
 
@@ -165,13 +164,13 @@ void ISS_OrbPlayerImpl::demux_main() {
       // Anything else, unless it is our own stop or a live source saying
       // "later", is a lost input: a dead or frozen server, a read error.
       if (!end && ret != AVERROR(EAGAIN) && !stopping() && !input_lost_.exchange(true)) {
-        fail(kError, "error: the input was lost: %s;\n",
+        fail(ORB_ERROR, "error: the input was lost: %s;\n",
              ret == AVERROR_EXIT ? "no data for 5 seconds" : av_error_text(ret).c_str());
       }
       if (end && !end_queued && !stopping() && !input_lost_) {
         // A file can end early: cut while it plays, or damaged before.
         if (const std::string cut = cut_short(); !cut.empty() && !input_lost_.exchange(true)) {
-          fail(kError, "%s;\n", cut.c_str());
+          fail(ORB_ERROR, "%s;\n", cut.c_str());
         }
       }
       if (end && !end_queued) {

@@ -15,7 +15,6 @@
 namespace orb::player {
 namespace {
 
-constexpr int kError = 21;
 
 }  // namespace
 
@@ -32,33 +31,27 @@ ISS_OrbPlayerImpl::~ISS_OrbPlayerImpl() {
 }
 
 int ISS_OrbPlayerImpl::fail(int code, const char* fmt, ...) {
-  char text[1024];
   std::va_list args;
   va_start(args, fmt);
-  std::vsnprintf(text, sizeof text, fmt, args);
+  const int result = error_.vformat(code, fmt, args);
   va_end(args);
-  {
-    std::lock_guard lock(message_mutex_);
-    std::memcpy(message_, text, sizeof message_);
-  }
-  debug_trace("%s", text);
-  return code;
+  return result;
 }
 
 bool ISS_OrbPlayerImpl::index_ok(int index) {
   if (static_cast<unsigned>(index) < kViewports) return true;
-  fail(kError, "error: invalid viewport index: %d: we support at most %d viewports;\n", index, kViewports);
+  fail(ORB_ERROR, "error: invalid viewport index: %d: we support at most %d viewports;\n", index, kViewports);
   return false;
 }
 
 const char* ISS_OrbPlayerImpl::GetLastErrorText() {
   // The buffer lives as long as the player; the text is that of the last failure.
-  return message_;
+  return error_.c_str();
 }
 
 int ISS_OrbPlayerImpl::OpenMedia(const MediaOpenParams* params) {
   std::lock_guard control(control_mutex_);
-  if (playing_) return fail(kError, "error: the player is playing video, please stop it first;\n");
+  if (playing_) return fail(ORB_ERROR, "error: the player is playing video, please stop it first;\n");
   if (params == nullptr || params->media_path == nullptr) return fail(15, "error: no media path given;\n");
   join_workers();
   close_input();
@@ -73,7 +66,7 @@ int ISS_OrbPlayerImpl::OpenMedia(const MediaOpenParams* params) {
 }
 
 int ISS_OrbPlayerImpl::SetDrawMode(int mode, int index) {
-  if (!index_ok(index)) return kError;
+  if (!index_ok(index)) return ORB_ERROR;
   std::unique_lock lock(viewport_mutex_);
   viewports_[static_cast<std::size_t>(index)].draw_mode = mode;
   if (!playing_) return 0;
@@ -89,7 +82,7 @@ int ISS_OrbPlayerImpl::SetDrawMode(int mode, int index) {
 }
 
 int ISS_OrbPlayerImpl::SetWindowRect(int x, int y, int width, int height) {
-  if (playing_) return fail(kError, "error: can not create window while playing;\n");
+  if (playing_) return fail(ORB_ERROR, "error: can not create window while playing;\n");
   std::lock_guard lock(viewport_mutex_);
   use_native_window_ = false;
   window_x_ = x;
@@ -100,7 +93,7 @@ int ISS_OrbPlayerImpl::SetWindowRect(int x, int y, int width, int height) {
 }
 
 int ISS_OrbPlayerImpl::SetNativeWindow(unsigned long native_window) {
-  if (playing_) return fail(kError, "error: can not create window while playing;\n");
+  if (playing_) return fail(ORB_ERROR, "error: can not create window while playing;\n");
   std::lock_guard lock(viewport_mutex_);
   use_native_window_ = true;
   native_window_ = native_window;
@@ -108,7 +101,7 @@ int ISS_OrbPlayerImpl::SetNativeWindow(unsigned long native_window) {
 }
 
 int ISS_OrbPlayerImpl::SetViewportRect(int x, int y, int width, int height, int index) {
-  if (!index_ok(index)) return kError;
+  if (!index_ok(index)) return ORB_ERROR;
   std::unique_lock lock(viewport_mutex_);
   ViewportState& vp = viewports_[static_cast<std::size_t>(index)];
   vp.x = x < 1 ? 0 : x;
@@ -130,7 +123,7 @@ int ISS_OrbPlayerImpl::SetViewportRect(int x, int y, int width, int height, int 
 }
 
 int ISS_OrbPlayerImpl::DisableViewport(int index) {
-  if (!index_ok(index)) return kError;
+  if (!index_ok(index)) return ORB_ERROR;
   std::lock_guard lock(viewport_mutex_);
   viewports_[static_cast<std::size_t>(index)].enabled = 0;
   view_dirty_ = true;
@@ -247,10 +240,10 @@ int ISS_OrbPlayerImpl::Play(OrbReservedCallback reserved, void* reserved_context
                             void* user_context, OrbErrorCallback on_error) {
   std::lock_guard control(control_mutex_);
   if (playing_) return 0;
-  if (!input_ || video_index_ < 0) return fail(kError, "error: no media is open;\n");
+  if (!input_ || video_index_ < 0) return fail(ORB_ERROR, "error: no media is open;\n");
   join_workers();  // threads of a playback that ended by itself
   // Played before: start again from the beginning.
-  if (needs_rewind_ && !rewind_input()) return fail(kError, "error: can not go back to the start of the media;\n");
+  if (needs_rewind_ && !rewind_input()) return fail(ORB_ERROR, "error: can not go back to the start of the media;\n");
   needs_rewind_ = true;
   drained_ = false;
   input_lost_ = false;
@@ -302,7 +295,7 @@ int ISS_OrbPlayerImpl::Play(OrbReservedCallback reserved, void* reserved_context
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   Stop();
-  return kError;
+  return ORB_ERROR;
 }
 
 int ISS_OrbPlayerImpl::Stop() {
@@ -341,7 +334,7 @@ void ISS_OrbPlayerImpl::worker_exit(Worker w) {
     callback = end_callback_;
   }
   // An input lost before its end is an error, not an end: said first.
-  if (input_lost_ && error_callback_) error_callback_(user_context_, kError);
+  if (input_lost_ && error_callback_) error_callback_(user_context_, ORB_ERROR);
   if (callback) callback(user_context_);
 }
 
@@ -366,15 +359,15 @@ int ISS_OrbPlayerImpl::CreateCalibrationFile(const char* media_path, const char*
   // The first picture goes beside the program (or to its data directory),
   // then the lens circle is found in it, for a 200-degree lens.
   const std::string capture = (data_dir(program_name()) / "onframe.jpg").string();
-  if (CaptureFrame2Jpg(media_path, capture.c_str()) != 0) return kError;
+  if (CaptureFrame2Jpg(media_path, capture.c_str()) != 0) return ORB_ERROR;
   const int result = CalcauteDingbiao(capture.c_str(), calibration_path, 200.0f);
-  if (result != kCalibrationNoCircle) return result == 0 ? 0 : kError;
+  if (result != kCalibrationNoCircle) return result == 0 ? 0 : ORB_ERROR;
   // A dark or empty first picture: the brightest of several from the first seconds.
   const LensCircle circle = detect_video_circle(media_path);
-  if (!circle.found) return fail(kError, "error: no lens circle found in %s (%s)\n", media_path, circle.reason.c_str());
+  if (!circle.found) return fail(ORB_ERROR, "error: no lens circle found in %s (%s)\n", media_path, circle.reason.c_str());
   if (WriteCalibrationFile(calibration_path, 200.0f, circle.cx, circle.cy, circle.radius, circle.picture_width,
                            circle.picture_height) != 0) {
-    return fail(kError, "error: cannot write %s\n", calibration_path);
+    return fail(ORB_ERROR, "error: cannot write %s\n", calibration_path);
   }
   return 0;
 }

@@ -3,6 +3,7 @@
 // thread, a render thread (the only one touching SDL video and GL), the
 // audio device's callback (or a clock thread for silent media).
 #include <libOrbPlayer/ISS_OrbPlayer.h>
+#include <common/error_buffer.h>
 
 #include <av/av_ptr.h>
 #include <av/frame_convert.h>
@@ -138,8 +139,7 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
 
   // --- message buffer: written by any thread (last failure wins); a fixed
   // buffer, so the pointer GetLastErrorText hands out stays valid
-  mutable std::mutex message_mutex_;
-  char message_[1024] = {};
+  ErrorBuffer<1024> error_;
 
   // --- host operations that change what is open or playing run one at a time
   std::recursive_mutex control_mutex_;

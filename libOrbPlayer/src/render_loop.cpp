@@ -17,8 +17,6 @@
 namespace orb::player {
 namespace {
 
-constexpr int kError = 21;
-constexpr int kWindowError = 20;
 constexpr double kShowAheadMs = 30;  // a picture is shown when at most this far ahead of the clock
 constexpr auto kIdleRedraw = std::chrono::milliseconds(250);
 
@@ -38,7 +36,7 @@ void ISS_OrbPlayerImpl::render_main() {
     SDL_AudioSpec obtained{};
     const SDL_AudioDeviceID id = audio->ok() ? open_audio_output(audio_spec_, obtained) : 0;
     if (id == 0) {
-      code = fail(kError, "error: can't open audio for SDL;\n");
+      code = fail(ORB_ERROR, "error: can't open audio for SDL;\n");
     } else {
       std::lock_guard lock(state_mutex_);
       audio_device_.reset(id);
@@ -136,7 +134,7 @@ int ISS_OrbPlayerImpl::render_startup() {
     SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
     window_.reset(SDL_CreateWindowFrom(reinterpret_cast<void*>(native_window)));
     if (!window_) {
-      const int code = fail(kWindowError, "error: unable to create sdl window from native window: %s\n", SDL_GetError());
+      const int code = fail(ORB_ERROR_WINDOW, "error: unable to create sdl window from native window: %s\n", SDL_GetError());
       debug_trace("%s", GetLastErrorText());
       return code;
     }
@@ -155,7 +153,7 @@ int ISS_OrbPlayerImpl::render_startup() {
     window_.reset(SDL_CreateWindow("Orbivue VR Player", x, y, w, h,
                                    SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE));
     if (!window_) {
-      const int code = fail(kWindowError, "error: unable to create sdl window: %s\n", SDL_GetError());
+      const int code = fail(ORB_ERROR_WINDOW, "error: unable to create sdl window: %s\n", SDL_GetError());
       debug_trace("%s", GetLastErrorText());
       return code;
     }
@@ -171,13 +169,13 @@ int ISS_OrbPlayerImpl::render_startup() {
   }
   SDL_GLContext context = SDL_GL_CreateContext(window_.get());
   if (!context) {
-    const int code = fail(kWindowError, "error: fail to create gl context: %s\n", SDL_GetError());
+    const int code = fail(ORB_ERROR_WINDOW, "error: fail to create gl context: %s\n", SDL_GetError());
     debug_trace("%s", GetLastErrorText());
     return code;
   }
   gl_context_ = std::make_unique<SdlGlContext>(context);
   if (SDL_GL_MakeCurrent(window_.get(), context) != 0) {
-    const int code = fail(kWindowError, "error: fail to make current gl context: %s\n", SDL_GetError());
+    const int code = fail(ORB_ERROR_WINDOW, "error: fail to make current gl context: %s\n", SDL_GetError());
     debug_trace("%s", GetLastErrorText());
     return code;
   }
@@ -197,14 +195,14 @@ int ISS_OrbPlayerImpl::render_startup() {
   if (init.logo_enabled) {
     std::string error;
     if (!load_logo_picture(params_->logo_path, logo, init.logo_width, init.logo_height, error)) {
-      fail(kError, "%s", error.c_str());
+      fail(ORB_ERROR, "%s", error.c_str());
       debug_trace("%s", error.c_str());
-      return kError;
+      return ORB_ERROR;
     }
     init.logo_bgr = logo.data();
   }
   if (renderer->init(init) != 0) {
-    return fail(kWindowError, "error: in OGL renderer, line: %d: %s\n", 570, renderer->error_text().c_str());
+    return fail(ORB_ERROR_WINDOW, "error: in OGL renderer, line: %d: %s\n", 570, renderer->error_text().c_str());
   }
   std::lock_guard lock(viewport_mutex_);
   renderer_ = std::move(renderer);
@@ -217,10 +215,10 @@ int ISS_OrbPlayerImpl::apply_initial_viewports() {
     ViewportState& vp = viewports_[static_cast<std::size_t>(i)];
     if (!vp.enabled) continue;
     if (renderer_->set_viewport_rect(i, vp.x, vp.y, vp.width, vp.height) != 0) {
-      return fail(kWindowError, "error: in OGL renderer, line: %d: %s", 584, renderer_->error_text().c_str());
+      return fail(ORB_ERROR_WINDOW, "error: in OGL renderer, line: %d: %s", 584, renderer_->error_text().c_str());
     }
     if (renderer_->set_draw_mode(i, vp.draw_mode) != 0) {
-      return fail(kWindowError, "error: in OGL renderer, line: %d: %s", 590, renderer_->error_text().c_str());
+      return fail(ORB_ERROR_WINDOW, "error: in OGL renderer, line: %d: %s", 590, renderer_->error_text().c_str());
     }
     vp.zoom = renderer_->viewport(i).camera().default_zoom();
     renderer_->set_zoom(i, vp.zoom);
@@ -250,11 +248,11 @@ int ISS_OrbPlayerImpl::serve_requests() {
   if (rect_request_ != 0) {
     const int i = rect_request_ - 1;
     if (static_cast<unsigned>(i) >= kViewports) {
-      return fail(kWindowError, "error: in OGL renderer, line: %d: %s\n", 659, renderer_->error_text().c_str());
+      return fail(ORB_ERROR_WINDOW, "error: in OGL renderer, line: %d: %s\n", 659, renderer_->error_text().c_str());
     }
     ViewportState& vp = viewports_[static_cast<std::size_t>(i)];
     if (renderer_->set_viewport_rect(i, vp.x, vp.y, vp.width, vp.height) != 0) {
-      return fail(kWindowError, "error: in OGL renderer, line: %d: %s\n", 659, renderer_->error_text().c_str());
+      return fail(ORB_ERROR_WINDOW, "error: in OGL renderer, line: %d: %s\n", 659, renderer_->error_text().c_str());
     }
     rect_request_ = 0;
     vp.enabled = 1;

@@ -1,6 +1,7 @@
 // The operations of the converter interface.
 #include "converter_impl.h"
 
+#include <common/clock.h>
 #include <common/debug_trace.h>
 
 #include <algorithm>
@@ -14,12 +15,6 @@
 namespace orb::converter {
 namespace {
 
-constexpr int kError = 21;
-
-int64_t now_ms() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 }  // namespace
 
@@ -34,28 +29,20 @@ ISS_OrbVideoConverterImpl::~ISS_OrbVideoConverterImpl() {
 }
 
 int ISS_OrbVideoConverterImpl::fail(int code, const char* fmt, ...) {
-  char text[2048];
   std::va_list args;
   va_start(args, fmt);
-  std::vsnprintf(text, sizeof text, fmt, args);
+  const int result = error_.vformat(code, fmt, args);
   va_end(args);
-  return fail_text(code, text);
+  return result;
 }
 
-int ISS_OrbVideoConverterImpl::fail_text(int code, const std::string& text) {
-  {
-    std::lock_guard lock(message_mutex_);
-    std::snprintf(message_, sizeof message_, "%s", text.c_str());
-  }
-  debug_trace("%s", text.c_str());
-  return code;
-}
+int ISS_OrbVideoConverterImpl::fail_text(int code, const std::string& text) { return error_.set(code, text); }
 
-const char* ISS_OrbVideoConverterImpl::GetLastErrorText() { return message_; }
+const char* ISS_OrbVideoConverterImpl::GetLastErrorText() { return error_.c_str(); }
 
 int ISS_OrbVideoConverterImpl::Init(ConverterInitParams* params) {
-  if (params == nullptr) return fail(kError, "error: no conversion parameters;\n");
-  if (converting_) return fail(kError, "error: converter is working, please stop first;\n");
+  if (params == nullptr) return fail(ORB_ERROR, "error: no conversion parameters;\n");
+  if (converting_) return fail(ORB_ERROR, "error: converter is working, please stop first;\n");
   if (thread_.joinable()) thread_.join();
   debug_trace("dst_width %d \n dist_height %d\n bitrate %d\n calib_filename %s\n orientation %d \n zoom %.2f\n",
               params->dst_width, params->dst_height, params->bitrate,
@@ -79,9 +66,9 @@ int ISS_OrbVideoConverterImpl::Init(ConverterInitParams* params) {
 
 int ISS_OrbVideoConverterImpl::Start(TimeParts start, TimeParts end) {
   debug_trace("is_rendering = %d", converting_.load());
-  if (converting_) return fail(kError, "error: converter is working, please stop first;\n");
+  if (converting_) return fail(ORB_ERROR, "error: converter is working, please stop first;\n");
   if (thread_.joinable()) thread_.join();
-  if (!input_ || !output_) return fail(kError, "error: the converter is not initialised;\n");
+  if (!input_ || !output_) return fail(ORB_ERROR, "error: the converter is not initialised;\n");
   audio_base_ = AV_NOPTS_VALUE;
   last_audio_pts_ = -1;
   // Milliseconds count: a clip shorter than a second converts too.
@@ -90,14 +77,14 @@ int ISS_OrbVideoConverterImpl::Start(TimeParts start, TimeParts end) {
   if (live_) {
     // A live stream converts from now: for the span asked, or until Stop
     // when the end is 0 (its duration, which a live stream does not have).
-    if (s != 0) return fail(kError, "error: a live stream converts from now; it cannot start at a later time;\n");
-    if (e < 0) return fail(kError, "error: invalid converting video span;\n");
+    if (s != 0) return fail(ORB_ERROR, "error: a live stream converts from now; it cannot start at a later time;\n");
+    if (e < 0) return fail(ORB_ERROR, "error: invalid converting video span;\n");
     open_ended_ = e == 0;
     to_encode_ = open_ended_ ? INT64_MAX
                              : std::max<int64_t>(1, std::lround(static_cast<double>(frame_rate_) * static_cast<double>(e) / 1000));
   } else {
-    if (s > d || s < 0) return fail(kError, "error: invalid seeking time: out of video time duration;\n");
-    if (!(s < e && e <= d)) return fail(kError, "error: invalid converting video span;\n");
+    if (s > d || s < 0) return fail(ORB_ERROR, "error: invalid seeking time: out of video time duration;\n");
+    if (!(s < e && e <= d)) return fail(ORB_ERROR, "error: invalid converting video span;\n");
     open_ended_ = false;
     to_encode_ = std::min(static_cast<int64_t>(std::lround(static_cast<double>(frame_rate_) * static_cast<double>(e - s) / 1000)),
                           total_frames_);
@@ -137,7 +124,7 @@ int ISS_OrbVideoConverterImpl::Start(TimeParts start, TimeParts end) {
   while (start_result_ == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   if (start_result_ < 0) {
     thread_.join();
-    return kError;
+    return ORB_ERROR;
   }
   return 0;
 }

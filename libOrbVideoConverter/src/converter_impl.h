@@ -4,6 +4,7 @@
 // then every decoded frame laid through it) handing frames to an encode
 // thread (H.265, write), audio packets copied.
 #include <libOrbVideoConverter/ISS_OrbVideoConverter.h>
+#include <common/error_buffer.h>
 
 #include <av/av_ptr.h>
 #include <av/decoding_input.h>
@@ -21,6 +22,9 @@
 #include <vector>
 
 namespace orb::converter {
+
+// Internal result: the input has no more pictures (never returned to callers).
+inline constexpr int kEndOfInput = 18;
 
 class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
  public:
@@ -67,8 +71,7 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   void encode_main();
 
   // --- message buffer (any thread); fixed, so the pointer handed out stays valid
-  std::mutex message_mutex_;
-  char message_[2048] = {};
+  ErrorBuffer<2048> error_;
 
   ConverterInitParams* params_ = nullptr;
 

@@ -18,8 +18,6 @@ extern "C" {
 namespace orb::converter {
 namespace {
 
-constexpr int kError = 21;
-constexpr int kEndOfInput = 18;
 
 bool wants_hvc1(const AVOutputFormat* format) {
   // mp4 and mov players expect H.265 tagged "hvc1".
@@ -34,7 +32,7 @@ int ISS_OrbVideoConverterImpl::open_input() {
   struct stat in {}, out {};
   if (params_->input_path && params_->output_path && ::stat(params_->input_path, &in) == 0 &&
       ::stat(params_->output_path, &out) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
-    return fail(kError, "error: the output %s is the input itself; choose another file;\n", params_->output_path);
+    return fail(ORB_ERROR, "error: the output %s is the input itself; choose another file;\n", params_->output_path);
   }
   std::string error;
   // Bounded, and Stop cuts it short.
@@ -43,8 +41,8 @@ int ISS_OrbVideoConverterImpl::open_input() {
     case InputFailure::none: break;
     case InputFailure::not_opened: return fail_text(15, error + ";\n");
     case InputFailure::no_video: return fail_text(16, error + ";\n");
-    case InputFailure::no_streams: return fail(kError, "error: couldn't find stream information;\n");
-    default: return fail_text(kError, error + (error.ends_with("audio") ? ".\n" : ";\n"));
+    case InputFailure::no_streams: return fail(ORB_ERROR, "error: couldn't find stream information;\n");
+    default: return fail_text(ORB_ERROR, error + (error.ends_with("audio") ? ".\n" : ";\n"));
   }
   video_in_ = media.video.stream;
   video_index_ = media.video.index;
@@ -56,7 +54,7 @@ int ISS_OrbVideoConverterImpl::open_input() {
   AVFormatContext* raw = input_.get();
   frame_rate_ = video_in_->r_frame_rate.den ? static_cast<float>(av_q2d(video_in_->r_frame_rate)) : 0;
   if (video_decoder_->width < 4 || video_decoder_->height < 4 || frame_rate_ <= 0) {
-    return fail(kError, "error: the video has no usable picture size or frame rate;\n");
+    return fail(ORB_ERROR, "error: the video has no usable picture size or frame rate;\n");
   }
   total_frames_ = video_in_->nb_frames;
   if (total_frames_ <= 0 && raw->duration > 0) {
@@ -71,15 +69,15 @@ int ISS_OrbVideoConverterImpl::open_input() {
                         static_cast<int32_t>(ms % 1000)};
   decoded_ = make_frame();
   packet_ = make_packet();
-  if (!decoded_ || !packet_) return fail(kError, "error: fail to fill image arrays;\n");
+  if (!decoded_ || !packet_) return fail(ORB_ERROR, "error: fail to fill image arrays;\n");
   return 0;
 }
 
 int ISS_OrbVideoConverterImpl::prepare_output() {
-  if (params_->output_path == nullptr || *params_->output_path == '\0') return fail(kError, "error: no output file;\n");
+  if (params_->output_path == nullptr || *params_->output_path == '\0') return fail(ORB_ERROR, "error: no output file;\n");
   AVFormatContext* raw = nullptr;
   if (avformat_alloc_output_context2(&raw, nullptr, nullptr, params_->output_path) < 0 || !raw) {
-    return fail(kError, "error: failed to allocate output context for video %s;\n",
+    return fail(ORB_ERROR, "error: failed to allocate output context for video %s;\n",
                 params_->output_path ? params_->output_path : "");
   }
   output_.reset(raw);
@@ -92,28 +90,28 @@ int ISS_OrbVideoConverterImpl::prepare_output() {
   const std::string part = std::string(params_->output_path) + ".part";
   if (!(raw->oformat->flags & AVFMT_NOFILE)) {
     if (avio_open(&raw->pb, part.c_str(), AVIO_FLAG_WRITE) < 0) {
-      return fail(kError, "error: failed to open output file for video! \n");
+      return fail(ORB_ERROR, "error: failed to open output file for video! \n");
     }
     part_path_ = part;
   }
-  if (avformat_write_header(raw, nullptr) < 0) return fail(kError, "error: fail to write header for output file;\n");
+  if (avformat_write_header(raw, nullptr) < 0) return fail(ORB_ERROR, "error: fail to write header for output file;\n");
   return 0;
 }
 
 int ISS_OrbVideoConverterImpl::add_video_stream() {
   const AVCodec* codec = avcodec_find_encoder_by_name("libx265");
-  if (!codec) return fail(kError, "error: could not find encoder for '%s'\n", avcodec_get_name(AV_CODEC_ID_HEVC));
+  if (!codec) return fail(ORB_ERROR, "error: could not find encoder for '%s'\n", avcodec_get_name(AV_CODEC_ID_HEVC));
   if (params_->dst_width < 16 || params_->dst_height < 16 || params_->dst_width % 2 || params_->dst_height % 2) {
-    return fail(kError, "error: the encoder cannot take a %dx%d picture (even sizes of at least 16);\n",
+    return fail(ORB_ERROR, "error: the encoder cannot take a %dx%d picture (even sizes of at least 16);\n",
                 params_->dst_width, params_->dst_height);
   }
   video_out_ = avformat_new_stream(output_.get(), nullptr);
-  if (!video_out_) return fail(kError, "Could not allocate stream\n");
+  if (!video_out_) return fail(ORB_ERROR, "Could not allocate stream\n");
   video_out_->id = static_cast<int>(output_->nb_streams) - 1;
   video_out_->r_frame_rate = video_in_->r_frame_rate;
   video_out_->avg_frame_rate = video_in_->r_frame_rate;
   encoder_.reset(avcodec_alloc_context3(codec));
-  if (!encoder_) return fail(kError, "Could not alloc an encoding context\n");
+  if (!encoder_) return fail(ORB_ERROR, "Could not alloc an encoding context\n");
   AVCodecContext* c = encoder_.get();
   const int64_t bit_rate = params_->bitrate;  // already in bits per second
   c->codec_id = AV_CODEC_ID_HEVC;
@@ -137,9 +135,9 @@ int ISS_OrbVideoConverterImpl::add_video_stream() {
   av_dict_set(&options, "tune", "zero-latency", 0);
   const int opened = avcodec_open2(c, codec, &options);  // private options fail only here
   av_dict_free(&options);
-  if (opened < 0) return fail(kError, "error: could not open video codec;\n");
+  if (opened < 0) return fail(ORB_ERROR, "error: could not open video codec;\n");
   if (avcodec_parameters_from_context(video_out_->codecpar, c) < 0) {
-    return fail(kError, "error: could not copy the stream parameters\n");
+    return fail(ORB_ERROR, "error: could not copy the stream parameters\n");
   }
   if (wants_hvc1(output_->oformat)) video_out_->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
   return 0;
@@ -147,14 +145,14 @@ int ISS_OrbVideoConverterImpl::add_video_stream() {
 
 int ISS_OrbVideoConverterImpl::add_audio_stream() {
   audio_out_ = avformat_new_stream(output_.get(), nullptr);
-  if (!audio_out_) return fail(kError, "Could not allocate stream\n");
+  if (!audio_out_) return fail(ORB_ERROR, "Could not allocate stream\n");
   audio_out_->id = static_cast<int>(output_->nb_streams) - 1;
   const AVCodecID codec = audio_in_->codecpar->codec_id;
   if (!AudioTranscoder::container_takes(output_.get(), codec)) {
     // The container cannot hold this sound: it is re-encoded, and the user told.
     transcoder_ = std::make_unique<AudioTranscoder>();
     if (const std::string refused = transcoder_->open(audio_decoder_.get(), output_.get(), audio_out_); !refused.empty()) {
-      return fail_text(kError, refused + ";\n");
+      return fail_text(ORB_ERROR, refused + ";\n");
     }
     std::snprintf(notice_, sizeof notice_, "note: the %s sound is re-encoded as AAC: %s files cannot hold it as it is",
                   avcodec_get_name(codec), output_->oformat->name);
@@ -162,7 +160,7 @@ int ISS_OrbVideoConverterImpl::add_audio_stream() {
   }
   // The audio is copied packet for packet: the stream takes the input's parameters.
   if (avcodec_parameters_copy(audio_out_->codecpar, audio_in_->codecpar) < 0) {
-    return fail(kError, "error: could not copy the stream parameters;\n");
+    return fail(ORB_ERROR, "error: could not copy the stream parameters;\n");
   }
   audio_out_->codecpar->codec_tag = 0;
   audio_out_->time_base = audio_in_->time_base;
@@ -192,7 +190,7 @@ void ISS_OrbVideoConverterImpl::finish_output(Fate fate) {
   video_out_ = audio_out_ = nullptr;
   if (part_path_.empty()) return;
   if (fate == Fate::kCommit && std::rename(part_path_.c_str(), params_->output_path) != 0) {
-    fail(kError, "error: cannot replace %s with the converted file: %s;\n", params_->output_path, std::strerror(errno));
+    fail(ORB_ERROR, "error: cannot replace %s with the converted file: %s;\n", params_->output_path, std::strerror(errno));
     fate = Fate::kKeepPart;
   }
   if (fate == Fate::kDiscard) std::remove(part_path_.c_str());
@@ -224,7 +222,7 @@ int ISS_OrbVideoConverterImpl::write_audio(AVPacket* packet) {
   if (transcoder_) {
     packet->pts = packet->dts = pts;
     if (transcoder_->push(audio_decoder_.get(), packet, audio_in_->time_base, [this](AVPacket* p) { return write_packet(p); }) < 0) {
-      return fail(kError, "error: failed to write one audio frame;\n");
+      return fail(ORB_ERROR, "error: failed to write one audio frame;\n");
     }
     return 0;
   }
@@ -232,7 +230,7 @@ int ISS_OrbVideoConverterImpl::write_audio(AVPacket* packet) {
   packet->duration = av_rescale_q(packet->duration, audio_in_->time_base, audio_out_->time_base);
   packet->stream_index = audio_out_->index;
   packet->pos = -1;
-  if (write_packet(packet) < 0) return fail(kError, "error: failed to write one audio frame;\n");
+  if (write_packet(packet) < 0) return fail(ORB_ERROR, "error: failed to write one audio frame;\n");
   return 0;
 }
 
@@ -256,7 +254,7 @@ int ISS_OrbVideoConverterImpl::decode_picture() {
     if (const int ret = av_read_frame(input_.get(), packet_.get()); ret < 0) {
       // A read cut short by Stop is the end the user chose, not a failure.
       if (ret != AVERROR_EOF && !live_ && !stop_) {
-        return fail(kError, "error: couldn't read the input: %s;\n", av_error_text(ret).c_str());
+        return fail(ORB_ERROR, "error: couldn't read the input: %s;\n", av_error_text(ret).c_str());
       }
       // A live stream has no end of its own: FFmpeg says "end" alike for a
       // server that dies and one that closes the stream. What was recorded
@@ -277,7 +275,7 @@ int ISS_OrbVideoConverterImpl::decode_picture() {
       if (const int sent = avcodec_send_packet(video_decoder_.get(), packet_.get()); sent == AVERROR_INVALIDDATA) {
         ++skipped_packets_;
       } else if (sent < 0) {
-        result = fail(kError, "error: decode video error;\n");
+        result = fail(ORB_ERROR, "error: decode video error;\n");
       }
     }
     av_packet_unref(packet_.get());
@@ -292,15 +290,15 @@ const AVFrame* ISS_OrbVideoConverterImpl::as_yuv420(const AVFrame* frame) {
 
 int ISS_OrbVideoConverterImpl::encode_frame(AVFrame* frame) {
   if (frame) frame->pts = encoded_.fetch_add(1);
-  if (avcodec_send_frame(encoder_.get(), frame) < 0) return fail(kError, "error: failed to encode one video frame! \n");
+  if (avcodec_send_frame(encoder_.get(), frame) < 0) return fail(ORB_ERROR, "error: failed to encode one video frame! \n");
   AvPacketPtr packet = make_packet();
   int ret;
   while ((ret = avcodec_receive_packet(encoder_.get(), packet.get())) >= 0) {
     av_packet_rescale_ts(packet.get(), encoder_->time_base, video_out_->time_base);
     packet->stream_index = video_out_->index;
-    if (write_packet(packet.get()) < 0) return fail(kError, "error: failed to write one video frame;\n");
+    if (write_packet(packet.get()) < 0) return fail(ORB_ERROR, "error: failed to write one video frame;\n");
   }
-  if (ret != AVERROR(EAGAIN) && ret != AVERROR_EOF) return fail(kError, "error: failed to encode one video frame! \n");
+  if (ret != AVERROR(EAGAIN) && ret != AVERROR_EOF) return fail(ORB_ERROR, "error: failed to encode one video frame! \n");
   return 0;
 }
 

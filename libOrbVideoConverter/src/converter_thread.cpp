@@ -4,6 +4,7 @@
 // (RemapPlan) that every frame then goes through.
 #include "converter_impl.h"
 
+#include <common/clock.h>
 #include <common/debug_trace.h>
 #include <render/headless_gl.h>
 
@@ -17,13 +18,6 @@
 namespace orb::converter {
 namespace {
 
-constexpr int kError = 21;
-constexpr int kEndOfInput = 18;
-
-int64_t now_ms() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 }  // namespace
 
@@ -51,7 +45,7 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
   RemapPlan plan;
   std::string error;
   std::atomic<bool> plan_done{false};
-  int plan_result = kError;
+  int plan_result = ORB_ERROR;
   std::thread builder([&] {
     std::unique_ptr<HeadlessGlContext> context = HeadlessGlContext::create(error);
     if (context) {
@@ -75,7 +69,7 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
   }
   builder.join();
   if (plan_result != 0 || (decoded != 0 && decoded != kEndOfInput)) {
-    if (plan_result != 0) fail_text(kError, error);
+    if (plan_result != 0) fail_text(ORB_ERROR, error);
     close_output();
     converting_ = 0;
     start_result_ = -1;
@@ -112,7 +106,7 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
     AvFramePtr out = take_output_frame();
     const AVFrame* source = out ? as_yuv420(picture) : nullptr;
     if (!source) {
-      fail(kError, "error: on createing converter context for video;\n");
+      fail(ORB_ERROR, "error: on createing converter context for video;\n");
       failed_ = true;
       break;
     }
@@ -142,13 +136,13 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
     fate = Fate::kDiscard;
   } else if (!stopped && !lost_.empty()) {
     fate = Fate::kKeepPart;
-    fail(kError, "error: the stream was lost at %02lld:%02lld (%s); %s is incomplete (kept as %s);\n",
+    fail(ORB_ERROR, "error: the stream was lost at %02lld:%02lld (%s); %s is incomplete (kept as %s);\n",
          static_cast<long long>(at / 60), static_cast<long long>(at % 60), lost_.c_str(), params_->output_path,
          part_path_.c_str());
   } else if (short_input) {
     fate = Fate::kKeepPart;
     const int64_t end = span_end_ms_ / 1000;
-    fail(kError, "error: input ended at %02lld:%02lld of %02lld:%02lld; %s is incomplete (kept as %s);\n",
+    fail(ORB_ERROR, "error: input ended at %02lld:%02lld of %02lld:%02lld; %s is incomplete (kept as %s);\n",
          static_cast<long long>(at / 60), static_cast<long long>(at % 60), static_cast<long long>(end / 60),
          static_cast<long long>(end % 60), params_->output_path, part_path_.c_str());
   }
@@ -188,12 +182,12 @@ void ISS_OrbVideoConverterImpl::encode_main() {
   if (encode_frame(nullptr) != 0) return;  // the producer is done: nobody waits
   if (transcoder_ &&
       transcoder_->finish(audio_decoder_.get(), audio_in_->time_base, [this](AVPacket* p) { return write_packet(p); }) < 0) {
-    fail(kError, "error: failed to write one audio frame;\n");
+    fail(ORB_ERROR, "error: failed to write one audio frame;\n");
     return;
   }
   std::lock_guard lock(write_mutex_);
   if (av_write_trailer(output_.get()) < 0 || (output_->pb && output_->pb->error < 0)) {
-    fail(kError, "error: fail to write trailers;\n");  // a full disk shows here at the latest
+    fail(ORB_ERROR, "error: fail to write trailers;\n");  // a full disk shows here at the latest
     return;
   }
   trailer_written_ = true;

@@ -9,7 +9,6 @@
 namespace orb::converter {
 namespace {
 
-constexpr int kError = 21;
 
 constexpr const char* kVertexSource = R"(#version 120
 uniform mat4 uMVPMatrix;
@@ -66,7 +65,7 @@ int OffscreenRenderer::init(ConverterInitParams& params, int input_width, int in
   count_ = params.viewport_count;
   if (count_ < 1 || count_ > 4) {
     error = format("error: invalid viewport count %d;\n", count_);
-    return kError;
+    return ORB_ERROR;
   }
   for (int i = 0; i < count_; ++i) {
     const long right = long{params.x[i]} + params.width[i];
@@ -74,35 +73,35 @@ int OffscreenRenderer::init(ConverterInitParams& params, int input_width, int in
     if (right < 1 || right > params.dst_width || params.x[i] < 0 || params.width[i] < 1) {
       error = format("error: invalid viewport size for viewport %d;width %d _init_param->dst_width = %d \n", i,
                      static_cast<int>(right), params.dst_width);
-      return kError;
+      return ORB_ERROR;
     }
     if (top < 1 || top > params.dst_height || params.y[i] < 0 || params.height[i] < 1) {
       error = format("error: invalid viewport size for viewport %d;\n", i);
-      return kError;
+      return ORB_ERROR;
     }
   }
 
   CompiledShader vertex = compile_shader(GL_VERTEX_SHADER, kVertexSource);
   if (!vertex.ok) {
     error = "error: could not compile vertex shader:\n" + vertex.log + "\n";
-    return kError;
+    return ORB_ERROR;
   }
   CompiledShader fragment = compile_shader(GL_FRAGMENT_SHADER, kCoordinateFragment);
   if (!fragment.ok) {
     error = "error: could not compile fragment shader:\n" + fragment.log + "\n";
-    return kError;
+    return ORB_ERROR;
   }
   program_ = GlProgram::generate();
   if (!program_) {
     error = "error: fail to create glProgram;\n";
-    return kError;
+    return ORB_ERROR;
   }
   glAttachShader(program_.get(), vertex.shader.get());
   glAttachShader(program_.get(), fragment.shader.get());
   std::string log;
   if (!link_program(program_.get(), log)) {
     error = "error: Could not link program:\n" + log + "\n;";
-    return kError;
+    return ORB_ERROR;
   }
   const GLuint p = program_.get();
   glUseProgram(p);
@@ -114,7 +113,7 @@ int OffscreenRenderer::init(ConverterInitParams& params, int input_width, int in
   uniforms_.st_matrix = glGetUniformLocation(p, "uSTMatrix");
   const float flip[16] = {1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 1, 0, 1};  // texture y becomes 1 - y
   glUniformMatrix4fv(uniforms_.st_matrix, 1, GL_FALSE, flip);
-  if (gl_failed(error, 230)) return kError;
+  if (gl_failed(error, 230)) return ORB_ERROR;
 
   for (int i = 0; i < count_; ++i) {
     Viewport& vp = viewports_[static_cast<std::size_t>(i)];
@@ -125,7 +124,7 @@ int OffscreenRenderer::init(ConverterInitParams& params, int input_width, int in
     const char* path = params.calib_filename;
     if (path == nullptr) {
       error = "error: null calibration file!\n";
-      return kError;
+      return ORB_ERROR;
     }
     if (std::FILE* f = std::fopen(path, "rb")) {
       std::fclose(f);
@@ -133,29 +132,29 @@ int OffscreenRenderer::init(ConverterInitParams& params, int input_width, int in
       char text[512];
       std::snprintf(text, sizeof text, "error: can not open calibration file %s;\n", path);
       error = text;
-      return kError;
+      return ORB_ERROR;
     }
     std::fflush(stdout);
     if (vp.view.load_calibration(false, params.orientation, path) != 0) {
       char text[512];
       std::snprintf(text, sizeof text, "error: invalid calibration file %s;\n", path);
       error = text;
-      return kError;
+      return ORB_ERROR;
     }
     vp.view.fit_to_video(input_width, input_height);  // the same camera at another resolution
     vp.view.configure(i, false, 0, false);
     vp.view.bind_resources(&uniforms_, &attributes_, p);
-    if (create_framebuffer(vp, error) != 0) return kError;
+    if (create_framebuffer(vp, error) != 0) return ORB_ERROR;
     vp.view.set_rect(0, 0, vp.width, vp.height);
     const int mode = params.draw_mode[i];
     const int result = vp.view.set_draw_mode(mode, input_width, input_height);
     if (result == 7) {
       error = format("error: invalid draw mode %d;\n", mode);
-      return kError;
+      return ORB_ERROR;
     }
     if (result != 0) {
       error = "error: can not get vertex data;\n";
-      return kError;
+      return ORB_ERROR;
     }
     vp.view.set_zoom(params.zoom[i]);  // the clamped value goes back to the caller
     vp.view.set_view_angles(params.pitch[i], params.yaw[i], params.roll[i]);
@@ -184,11 +183,11 @@ int OffscreenRenderer::create_framebuffer(Viewport& vp, std::string& error) {
     std::snprintf(text, sizeof text, "error: in gl_init, frame buffer preview is not ready, code %d: %s;\n",
                   static_cast<int>(status), "incomplete framebuffer");
     error = text;
-    return kError;
+    return ORB_ERROR;
   }
   if (const GLenum code = glGetError(); code != GL_NO_ERROR) {
     error = format("error in opengl(line %d): code %d\n", 42, static_cast<int>(code));
-    return kError;
+    return ORB_ERROR;
   }
   return 0;
 }
@@ -207,7 +206,7 @@ int OffscreenRenderer::build_remap(RemapPlan& plan, std::string& error) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (vp.view.draw() != 0) {
       error = format("error: can not draw viewport %d;\n", i);
-      return kError;
+      return ORB_ERROR;
     }
     texels.resize(static_cast<std::size_t>(vp.width) * vp.height * 4);
     glReadPixels(0, 0, vp.width, vp.height, GL_RGBA, GL_FLOAT, texels.data());
@@ -224,7 +223,7 @@ int OffscreenRenderer::build_remap(RemapPlan& plan, std::string& error) {
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   if (const GLenum code = glGetError(); code != GL_NO_ERROR) {
     error = format("error in opengl(line %d): code %d\n", 42, static_cast<int>(code));
-    return kError;
+    return ORB_ERROR;
   }
   plan.build(coords, params_->dst_width, params_->dst_height, input_width_, input_height_);
   return 0;

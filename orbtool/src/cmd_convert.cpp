@@ -14,7 +14,7 @@
 #include <av/media_open.h>
 
 #include "args.h"
-#include "view_layout.h"
+#include "view_options.h"
 
 namespace orb::tool {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "args.h"
 #include "offscreen_renderer.h"
-#include "view_layout.h"
+#include "view_options.h"
 
 namespace orb::tool {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "args.h"
-#include "view_layout.h"
+#include "view_options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // The bytes are the arguments, separated by NUL.

@@ -7,14 +7,7 @@
 // failure.
 #include <cstdint>
 
-#ifndef ORB_TIME_PARTS_DEFINED
-#define ORB_TIME_PARTS_DEFINED
-struct TimeParts {
-  int32_t minutes;
-  int32_t seconds;
-  int32_t milliseconds;
-};
-#endif
+#include <orb/orb_types.h>
 
 // Kept by pointer (not copied) by OpenMedia: the caller keeps it alive
 // while the media is open.

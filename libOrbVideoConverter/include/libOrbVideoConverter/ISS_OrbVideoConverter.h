@@ -5,14 +5,7 @@
 // stream, 21 for anything else; GetLastErrorText holds the last failure.
 #include <cstdint>
 
-#ifndef ORB_TIME_PARTS_DEFINED
-#define ORB_TIME_PARTS_DEFINED
-struct TimeParts {
-  int32_t minutes;
-  int32_t seconds;
-  int32_t milliseconds;
-};
-#endif
+#include <orb/orb_types.h>
 
 // Owned by the caller and kept alive while the converter exists: the
 // converter keeps the pointer, multiplies `bitrate` by 1024 in Init, and

@@ -4,6 +4,7 @@
 #include <av/media_open.h>
 #include <common/debug_trace.h>
 #include <geometry/calibration_file.h>
+#include <geometry/view_layout.h>
 
 #include <algorithm>
 #include <array>
@@ -96,17 +97,12 @@ CalibrationChoice choose_calibration(const std::string& media_path, int width, i
     choice.scaled = *fit == orb::CalibrationFit::kScaled;
     return true;
   };
-  const fs::path media = absolute_of(media_path);
-  std::vector<fs::path> beside;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(media.parent_path(), ec)) {
-    if (entry.path().extension() == ".inf" && entry.is_regular_file(ec)) beside.push_back(entry.path());
+  // The video's own lens first, then any other beside it that fits.
+  for (const fs::path& beside : orb::calibrations_beside(absolute_of(media_path).string())) {
+    if (take(beside, CalibrationSource::kBeside)) return choice;
   }
-  std::sort(beside.begin(), beside.end());
-  const fs::path own = fs::path(media).replace_extension(".inf");
-  if (take(own, CalibrationSource::kBeside)) return choice;
-  if (!beside.empty() && take(beside.front(), CalibrationSource::kBeside)) return choice;
   if (take(configured, CalibrationSource::kConfigured)) return choice;
+  std::error_code ec;
   const fs::path remembered = remembered_calibration(data_dir, media_path);
   if (take(remembered, CalibrationSource::kRemembered)) return choice;
 

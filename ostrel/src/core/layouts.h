@@ -1,37 +1,32 @@
 #pragma once
-// View layouts of the video window (wide, ball, two and four views), their
-// preset angles by mount direction, and the small conversions the controls
-// need (seek slider, volume, time text).
-#include <array>
+// The video window's layouts, and the small conversions the controls need
+// (seek slider, volume, time text).
+#include <geometry/view_layout.h>
+
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
 namespace ostrel {
 
-enum ViewLayout : std::int32_t { kLayoutWide = 0, kLayoutBall = 1, kLayoutSplit2 = 2, kLayoutSplit4 = 4 };
+// The layouts, their plans and presets are the suite's (geometry/view_layout.h).
+using orb::kLayoutBall;
+using orb::kLayoutSplit2;
+using orb::kLayoutSplit4;
+using orb::kLayoutWide;
+using orb::kMountDown;
+using orb::kMountRight;
+using orb::kMountSide;
+using orb::kMountUp;
+using orb::LayoutPlan;
+using orb::plan_layout;
+using orb::preset_angles;
+using orb::source_picture_plan;
+using orb::ViewLayout;
+using Rect = orb::ViewRect;
 
-struct Rect {
-  int x = 0, y = 0, width = 0, height = 0;  // y from the bottom, as the player takes it
-};
-
-struct LayoutPlan {
-  int draw_mode = 2;
-  int count = 1;
-  std::array<Rect, 4> rects{};
-  int limits_record = 0;  // which angle-limit record of "varozod.cfg" applies
-};
-
-// Nothing for an unknown layout value.
-std::optional<LayoutPlan> plan_layout(std::int32_t layout, int width, int height);
-// The one full-window source picture of a file named "...B.ext" / "...b.ext".
-LayoutPlan source_picture_plan(int width, int height);
+// A file named "...B.ext" / "...b.ext" is shown as its plain source picture.
 bool is_source_picture(std::string_view path);
-
-// Preset (pitch, yaw, roll) of viewport `v` with `count` viewports for mount
-// mode 0, 1 or 2; nothing for other mount modes (no presets).
-std::optional<std::array<float, 3>> preset_angles(int count, int v, int mount_mode);
 
 struct SeekTarget {
   int minutes, seconds, milliseconds;

@@ -9,12 +9,6 @@
 #include <fstream>
 
 namespace ostrel {
-namespace {
-
-constexpr int kLostInput = 21;  // the player's code for an input lost while playing
-constexpr int kOpenFailed = 15;  // and for an input it could not open
-
-}  // namespace
 
 PlayController::PlayController(std::filesystem::path data_dir, std::function<std::pair<int, int>()> window_size)
     : data_dir_(std::move(data_dir)), window_size_(std::move(window_size)) {}
@@ -146,7 +140,7 @@ void PlayController::on_end(void* self) {
     const std::string text = p->GetLastErrorText();
     if (text.rfind("error: the input was lost", 0) == 0) {
       std::lock_guard state(c->state_mutex_);
-      c->failure_ = {kLostInput, text};
+      c->failure_ = {ORB_ERROR, text};
     }
   }
   if (!c->stop_requested_ && c->end_hook_) c->end_hook_();
@@ -154,7 +148,7 @@ void PlayController::on_end(void* self) {
 
 void PlayController::on_error(void* self, int code) {
   auto* c = static_cast<PlayController*>(self);
-  if (code != 20) return;
+  if (code != ORB_ERROR_WINDOW) return;
   const auto p = c->player();
   const std::string text = p ? p->GetLastErrorText() : "";
   orb::debug_trace("/************************************Error*****************\n%s\n"
@@ -212,7 +206,7 @@ void PlayController::play_thread() {
   if (!probed && orb::is_network_source(media_path_.c_str()) &&
       probe_error.find("no answer in time") != std::string::npos) {
     std::lock_guard state(state_mutex_);
-    failure_ = {kOpenFailed, probe_error};
+    failure_ = {ORB_ERROR_OPEN, probe_error};
     return;
   }
   const auto size = probed.value_or(std::pair{1920, 1080});
@@ -274,7 +268,7 @@ void PlayController::apply_layout(std::int32_t layout) {
       plan_ = source_picture_plan(w, h);
     }
     for (int v = 1; v < 4; ++v) log_failure(p->DisableViewport(v));
-    log_failure(p->SetDrawMode(0, 0));
+    log_failure(p->SetDrawMode(orb::DRAW_MODE_SOURCE, 0));
     log_failure(p->SetViewportRect(0, 0, w, h, 0));
     return;
   }

@@ -139,7 +139,7 @@ class PlayController {
   std::atomic<bool> paused_{false};
   std::atomic<std::int64_t> start_at_{0};
   std::atomic<bool> start_paused_{false};
-  std::atomic<int> mount_mode_{1};
+  std::atomic<int> mount_mode_{kMountDown};
   std::atomic<std::int32_t> layout_{kLayoutSplit4};
 };
 

@@ -1,15 +1,13 @@
 #include "play_failure.h"
 
 #include <av/media_open.h>
+#include <orb/orb_types.h>
 
 #include <filesystem>
 #include <string_view>
 
 namespace ostrel {
 namespace {
-
-constexpr int kOpenFailed = 15;       // the player could not open the input
-constexpr int kNoVideoStream = 16;
 
 bool has(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
 
@@ -30,7 +28,7 @@ std::string play_failure_reason(const std::string& path, int code, const std::st
         has(text, "code: -110")) {
       return "network timeout after " + std::to_string(seconds) + " s";
     }
-    if (code == kNoVideoStream) return "no video stream";
+    if (code == ORB_ERROR_NO_VIDEO) return "no video stream";
     if (has(text, "Connection refused") || has(text, "code: -111")) return "cannot open: the server refused the connection";
     if (has(text, "the input was lost")) return "the stream stopped";
     return "cannot open the stream";
@@ -40,9 +38,9 @@ std::string play_failure_reason(const std::string& path, int code, const std::st
   if (!std::filesystem::exists(status)) return "cannot open: no such file";
   if (std::filesystem::is_directory(status)) return "cannot open: a folder, not a file";
   if (has(text, "Permission denied") || has(text, "code: -13")) return "cannot open: permission denied";
-  if (code == kNoVideoStream) return "no video stream";
+  if (code == ORB_ERROR_NO_VIDEO) return "no video stream";
   if (has(text, "the input was lost")) return "the file was cut short";
-  if (code == kOpenFailed || has(text, "stream information") || has(text, "Invalid data")) return "not a video";
+  if (code == ORB_ERROR_OPEN || has(text, "stream information") || has(text, "Invalid data")) return "not a video";
   return "cannot play it";
 }
 

@@ -311,9 +311,9 @@ void CDuiFrameWnd::on_click(const QString& name) {
   } else if (name == "btnTranslate") {
     open_conversion();
   } else if (name == "top_btn" || name == "downbtn" || name == "leftbtn") {
-    change_mount(name == "top_btn" ? 0 : name == "downbtn" ? 1 : 2);
+    change_mount(name == "top_btn" ? kMountUp : name == "downbtn" ? kMountDown : kMountSide);
   } else if (name == "rightbtn") {
-    controller_.set_mount_mode(3);
+    controller_.set_mount_mode(kMountRight);
     remember_view();
   } else if (name == "widebtn" || name == "ballbtn" || name == "split2btn" || name == "split4btn") {
     const std::int32_t layout = name == "widebtn"    ? kLayoutWide

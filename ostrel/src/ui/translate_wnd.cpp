@@ -136,7 +136,7 @@ void TranslateWnd::on_click(const QString& name) {
   } else if (name == "minbtn") {
     showMinimized();
   } else if (name == "optLeft" || name == "optDown" || name == "optUp") {
-    restart_preview(name == "optLeft" ? 2 : name == "optDown" ? 1 : 0);
+    restart_preview(name == "optLeft" ? kMountSide : name == "optDown" ? kMountDown : kMountUp);
   } else if (name == "optSlit2" || name == "optSlit4" || name == "optWide") {
     // "One view" is the single perspective view here, not the wide angle.
     preview_.apply_layout(name == "optSlit2" ? kLayoutSplit2 : name == "optSlit4" ? kLayoutSplit4 : kLayoutBall);

@@ -1,7 +1,8 @@
-#include "view_layout.h"
+#include "view_options.h"
 
 #include <geometry/draw_mode.h>
 #include <geometry/view_camera.h>
+#include <geometry/view_layout.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,21 +13,6 @@
 
 namespace orb::tool {
 
-namespace {
-
-struct Rect {
-  int x, y, w, h;  // y from the bottom
-};
-
-// Preset (pitch, yaw) per viewport for mount up, down and sideways.
-constexpr float kPresets1[3][2] = {{50, 0}, {-41, -87}, {0, -91}};
-constexpr float kPresets2[2][3][2] = {{{42, 174}, {-31, 99}, {-132, 92}}, {{42, 0}, {-31, -91}, {15, -90}}};
-constexpr float kPresets4[4][3][2] = {{{42, 91}, {-31, -15}, {15, -57}},
-                                      {{42, -84}, {-31, 176}, {15, -111}},
-                                      {{42, 0}, {-31, -91}, {20, -86}},
-                                      {{42, 174}, {-31, 99}, {-132, 92}}};
-
-}  // namespace
 
 bool parse_time(const std::string& text, int& seconds) {
   const std::size_t colon = text.find(':');
@@ -46,22 +32,12 @@ bool parse_time(const std::string& text, int& seconds) {
 
 std::string find_calibration(const Args& args, const std::string& media) {
   if (auto given = args.get("calib")) return *given;
-  std::error_code ec;
-  std::vector<std::filesystem::path> found;
-  const std::filesystem::path dir = std::filesystem::absolute(media, ec).parent_path();
-  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-    if (entry.path().extension() == ".inf") found.push_back(entry.path());
-  }
-  if (found.empty()) {
+  const std::vector<std::filesystem::path> beside = calibrations_beside(media);
+  if (beside.empty()) {
     std::fprintf(stderr, "error: no calibration file beside %s (give one with --calib)\n", media.c_str());
     return {};
   }
-  // The one named like the video first, else the first by name.
-  std::sort(found.begin(), found.end());
-  for (const auto& p : found) {
-    if (p.stem() == std::filesystem::path(media).stem()) return p.string();
-  }
-  return found.front().string();
+  return beside.front().string();
 }
 
 bool fill_view_params(const Args& args, ConverterInitParams& params, std::string& error) {
@@ -81,48 +57,38 @@ bool fill_view_params(const Args& args, ConverterInitParams& params, std::string
     }
     params.bitrate = *b;
   }
-  static const std::map<std::string, int> kMounts = {{"up", 0}, {"down", 1}, {"side", 2}};
+  static const std::map<std::string, MountMode> kMounts = {{"up", kMountUp}, {"down", kMountDown}, {"side", kMountSide}};
   const auto mount = kMounts.find(args.get("mount").value_or("up"));
   if (mount == kMounts.end()) {
     error = "error: --mount must be up, down or side";
     return false;
   }
   params.orientation = mount->second;
-  const std::string layout = args.get("layout").value_or("wide");
-  std::vector<Rect> rects;
-  int mode = DRAW_MODE_PERSPECTIVE;
-  const int w = width, h = height;
-  if (layout == "wide") {
-    mode = DRAW_MODE_WIDE_ANGLE;
-    rects = {{0, 0, w, h}};
-  } else if (layout == "ball") {
-    rects = {{0, 0, w, h}};
-  } else if (layout == "panorama") {
-    mode = DRAW_MODE_PANORAMA;
-    rects = {{0, 0, w, h}};
-  } else if (layout == "split2") {
-    rects = {{w / 4, 0, w / 2, h / 2}, {w / 4, h / 2, w / 2, h / 2}};
-  } else if (layout == "split4") {
-    rects = {{0, 0, w / 2, h / 2}, {w / 2, 0, w / 2, h / 2}, {0, h / 2, w / 2, h / 2}, {w / 2, h / 2, w / 2, h / 2}};
-  } else {
+  static const std::map<std::string, ViewLayout> kLayouts = {
+      {"wide", kLayoutWide}, {"ball", kLayoutBall}, {"panorama", kLayoutPanorama},
+      {"split2", kLayoutSplit2}, {"split4", kLayoutSplit4}};
+  const auto layout = kLayouts.find(args.get("layout").value_or("wide"));
+  if (layout == kLayouts.end()) {
     error = "error: --layout must be wide, ball, split2, split4 or panorama";
     return false;
   }
-  params.viewport_count = static_cast<int32_t>(rects.size());
-  for (std::size_t i = 0; i < rects.size(); ++i) {
-    params.x[i] = rects[i].x;
-    params.y[i] = rects[i].y;
-    params.width[i] = rects[i].w;
-    params.height[i] = rects[i].h;
-    params.draw_mode[i] = mode;
-    const int m = params.orientation;
-    const float* preset = rects.size() == 1 ? kPresets1[m] : rects.size() == 2 ? kPresets2[i][m] : kPresets4[i][m];
-    params.pitch[i] = mode == DRAW_MODE_PANORAMA ? 0 : preset[0];
-    params.yaw[i] = mode == DRAW_MODE_PANORAMA ? 0 : preset[1];
+  const LayoutPlan plan = *plan_layout(layout->second, width, height);
+  params.viewport_count = plan.count;
+  for (int i = 0; i < plan.count; ++i) {
+    const ViewRect& r = plan.rects[static_cast<std::size_t>(i)];
+    params.x[i] = r.x;
+    params.y[i] = r.y;
+    params.width[i] = r.width;
+    params.height[i] = r.height;
+    params.draw_mode[i] = plan.draw_mode;
+    const auto preset = preset_angles(plan.count, i, params.orientation);
+    const bool flat = plan.draw_mode == DRAW_MODE_PANORAMA;
+    params.pitch[i] = flat || !preset ? 0 : (*preset)[0];
+    params.yaw[i] = flat || !preset ? 0 : (*preset)[1];
     params.roll[i] = 0;
     ViewCamera camera;  // the mode's own zoom for this viewport's shape
     bool changed = false;
-    camera.select_draw_mode(mode, rects[i].w, rects[i].h, 1920, 1080, changed);
+    camera.select_draw_mode(plan.draw_mode, r.width, r.height, 1920, 1080, changed);
     params.zoom[i] = camera.default_zoom();
   }
   // --view v:pitch,yaw,roll[,zoom]
