@@ -12,8 +12,8 @@
 #include <atomic>
 #include <chrono>
 
-#include "offscreen_renderer.h"
-#include "remap_plan.h"
+#include <render/offscreen_renderer.h>
+#include <render/remap_plan.h>
 
 namespace orb::converter {
 namespace {
@@ -51,10 +51,11 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
     if (context) {
       // The renderer's GL names go before the context does.
       OffscreenRenderer renderer;
-      if (renderer.init(*params_, map_width_, map_height_, error) == 0 &&
-          renderer.build_remap(plan, error) == 0) {
+      OffscreenViews views = offscreen_views(*params_);
+      if (renderer.init(views, map_width_, map_height_, error) == 0 && renderer.build_remap(plan, error) == 0) {
         plan_result = 0;
       }
+      for (int i = 0; i < 4; ++i) params_->zoom[i] = views.zoom[i];  // clamped, as the caller reads it back
     }
     plan_done = true;
   });

@@ -1,6 +1,7 @@
 // orbtool render: one still (a picture, or a video frame at a time) through
 // the converter's offscreen renderer, written losslessly.
 #include <render/headless_gl.h>
+#include <render/offscreen_renderer.h>
 
 #include <av/av_ptr.h>
 #include <av/frame_convert.h>
@@ -11,7 +12,6 @@
 #include <cstdio>
 
 #include "args.h"
-#include "offscreen_renderer.h"
 #include "view_options.h"
 
 namespace orb::tool {
@@ -79,9 +79,10 @@ int render_main(int argc, char** argv) {
   }
   std::vector<std::uint8_t> composed(static_cast<std::size_t>(params.dst_width) * params.dst_height * 4);
   {
-    converter::OffscreenRenderer renderer;
-    converter::RemapPlan plan;
-    if (renderer.init(params, rgba.cols, rgba.rows, error) != 0 || renderer.build_remap(plan, error) != 0) {
+    OffscreenRenderer renderer;
+    RemapPlan plan;
+    OffscreenViews views = offscreen_views(params);
+    if (renderer.init(views, rgba.cols, rgba.rows, error) != 0 || renderer.build_remap(plan, error) != 0) {
       std::fprintf(stderr, "%s", error.c_str());
       return 1;
     }

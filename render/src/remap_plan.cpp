@@ -1,9 +1,9 @@
-#include "remap_plan.h"
+#include <render/remap_plan.h>
 
 #include <algorithm>
 #include <cmath>
 
-namespace orb::converter {
+namespace orb {
 namespace {
 
 // `step`: bytes from one sample to the next along a row.
@@ -113,4 +113,4 @@ void RemapPlan::apply_rgba(const std::uint8_t* src, int src_w, std::uint8_t* dst
   }
 }
 
-}  // namespace orb::converter
+}  // namespace orb

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace orb::converter {
+namespace orb {
 
 class RemapPlan {
  public:
@@ -49,4 +49,4 @@ class RemapPlan {
   Plane chroma_;  // shared by U and V
 };
 
-}  // namespace orb::converter
+}  // namespace orb

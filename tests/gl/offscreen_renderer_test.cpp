@@ -1,11 +1,12 @@
-// The converter's views on a picture whose halves differ: views land in
+// The offscreen views on a picture whose halves differ: views land in
 // their places in the output, the right way up.
+#include <libOrbVideoConverter/ISS_OrbVideoConverter.h>
 #include <render/headless_gl.h>
+#include <render/offscreen_renderer.h>
 
 #include <gtest/gtest.h>
 
 #include "calibration_samples.h"
-#include "offscreen_renderer.h"
 #include "temp_dir.h"
 
 namespace orb {
@@ -41,9 +42,10 @@ TEST(OffscreenRenderer, SideBySideViewportsFillTheirHalvesUpright) {
   }
   std::vector<std::uint8_t> out(256 * 64 * 4, 7);
   {
-    converter::OffscreenRenderer renderer;
-    converter::RemapPlan plan;
-    ASSERT_EQ(renderer.init(params, kW, kH, error), 0) << error;
+    OffscreenRenderer renderer;
+    RemapPlan plan;
+    OffscreenViews views = offscreen_views(params);
+    ASSERT_EQ(renderer.init(views, kW, kH, error), 0) << error;
     ASSERT_EQ(renderer.build_remap(plan, error), 0) << error;
     plan.apply_rgba(input.data(), kW, out.data());
   }

@@ -1,4 +1,6 @@
-#include "offscreen_renderer.h"
+#include <render/offscreen_renderer.h>
+
+#include <orb/orb_types.h>
 
 #include <render/gl_check.h>
 #include <render/shader.h>
@@ -6,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace orb::converter {
+namespace orb {
 namespace {
 
 
@@ -58,24 +60,24 @@ bool gl_failed(std::string& error, int line) {
 
 }  // namespace
 
-int OffscreenRenderer::init(ConverterInitParams& params, int input_width, int input_height, std::string& error) {
-  params_ = &params;
+int OffscreenRenderer::init(OffscreenViews& views, int input_width, int input_height, std::string& error) {
+  views_ = &views;
   input_width_ = input_width;
   input_height_ = input_height;
-  count_ = params.viewport_count;
+  count_ = views.count;
   if (count_ < 1 || count_ > 4) {
     error = format("error: invalid viewport count %d;\n", count_);
     return ORB_ERROR;
   }
   for (int i = 0; i < count_; ++i) {
-    const long right = long{params.x[i]} + params.width[i];
-    const long top = long{params.y[i]} + params.height[i];
-    if (right < 1 || right > params.dst_width || params.x[i] < 0 || params.width[i] < 1) {
+    const long right = long{views.x[i]} + views.view_width[i];
+    const long top = long{views.y[i]} + views.view_height[i];
+    if (right < 1 || right > views.width || views.x[i] < 0 || views.view_width[i] < 1) {
       error = format("error: invalid viewport size for viewport %d;width %d _init_param->dst_width = %d \n", i,
-                     static_cast<int>(right), params.dst_width);
+                     static_cast<int>(right), views.width);
       return ORB_ERROR;
     }
-    if (top < 1 || top > params.dst_height || params.y[i] < 0 || params.height[i] < 1) {
+    if (top < 1 || top > views.height || views.y[i] < 0 || views.view_height[i] < 1) {
       error = format("error: invalid viewport size for viewport %d;\n", i);
       return ORB_ERROR;
     }
@@ -117,11 +119,11 @@ int OffscreenRenderer::init(ConverterInitParams& params, int input_width, int in
 
   for (int i = 0; i < count_; ++i) {
     Viewport& vp = viewports_[static_cast<std::size_t>(i)];
-    vp.x = params.x[i];
-    vp.y = params.y[i];
-    vp.width = params.width[i];
-    vp.height = params.height[i];
-    const char* path = params.calib_filename;
+    vp.x = views.x[i];
+    vp.y = views.y[i];
+    vp.width = views.view_width[i];
+    vp.height = views.view_height[i];
+    const char* path = views.calibration_path;
     if (path == nullptr) {
       error = "error: null calibration file!\n";
       return ORB_ERROR;
@@ -135,7 +137,7 @@ int OffscreenRenderer::init(ConverterInitParams& params, int input_width, int in
       return ORB_ERROR;
     }
     std::fflush(stdout);
-    if (vp.view.load_calibration(false, params.orientation, path) != 0) {
+    if (vp.view.load_calibration(false, views.mount_mode, path) != 0) {
       char text[512];
       std::snprintf(text, sizeof text, "error: invalid calibration file %s;\n", path);
       error = text;
@@ -146,7 +148,7 @@ int OffscreenRenderer::init(ConverterInitParams& params, int input_width, int in
     vp.view.bind_resources(&uniforms_, &attributes_, p);
     if (create_framebuffer(vp, error) != 0) return ORB_ERROR;
     vp.view.set_rect(0, 0, vp.width, vp.height);
-    const int mode = params.draw_mode[i];
+    const int mode = views.draw_mode[i];
     const int result = vp.view.set_draw_mode(mode, input_width, input_height);
     if (result == 7) {
       error = format("error: invalid draw mode %d;\n", mode);
@@ -156,8 +158,8 @@ int OffscreenRenderer::init(ConverterInitParams& params, int input_width, int in
       error = "error: can not get vertex data;\n";
       return ORB_ERROR;
     }
-    vp.view.set_zoom(params.zoom[i]);  // the clamped value goes back to the caller
-    vp.view.set_view_angles(params.pitch[i], params.yaw[i], params.roll[i]);
+    vp.view.set_zoom(views.zoom[i]);  // the clamped value goes back to the caller
+    vp.view.set_view_angles(views.pitch[i], views.yaw[i], views.roll[i]);
   }
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   return 0;
@@ -196,7 +198,7 @@ int OffscreenRenderer::build_remap(RemapPlan& plan, std::string& error) {
   glUseProgram(program_.get());
   glEnable(GL_DEPTH_TEST);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  std::vector<RemapPlan::Coord> coords(static_cast<std::size_t>(params_->dst_width) * params_->dst_height,
+  std::vector<RemapPlan::Coord> coords(static_cast<std::size_t>(views_->width) * views_->height,
                                        RemapPlan::Coord{0, 0, false});
   std::vector<float> texels;
   for (int i = 0; i < count_; ++i) {
@@ -213,10 +215,10 @@ int OffscreenRenderer::build_remap(RemapPlan& plan, std::string& error) {
     // GL reads rows bottom first; the map's rows run top first, as the
     // output picture's, so the video stands the way the player shows it.
     for (int r = 0; r < vp.height; ++r) {
-      const int out = params_->dst_height - vp.y - 1 - r;
+      const int out = views_->height - vp.y - 1 - r;
       for (int c = 0; c < vp.width; ++c) {
         const float* t = &texels[(static_cast<std::size_t>(r) * vp.width + c) * 4];
-        coords[static_cast<std::size_t>(out) * params_->dst_width + vp.x + c] = RemapPlan::Coord{t[0], t[1], t[2] > 0.5f};
+        coords[static_cast<std::size_t>(out) * views_->width + vp.x + c] = RemapPlan::Coord{t[0], t[1], t[2] > 0.5f};
       }
     }
   }
@@ -225,8 +227,8 @@ int OffscreenRenderer::build_remap(RemapPlan& plan, std::string& error) {
     error = format("error in opengl(line %d): code %d\n", 42, static_cast<int>(code));
     return ORB_ERROR;
   }
-  plan.build(coords, params_->dst_width, params_->dst_height, input_width_, input_height_);
+  plan.build(coords, views_->width, views_->height, input_width_, input_height_);
   return 0;
 }
 
-}  // namespace orb::converter
+}  // namespace orb
