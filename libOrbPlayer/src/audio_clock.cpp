@@ -129,7 +129,7 @@ void ISS_OrbPlayerImpl::clock_main() {
         t = now_ms();
         epoch = clock_epoch_;
       }
-      nap(100);
+      wait_while_held(100);
       std::lock_guard lock(clock_mutex_);
       // A seek meanwhile set a new base, which already counts this pause.
       if (epoch == clock_epoch_) clock_paused_ms_ += now_ms() - t;
@@ -197,17 +197,19 @@ int ISS_OrbPlayerImpl::Seek(int minutes, int seconds, int milliseconds) {
     paused_ = false;
     if (!no_audio_ && audio_device_.id()) SDL_PauseAudioDevice(audio_device_.id(), 0);
   }
+  announce_state();
   if (ret < 0) return fail(ORB_ERROR, "error: can not seek to %d s: %s;\n", static_cast<int>(target / 1000), av_error_text(ret).c_str());
   if (!no_audio_) return 0;
   // Silent media: the clock goes on from the first new picture (a bounded
   // wait, so a seek near the end never hangs).
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while (!stopping() && std::chrono::steady_clock::now() < give_up) {
+    const std::uint64_t seen = ring_.generation();
     if (std::optional<int64_t> head = ring_.head_pts()) {
       restart_clock_at(*head);
       break;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ring_.wait_for_change(seen, std::chrono::milliseconds(50));  // woken by the first new picture
   }
   return 0;
 }

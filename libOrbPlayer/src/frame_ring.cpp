@@ -53,13 +53,17 @@ AvFramePtr FrameRing::take() {
     std::lock_guard pts_lock(pts_mutex_);
     if (!pts_.empty()) pts_.erase(pts_.begin());
   }
-  std::lock_guard lock(mutex_);
-  if (count_ == 0) return nullptr;
-  AvFramePtr out = make_frame();
-  av_frame_move_ref(out.get(), slots_[static_cast<std::size_t>(read_)].get());
-  filled_[static_cast<std::size_t>(read_)] = false;
-  --count_;
-  read_ = (read_ + 1) % kSlots;
+  AvFramePtr out;
+  {
+    std::lock_guard lock(mutex_);
+    if (count_ == 0) return nullptr;
+    out = make_frame();
+    av_frame_move_ref(out.get(), slots_[static_cast<std::size_t>(read_)].get());
+    filled_[static_cast<std::size_t>(read_)] = false;
+    --count_;
+    read_ = (read_ + 1) % kSlots;
+  }
+  changed_.notify_all();  // a decoder waiting for room
   return out;
 }
 
@@ -71,6 +75,15 @@ std::uint64_t FrameRing::generation() const {
 void FrameRing::wait_for_change(std::uint64_t seen, std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
   changed_.wait_for(lock, timeout, [&] { return generation_ != seen; });
+}
+
+}  // namespace orb::player
+
+namespace orb::player {
+
+void FrameRing::wait_for_room(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  changed_.wait_for(lock, timeout, [&] { return count_ < kSlots; });
 }
 
 }  // namespace orb::player

@@ -37,6 +37,8 @@ class FrameRing {
   std::uint64_t generation() const;
   // Waits up to `timeout` for the ring to change after `seen` was read.
   void wait_for_change(std::uint64_t seen, std::chrono::milliseconds timeout);
+  // Waits up to `timeout` for a free slot (the render thread took a picture).
+  void wait_for_room(std::chrono::milliseconds timeout);
 
  private:
   mutable std::mutex mutex_;  // guards everything below; taken before pts_mutex_
@@ -46,7 +48,7 @@ class FrameRing {
   int write_ = 0;
   int read_ = 0;
   std::uint64_t generation_ = 0;  // bumped by every push and reset
-  std::condition_variable changed_;
+  std::condition_variable changed_;  // a push, a take or a reset
 
   mutable std::mutex pts_mutex_;  // guards pts_
   std::multiset<int64_t> pts_;

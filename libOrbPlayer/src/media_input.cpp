@@ -137,12 +137,13 @@ void ISS_OrbPlayerImpl::demux_main() {
     std::lock_guard lock(start_mutex_);
     start_states_[2] = kRunning;
   }
+  start_cv_.notify_all();
   AvPacketPtr packet = make_packet();
   bool end_queued = false;
   std::chrono::steady_clock::time_point lost_at{};
   while (!stopping()) {
     if (paused_ || flushing_) {
-      nap(paused_ ? 100 : 10);
+      wait_while_held(paused_ ? 100 : 10);
       continue;
     }
     // The input lock spans read to queue, so a seek never sees a packet
@@ -211,7 +212,7 @@ void ISS_OrbPlayerImpl::demux_main() {
     // A full queue is waited out, paused or not: a packet thrown away would
     // damage every picture up to the next key frame. Only a seek or a stop
     // lets go of it.
-    while (queue->full() && !stopping() && !flushing_) nap(wait_ms);
+    while (queue->full() && !stopping() && !flushing_) queue->wait_for_room(std::chrono::milliseconds(wait_ms));
     if (stopping()) break;
     if (flushing_) {
       av_packet_unref(packet.get());
@@ -229,9 +230,10 @@ void ISS_OrbPlayerImpl::video_decode_main() {
     std::lock_guard lock(start_mutex_);
     start_states_[1] = kRunning;
   }
+  start_cv_.notify_all();
   while (!stopping()) {
     if (paused_ || flushing_) {
-      nap(paused_ ? 100 : 10);
+      wait_while_held(paused_ ? 100 : 10);
       continue;
     }
     // The codec lock spans taking a packet to storing its pictures, so a
@@ -240,7 +242,7 @@ void ISS_OrbPlayerImpl::video_decode_main() {
     AvPacketPtr packet = video_queue_.pop();
     if (!packet) {
       codec_lock.unlock();
-      nap(10);
+      video_queue_.wait_for_packet(std::chrono::milliseconds(10));
       continue;
     }
     decode_packet(packet->data == nullptr && packet->size == 0 ? nullptr : packet.get());
@@ -287,7 +289,7 @@ int64_t ISS_OrbPlayerImpl::picture_pts(const AVFrame* picture) const {
 // opened size. False when playback stops or a seek starts meanwhile (then
 // the picture is discarded).
 bool ISS_OrbPlayerImpl::store_picture(AVFrame* picture) {
-  while (ring_.full() && !stopping() && !flushing_) nap(10);
+  while (ring_.full() && !stopping() && !flushing_) ring_.wait_for_room(std::chrono::milliseconds(10));
   if (stopping() || flushing_) return false;
   const int64_t pts = picture_pts(picture);
   // Another layout or a size that differs from the one opened is scaled

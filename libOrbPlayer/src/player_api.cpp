@@ -73,11 +73,7 @@ int ISS_OrbPlayerImpl::SetDrawMode(int mode, int index) {
   draw_request_ = index + 1;
   view_dirty_ = true;
   // The render thread owns GL: wait until it has served the request (or is gone).
-  while (draw_request_ != 0 && running_[kRender] && !stopping()) {
-    lock.unlock();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    lock.lock();
-  }
+  while (draw_request_ != 0 && running_[kRender] && !stopping()) request_cv_.wait_for(lock, std::chrono::milliseconds(10));
   return 0;
 }
 
@@ -114,11 +110,7 @@ int ISS_OrbPlayerImpl::SetViewportRect(int x, int y, int width, int height, int 
   }
   rect_request_ = index + 1;
   view_dirty_ = true;
-  while (rect_request_ != 0 && running_[kRender] && !stopping()) {
-    lock.unlock();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    lock.lock();
-  }
+  while (rect_request_ != 0 && running_[kRender] && !stopping()) request_cv_.wait_for(lock, std::chrono::milliseconds(10));
   return 0;
 }
 
@@ -230,9 +222,12 @@ int ISS_OrbPlayerImpl::Pause() {
 
 int ISS_OrbPlayerImpl::Resume() {
   if (!playing_) return 0;
-  std::lock_guard lock(state_mutex_);
-  paused_ = false;
-  if (!no_audio_ && audio_device_.id()) SDL_PauseAudioDevice(audio_device_.id(), 0);
+  {
+    std::lock_guard lock(state_mutex_);
+    paused_ = false;
+    if (!no_audio_ && audio_device_.id()) SDL_PauseAudioDevice(audio_device_.id(), 0);
+  }
+  announce_state();
   return 0;
 }
 
@@ -286,13 +281,18 @@ int ISS_OrbPlayerImpl::Play(OrbReservedCallback reserved, void* reserved_context
   threads_[kDemux] = std::thread(&ISS_OrbPlayerImpl::demux_main, this);
   threads_[kVideoDecode] = std::thread(&ISS_OrbPlayerImpl::video_decode_main, this);
   threads_[kRender] = std::thread(&ISS_OrbPlayerImpl::render_main, this);
-  for (;;) {
-    {
-      std::lock_guard lock(start_mutex_);
-      if (start_states_[0] == kRunning && start_states_[1] == kRunning && start_states_[2] == kRunning) return 0;
-      if (start_states_[0] == kFailed || start_states_[1] == kFailed || start_states_[2] == kFailed) break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  {
+    std::unique_lock lock(start_mutex_);
+    const auto all = [&](int state) {
+      return start_states_[0] == state && start_states_[1] == state && start_states_[2] == state;
+    };
+    const auto any_failed = [&] {
+      return start_states_[0] == kFailed || start_states_[1] == kFailed || start_states_[2] == kFailed;
+    };
+    // Each worker reports running or failed; the render thread's window and
+    // GL start are the slow part.
+    while (!all(kRunning) && !any_failed()) start_cv_.wait_for(lock, std::chrono::milliseconds(100));
+    if (!any_failed()) return 0;
   }
   Stop();
   return ORB_ERROR;
@@ -321,8 +321,26 @@ void ISS_OrbPlayerImpl::nap(int ms) {
   state_cv_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return stop_.load(); });
 }
 
+void ISS_OrbPlayerImpl::wait_while_held(int ms) {
+  std::unique_lock lock(state_mutex_);
+  state_cv_.wait_for(lock, std::chrono::milliseconds(ms),
+                     [&] { return stop_.load() || (!paused_.load() && !flushing_.load()); });
+}
+
+void ISS_OrbPlayerImpl::announce_state() {
+  { std::lock_guard lock(state_mutex_); }  // a waiter between its check and its wait sees the change
+  state_cv_.notify_all();
+}
+
 void ISS_OrbPlayerImpl::worker_exit(Worker w) {
   OrbEndCallback callback = nullptr;
+  if (w == kRender) {
+    {
+      std::lock_guard view_lock(viewport_mutex_);
+      running_[w] = 0;
+    }
+    request_cv_.notify_all();  // a request waiting for the render thread waits no more
+  }
   {
     std::lock_guard lock(state_mutex_);
     running_[w] = 0;

@@ -136,6 +136,11 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   bool stopping() const { return stop_.load(); }
   // Sleeps up to `ms`, waking early when playback stops.
   void nap(int ms);
+  // Sleeps up to `ms` while paused or seeking, waking early when playback
+  // stops, resumes or the seek is done.
+  void wait_while_held(int ms);
+  // Wakes the waits above after paused_ or flushing_ changed.
+  void announce_state();
 
   // --- message buffer: written by any thread (last failure wins); a fixed
   // buffer, so the pointer GetLastErrorText hands out stays valid
@@ -159,6 +164,7 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   std::mutex state_mutex_;           // stop/pause changes and the common exit step
   std::condition_variable state_cv_; // wakes naps on stop
   std::mutex start_mutex_;           // guards start_states_
+  std::condition_variable start_cv_; // a worker reached running or failed
   std::array<int, 3> start_states_{}; // render, video decode, demux
   std::array<std::thread, kWorkerCount> threads_;  // owned by the host thread (Play/Stop)
 
@@ -212,6 +218,7 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
 
   // --- window and viewports
   mutable std::mutex viewport_mutex_;  // guards everything in this group
+  std::condition_variable request_cv_;  // the render thread served a request or ended
   std::array<ViewportState, kViewports> viewports_;
   int draw_request_ = 0;   // 0 or index + 1
   int rect_request_ = 0;   // 0 or index + 1

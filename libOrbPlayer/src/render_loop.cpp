@@ -27,12 +27,7 @@ void ISS_OrbPlayerImpl::render_main() {
   std::unique_ptr<SdlSubsystem> audio;
   if (!keep_sdl_video()) code = fail(19, "Could not initialize SDL - %s\n", SDL_GetError());
   if (code == 0 && !no_audio_) {
-    audio = std::make_unique<SdlSubsystem>(SDL_INIT_AUDIO);
-    if (!audio->ok()) {
-      debug_trace("audio: SDL audio unavailable (%s); using the dummy driver", SDL_GetError());
-      SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
-      audio = std::make_unique<SdlSubsystem>(SDL_INIT_AUDIO);
-    }
+    audio = start_audio_subsystem();
     SDL_AudioSpec obtained{};
     const SDL_AudioDeviceID id = audio->ok() ? open_audio_output(audio_spec_, obtained) : 0;
     if (id == 0) {
@@ -50,6 +45,7 @@ void ISS_OrbPlayerImpl::render_main() {
       std::lock_guard lock(start_mutex_);
       start_states_[0] = kRunning;
     }
+    start_cv_.notify_all();
     auto last_draw = std::chrono::steady_clock::now();
     std::vector<SDL_Event> events;
     const std::uint32_t window_id = SDL_GetWindowID(window_.get());
@@ -94,6 +90,7 @@ void ISS_OrbPlayerImpl::render_main() {
       std::lock_guard lock(start_mutex_);
       start_states_[0] = kFailed;
     }
+    start_cv_.notify_all();
     // Without a picture there is no playback: the other workers end too.
     {
       std::lock_guard lock(state_mutex_);
@@ -244,6 +241,7 @@ int ISS_OrbPlayerImpl::serve_requests() {
     }
     draw_request_ = 0;
     view_dirty_ = true;
+    request_cv_.notify_all();
   }
   if (rect_request_ != 0) {
     const int i = rect_request_ - 1;
@@ -255,6 +253,7 @@ int ISS_OrbPlayerImpl::serve_requests() {
       return fail(ORB_ERROR_WINDOW, "error: in OGL renderer, line: %d: %s\n", 659, renderer_->error_text().c_str());
     }
     rect_request_ = 0;
+    request_cv_.notify_all();
     vp.enabled = 1;
     view_dirty_ = true;
     if (!renderer_->viewport(i).mesh_uploaded()) {

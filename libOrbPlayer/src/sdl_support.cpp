@@ -51,6 +51,17 @@ void SdlAudioDevice::reset(SDL_AudioDeviceID id) {
   id_ = id;
 }
 
+std::unique_ptr<SdlSubsystem> start_audio_subsystem() {
+  auto audio = std::make_unique<SdlSubsystem>(SDL_INIT_AUDIO);
+  if (audio->ok()) return audio;
+  debug_trace("audio: SDL audio unavailable (%s); using the dummy driver", SDL_GetError());
+  {
+    std::lock_guard lock(sdl_mutex());
+    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+  }
+  return std::make_unique<SdlSubsystem>(SDL_INIT_AUDIO);
+}
+
 SDL_AudioDeviceID open_audio_output(const SDL_AudioSpec& wanted, SDL_AudioSpec& obtained) {
   std::lock_guard lock(sdl_mutex());
   SDL_AudioSpec want = wanted;

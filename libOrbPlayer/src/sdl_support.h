@@ -80,6 +80,11 @@ class SdlAudioDevice {
   SDL_AudioDeviceID id_ = 0;
 };
 
+// The audio subsystem; when no driver starts (an unknown SDL_AUDIODRIVER,
+// no sound system at all), SDL's silent "dummy" driver, chosen through an
+// SDL hint rather than the process environment, which other threads read.
+std::unique_ptr<SdlSubsystem> start_audio_subsystem();
+
 // Opens the default output device; when none opens (no sound card, no
 // server), switches SDL to its "dummy" driver, says so on the diagnostic
 // channel and opens that, so the video still plays on an audio clock.

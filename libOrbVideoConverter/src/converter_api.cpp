@@ -121,7 +121,7 @@ int ISS_OrbVideoConverterImpl::Start(TimeParts start, TimeParts end) {
   }
   converting_ = 1;
   thread_ = std::thread(&ISS_OrbVideoConverterImpl::conversion_main, this);
-  while (start_result_ == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  wait_for_progress([&] { return start_result_ != 0; });
   if (start_result_ < 0) {
     thread_.join();
     return ORB_ERROR;
@@ -136,7 +136,7 @@ int ISS_OrbVideoConverterImpl::Stop() {
       stop_ = true;
     }
     queue_cv_.notify_all();
-    while (converting_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    wait_for_progress([&] { return converting_ == 0; });
   }
   if (thread_.joinable()) thread_.join();
   return 0;

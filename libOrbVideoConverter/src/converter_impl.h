@@ -124,6 +124,19 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   std::atomic<bool> stop_{false};
   std::atomic<int> converting_{0};
   std::atomic<int> start_result_{0};  // 0 pending, 1 started, -1 failed
+  // Start and Stop wait for the conversion thread's hand-off: it announces
+  // every change of the two values above.
+  std::mutex progress_mutex_;
+  std::condition_variable progress_cv_;
+  void announce_progress() {
+    { std::lock_guard lock(progress_mutex_); }  // a waiter between its check and its wait sees the change
+    progress_cv_.notify_all();
+  }
+  template <class Done>
+  void wait_for_progress(Done done) {
+    std::unique_lock lock(progress_mutex_);
+    while (!done()) progress_cv_.wait_for(lock, std::chrono::milliseconds(100));
+  }
   std::atomic<int64_t> encoded_{0};
   std::atomic<int64_t> to_encode_{0};
   std::atomic<int64_t> start_tick_ms_{0};

@@ -74,11 +74,13 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
     close_output();
     converting_ = 0;
     start_result_ = -1;
+    announce_progress();
     return;
   }
   start_tick_ms_ = now_ms();
   std::thread encoder(&ISS_OrbVideoConverterImpl::encode_main, this);
   start_result_ = 1;
+  announce_progress();
 
   bool ended = decoded == kEndOfInput;
   int64_t produced = 0;
@@ -151,6 +153,7 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
   finish_output(fate);
   stop_ = false;
   converting_ = 0;
+  announce_progress();
 }
 
 void ISS_OrbVideoConverterImpl::encode_main() {

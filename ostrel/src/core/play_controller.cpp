@@ -249,7 +249,6 @@ void PlayController::play_thread() {
 void PlayController::stop_thread(ISS_OrbPlayer& victim) {
   std::lock_guard lock(mutex_);
   if (victim.Stop() != 0) orb::debug_trace("%s", victim.GetLastErrorText());
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
 void PlayController::apply_layout(std::int32_t layout) {
