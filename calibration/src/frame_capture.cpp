@@ -40,6 +40,10 @@ int encode_to(const std::string& path, const AVFrame* picture) {
     return 219;
   }
   AvCodecContextPtr enc(avcodec_alloc_context3(codec));
+  if (!enc) {
+    debug_trace("Could not allocate the encoder.");
+    return 219;
+  }
   enc->codec_type = AVMEDIA_TYPE_VIDEO;
   enc->pix_fmt = AV_PIX_FMT_YUVJ420P;
   enc->width = picture->width;

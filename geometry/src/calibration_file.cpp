@@ -1,10 +1,12 @@
 #include <common/debug_trace.h>
+#include <common/file_replace.h>
 #include <geometry/calibration_file.h>
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -154,14 +156,14 @@ int read_calibration_file(const char* path, CameraParams& camera) {
     debug_trace("error: null calibration file!\n");
     return 2;
   }
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
     debug_trace("error: can not open calibration file %s!\n", path);
     return 2;
   }
   std::array<unsigned char, kCalibrationFileSize> bytes{};
-  const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
+  file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  const auto got = static_cast<std::size_t>(file.gcount());
   if (got != bytes.size()) {
     debug_trace("error: calibration file %s is too short (%zu of %zu bytes)!\n", path, got,
                 kCalibrationFileSize);
@@ -172,17 +174,9 @@ int read_calibration_file(const char* path, CameraParams& camera) {
 
 int write_calibration_file(const char* path, const CalibrationFile& f) {
   if (path == nullptr || *path == '\0') return 1;
-  const std::string temp = std::string(path) + ".part";
-  std::FILE* file = std::fopen(temp.c_str(), "wb");
-  if (file == nullptr) return 1;
   const auto bytes = encode_calibration(f);
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed || std::rename(temp.c_str(), path) != 0) {
-    ::unlink(temp.c_str());
-    return 1;
-  }
-  return 0;
+  // Written beside and renamed: a full disk leaves the old file.
+  return replace_file(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())) ? 0 : 1;
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <epoxy/gl.h>
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace orb {
@@ -13,64 +14,90 @@ bool has_extension(EGLDisplay display, const char* name) {
   return epoxy_has_egl_extension(display, name);
 }
 
-EGLDisplay surfaceless_display() {
-  if (!has_extension(EGL_NO_DISPLAY, "EGL_MESA_platform_surfaceless")) return EGL_NO_DISPLAY;
-  return eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+// The displays to try, most likely first: Mesa's surfaceless platform, then
+// every EGL device.
+std::vector<EGLDisplay> candidate_displays() {
+  std::vector<EGLDisplay> out;
+  if (has_extension(EGL_NO_DISPLAY, "EGL_MESA_platform_surfaceless")) {
+    out.push_back(eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr));
+  }
+  if (has_extension(EGL_NO_DISPLAY, "EGL_EXT_device_enumeration") &&
+      has_extension(EGL_NO_DISPLAY, "EGL_EXT_platform_device")) {
+    EGLint count = 0;
+    if (eglQueryDevicesEXT(0, nullptr, &count) && count > 0) {
+      std::vector<EGLDeviceEXT> devices(static_cast<std::size_t>(count));
+      if (eglQueryDevicesEXT(count, devices.data(), &count)) {
+        for (EGLint d = 0; d < count; ++d) {
+          out.push_back(eglGetPlatformDisplayEXT(EGL_PLATFORM_DEVICE_EXT, devices[static_cast<std::size_t>(d)], nullptr));
+        }
+      }
+    }
+  }
+  return out;
 }
 
-EGLDisplay device_display() {
-  if (!has_extension(EGL_NO_DISPLAY, "EGL_EXT_device_enumeration") ||
-      !has_extension(EGL_NO_DISPLAY, "EGL_EXT_platform_device")) {
-    return EGL_NO_DISPLAY;
-  }
-  EGLint count = 0;
-  if (!eglQueryDevicesEXT(0, nullptr, &count) || count <= 0) return EGL_NO_DISPLAY;
-  std::vector<EGLDeviceEXT> devices(static_cast<std::size_t>(count));
-  if (!eglQueryDevicesEXT(count, devices.data(), &count)) return EGL_NO_DISPLAY;
-  for (EGLDeviceEXT device : devices) {
-    EGLDisplay display = eglGetPlatformDisplayEXT(EGL_PLATFORM_DEVICE_EXT, device, nullptr);
+// An initialised display, terminated again unless a context on it is kept.
+class InitialisedDisplay {
+ public:
+  explicit InitialisedDisplay(EGLDisplay display) {
     EGLint major = 0, minor = 0;
-    if (display != EGL_NO_DISPLAY && eglInitialize(display, &major, &minor)) return display;
+    if (display != EGL_NO_DISPLAY && eglInitialize(display, &major, &minor)) display_ = display;
   }
-  return EGL_NO_DISPLAY;
-}
+  ~InitialisedDisplay() {
+    if (display_ != EGL_NO_DISPLAY) eglTerminate(display_);
+  }
+  InitialisedDisplay(const InitialisedDisplay&) = delete;
+  InitialisedDisplay& operator=(const InitialisedDisplay&) = delete;
+  EGLDisplay get() const { return display_; }
+  EGLDisplay release() { return std::exchange(display_, EGL_NO_DISPLAY); }
 
-}  // namespace
+ private:
+  EGLDisplay display_ = EGL_NO_DISPLAY;
+};
 
-std::unique_ptr<HeadlessGlContext> HeadlessGlContext::create(std::string& error) {
-  EGLint major = 0, minor = 0;
-  EGLDisplay display = surfaceless_display();
-  if (display == EGL_NO_DISPLAY || !eglInitialize(display, &major, &minor)) display = device_display();
-  if (display == EGL_NO_DISPLAY) {
-    error = "error: no headless EGL display (neither Mesa surfaceless nor an EGL device)";
-    return nullptr;
-  }
-  if (!eglBindAPI(EGL_OPENGL_API)) {
-    error = "error: EGL cannot bind desktop OpenGL";
-    eglTerminate(display);
-    return nullptr;
-  }
+// A desktop OpenGL context without a surface on `display`, or none.
+EGLContext surfaceless_context(EGLDisplay display) {
+  if (!eglBindAPI(EGL_OPENGL_API)) return EGL_NO_CONTEXT;
   const EGLint compatibility[] = {EGL_CONTEXT_MAJOR_VERSION, 4, EGL_CONTEXT_MINOR_VERSION, 3,
                                   EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
                                   EGL_NONE};
   // Without a config the context needs no surface at all.
   EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, compatibility);
   if (context == EGL_NO_CONTEXT) context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, nullptr);
-  if (context == EGL_NO_CONTEXT) {
-    char text[96];
-    std::snprintf(text, sizeof text, "error: cannot create a headless OpenGL context (EGL 0x%x)", eglGetError());
-    error = text;
-    eglTerminate(display);
+  return context;
+}
+
+}  // namespace
+
+std::unique_ptr<HeadlessGlContext> HeadlessGlContext::create(std::string& error) {
+  EGLint last_error = EGL_SUCCESS;
+  bool any_display = false;
+  for (EGLDisplay candidate : candidate_displays()) {
+    InitialisedDisplay display(candidate);  // a display that gives no context is terminated again
+    if (display.get() == EGL_NO_DISPLAY) continue;
+    any_display = true;
+    const EGLContext context = surfaceless_context(display.get());
+    if (context == EGL_NO_CONTEXT) {
+      last_error = eglGetError();
+      continue;
+    }
+    std::unique_ptr<HeadlessGlContext> ctx(new HeadlessGlContext());
+    ctx->display_ = display.release();
+    ctx->context_ = context;
+    if (!ctx->make_current()) {
+      error = "error: cannot make the headless OpenGL context current";
+      return nullptr;
+    }
+    return ctx;
+  }
+  if (!any_display) {
+    error = "error: no headless EGL display (neither Mesa surfaceless nor an EGL device)";
     return nullptr;
   }
-  std::unique_ptr<HeadlessGlContext> ctx(new HeadlessGlContext());
-  ctx->display_ = display;
-  ctx->context_ = context;
-  if (!ctx->make_current()) {
-    error = "error: cannot make the headless OpenGL context current";
-    return nullptr;
-  }
-  return ctx;
+  char text[96];
+  std::snprintf(text, sizeof text, "error: cannot create a headless OpenGL context (EGL 0x%x)", last_error);
+  error = text;
+  return nullptr;
 }
 
 HeadlessGlContext::~HeadlessGlContext() {

@@ -6,6 +6,8 @@
 #include <render/shader.h>
 
 #include <cstdio>
+
+#include <unistd.h>
 #include <cstring>
 
 namespace orb {
@@ -128,9 +130,7 @@ int OffscreenRenderer::init(OffscreenViews& views, int input_width, int input_he
       error = "error: null calibration file!\n";
       return ORB_ERROR;
     }
-    if (std::FILE* f = std::fopen(path, "rb")) {
-      std::fclose(f);
-    } else {
+    if (::access(path, R_OK) != 0) {
       char text[512];
       std::snprintf(text, sizeof text, "error: can not open calibration file %s;\n", path);
       error = text;

@@ -41,6 +41,7 @@ std::string open_video(AVFormatContext* out, const ClipSpec& spec, Encoder& enc)
   const AVCodec* codec = avcodec_find_encoder_by_name(odd ? "ffv1" : "libx264");
   if (!codec) return fail(odd ? "no FFV1 encoder" : "no libx264 encoder");
   enc.context.reset(avcodec_alloc_context3(codec));
+  if (!enc.context) return fail("out of memory for an encoder");
   AVCodecContext* c = enc.context.get();
   c->width = spec.width;
   c->height = spec.height;
@@ -68,6 +69,7 @@ std::string open_audio(AVFormatContext* out, const ClipSpec& spec, Encoder& enc)
   const AVCodec* codec = avcodec_find_encoder(spec.pcm_audio ? AV_CODEC_ID_PCM_S16LE : AV_CODEC_ID_AAC);
   if (!codec) return fail("no audio encoder");
   enc.context.reset(avcodec_alloc_context3(codec));
+  if (!enc.context) return fail("out of memory for an encoder");
   AVCodecContext* c = enc.context.get();
   c->sample_rate = spec.sample_rate;
   c->sample_fmt = spec.pcm_audio ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_FLTP;
