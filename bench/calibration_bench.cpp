@@ -77,14 +77,18 @@ int main(int argc, char** argv) {
     int w, h;
     const char* label;
   };
-  const Size sizes[] = {{640, 480, "640x480"},     {1280, 720, "1280x720"},   {1920, 1080, "1920x1080"},
-                        {2880, 2880, "2880x2880"}, {3840, 2160, "3840x2160"}};
+  const Size sizes[] = {{640, 480, "640x480"},
+                        {1280, 720, "1280x720"},
+                        {1920, 1080, "1920x1080"},
+                        {2880, 2880, "2880x2880"},
+                        {3840, 2160, "3840x2160"}};
   std::vector<PictureKind> kinds;
   for (int k = 0; k < static_cast<int>(PictureKind::kCount); ++k) kinds.push_back(static_cast<PictureKind>(k));
   const PictureKind no_circle_kinds[] = {PictureKind::kFullFrame, PictureKind::kOrdinary, PictureKind::kBlack};
 
-  std::printf("| size | circles | found right | wrong | missed | centre error px median / p95 | "
-              "radius error %% signed median / abs p95 | ms per detection | no-circle pictures given a circle |\n");
+  std::printf(
+      "| size | circles | found right | wrong | missed | centre error px median / p95 | "
+      "radius error %% signed median / abs p95 | ms per detection | no-circle pictures given a circle |\n");
   std::printf("|---|---|---|---|---|---|---|---|---|\n");
   Tally all;
   std::map<PictureKind, std::pair<int, int>> by_kind;  // right, total
@@ -115,11 +119,12 @@ int main(int argc, char** argv) {
         by_kind[kind].second += 1;
       }
       if (verbose) {
-        std::printf("  %s %-12s q%d centre %.1f,%.1f r %.1f -> %s %.2f,%.2f r %.2f confidence %.2f rms %.2f "
-                    "visible %.2f (%.1f ms) %s\n",
-                    size.label, orb::test::kind_name(kind), pic.jpeg_quality, pic.cx, pic.cy, pic.radius,
-                    found ? "found" : "none", cx, cy, r, circle.confidence, circle.residual_px, circle.visible_share,
-                    ms, circle.reason.c_str());
+        std::printf(
+            "  %s %-12s q%d centre %.1f,%.1f r %.1f -> %s %.2f,%.2f r %.2f confidence %.2f rms %.2f "
+            "visible %.2f (%.1f ms) %s\n",
+            size.label, orb::test::kind_name(kind), pic.jpeg_quality, pic.cx, pic.cy, pic.radius,
+            found ? "found" : "none", cx, cy, r, circle.confidence, circle.residual_px, circle.visible_share, ms,
+            circle.reason.c_str());
       }
     };
     for (int i = 0; i < per_kind; ++i) {

@@ -93,11 +93,12 @@ void measure(const std::string& media, const std::string& calibration, const Run
   const double due = static_cast<double>(clock_b - clock_a) / 1000.0 * run.fps;
   const auto shown = static_cast<double>(b.frames_shown - a.frames_shown);
   const double offset = shown > 0 ? (b.offset_sum_ms - a.offset_sum_ms) / shown : 0;
-  std::printf("%-9s %d viewport%s %4dx%-4d  shown %5.0f / %5.0f due = %5.1f %%  dropped %4llu  "
-              "av offset mean %+5.1f ms max %5.1f ms  cpu %5.1f ms/frame\n",
-              run.clip, run.viewports, run.viewports == 1 ? " " : "s", window_w, window_h, shown, due,
-              due > 0 ? 100 * shown / due : 0, static_cast<unsigned long long>(b.frames_dropped - a.frames_dropped),
-              offset, b.offset_abs_max_ms, shown > 0 ? (cpu_b - cpu_a) * 1000 / shown : 0);
+  std::printf(
+      "%-9s %d viewport%s %4dx%-4d  shown %5.0f / %5.0f due = %5.1f %%  dropped %4llu  "
+      "av offset mean %+5.1f ms max %5.1f ms  cpu %5.1f ms/frame\n",
+      run.clip, run.viewports, run.viewports == 1 ? " " : "s", window_w, window_h, shown, due,
+      due > 0 ? 100 * shown / due : 0, static_cast<unsigned long long>(b.frames_dropped - a.frames_dropped), offset,
+      b.offset_abs_max_ms, shown > 0 ? (cpu_b - cpu_a) * 1000 / shown : 0);
   std::fflush(stdout);
 }
 
@@ -127,7 +128,8 @@ int main(int argc, char** argv) {
     }
     orb::write_calibration_file(calibration.c_str(), orb::synth::clip_calibration(spec));
     const std::string name = "1080p" + std::to_string(fps);
-    for (int viewports : {1, 4}) measure(media, calibration, {name.c_str(), fps, viewports}, window_w, window_h, seconds);
+    for (int viewports : {1, 4})
+      measure(media, calibration, {name.c_str(), fps, viewports}, window_w, window_h, seconds);
   }
   if (xvfb > 0) {
     kill(xvfb, SIGTERM);

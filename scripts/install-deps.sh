@@ -10,7 +10,7 @@ packages=(
   libopencv-dev libepoxy-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libx11-dev libxcb1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool x11-utils imagemagick ffmpeg xdg-user-dirs
+  xvfb xauth xdotool x11-utils imagemagick ffmpeg xdg-user-dirs dpkg-dev clang-format clang-tidy
   python3-gi gir1.2-gstreamer-1.0 gir1.2-gst-plugins-base-1.0 gir1.2-gst-rtsp-server-1.0
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
 )

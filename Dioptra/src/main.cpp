@@ -3,10 +3,14 @@
 // `Dioptra MEDIA CALIBRATION` analyses MEDIA at once and saves to CALIBRATION;
 // `Dioptra MEDIA` saves beside MEDIA as "<name>.inf".
 #include <common/debug_trace.h>
+#include <common/version.h>
 #include <common/paths.h>
 #include <uikit/language.h>
 
 #include <QApplication>
+
+#include <cstdio>
+#include <cstring>
 
 #include <cstdio>
 #include <optional>
@@ -17,6 +21,10 @@
 #include "dioptra_dlg.h"
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("%s %s\n", "Dioptra", orb::kSuiteVersion);
+    return 0;
+  }
   orb::trace_only_when_asked();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Dioptra");

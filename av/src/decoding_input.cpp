@@ -62,7 +62,8 @@ DecodingInput DecodingInput::open(const char* path, const InputOptions& options,
     const InputFailure failed = open_decoder(s->stream, video, options.threads, s->decoder);
     if (failed == InputFailure::none) continue;
     in.failure_ = failed;
-    error = std::string("error: ") + (failed == InputFailure::no_decoder ? "codec not found for " : "can not open codec for ") +
+    error = std::string("error: ") +
+            (failed == InputFailure::no_decoder ? "codec not found for " : "can not open codec for ") +
             (video ? "video" : "audio");
     return in;
   }

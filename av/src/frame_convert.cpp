@@ -27,8 +27,8 @@ bool FrameScaler::scale_into(const AVFrame* source, AVFrame* out) {
   const auto from = limited_range_format(original);
   const auto target = static_cast<AVPixelFormat>(out->format);
   const auto to = from != original ? limited_range_format(target) : target;
-  context_.reset(sws_getCachedContext(context_.release(), source->width, source->height, from, out->width,
-                                      out->height, to, SWS_BILINEAR, nullptr, nullptr, nullptr));
+  context_.reset(sws_getCachedContext(context_.release(), source->width, source->height, from, out->width, out->height,
+                                      to, SWS_BILINEAR, nullptr, nullptr, nullptr));
   if (!context_) return false;
   return sws_scale(context_.get(), source->data, source->linesize, 0, source->height, out->data, out->linesize) > 0;
 }

@@ -42,7 +42,7 @@ int CalcauteDingbiao(const char* picture_path, const char* calibration_path, flo
     return kCalibrationNoCircle;
   }
   debug_trace(circle_is_complete(cx, cy, radius, picture.cols, picture.rows)
-                  ? "标定成功，完整圆"     // calibrated, the whole circle
+                  ? "标定成功，完整圆"      // calibrated, the whole circle
                   : "标定成功，圆不完整");  // calibrated, the circle is cut
   if (WriteCalibrationFile(calibration_path, fov_deg, cx, cy, radius, picture.cols, picture.rows) != 0) {
     return kCalibrationNotWritten;

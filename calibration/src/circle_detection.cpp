@@ -72,8 +72,10 @@ cv::Mat combine_frames(const std::vector<cv::Mat>& frames) {
   cv::Mat out;
   for (const cv::Mat& frame : frames) {
     if (frame.empty()) continue;
-    if (out.empty()) out = frame.clone();
-    else if (frame.size() == out.size() && frame.type() == out.type()) cv::max(out, frame, out);
+    if (out.empty())
+      out = frame.clone();
+    else if (frame.size() == out.size() && frame.type() == out.type())
+      cv::max(out, frame, out);
   }
   return out;
 }
@@ -97,8 +99,9 @@ LensCircle detect_lens_circle(const cv::Mat& picture, const CircleDetectParams& 
   const double scale = std::max(1.0, static_cast<double>(std::max(width, height)) / kWorkingSize);
   cv::Mat reduced = gray_full;
   if (scale > 1) {
-    cv::resize(gray_full, reduced, cv::Size(static_cast<int>(std::lround(width / scale)),
-                                            static_cast<int>(std::lround(height / scale))), 0, 0, cv::INTER_AREA);
+    cv::resize(gray_full, reduced,
+               cv::Size(static_cast<int>(std::lround(width / scale)), static_cast<int>(std::lround(height / scale))), 0,
+               0, cv::INTER_AREA);
   }
   cv::Mat work;  // a picture of its own: never blurred in place over gray_full
   cv::GaussianBlur(reduced, work, cv::Size(5, 5), 1.2);

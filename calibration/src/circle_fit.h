@@ -25,7 +25,7 @@ std::optional<Circle> fit_circle(const std::vector<Point2>& points, Circle start
 
 struct RobustFit {
   Circle circle;
-  std::vector<bool> inlier;  // per input point
+  std::vector<bool> inlier;       // per input point
   std::vector<double> distances;  // per input point, signed
   int inliers = 0;
   double rms = 0;  // of the inliers' distances

@@ -10,8 +10,8 @@
 namespace orb::lens {
 
 struct Surround {
-  double level = 0;  // brightness of the surround
-  double noise = 0;  // its standard deviation
+  double level = 0;          // brightness of the surround
+  double noise = 0;          // its standard deviation
   double threshold() const;  // brighter than this is picture content
 };
 

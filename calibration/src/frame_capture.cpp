@@ -106,9 +106,7 @@ int CaptureFrame2Jpg(const char* media_path, const char* capture_path,
     case InputFailure::no_video: return kCaptureNoVideo;
     case InputFailure::no_decoder: return kCaptureNoDecoder;
     case InputFailure::decoder_not_opened: return kCaptureDecoderNotOpened;
-    default:
-      debug_trace("%s", error.c_str());
-      return kCaptureOpenFailed;
+    default: debug_trace("%s", error.c_str()); return kCaptureOpenFailed;
   }
   AvFramePtr picture = make_frame();
   if (!picture) return kCaptureNoPicture;

@@ -18,7 +18,8 @@ using Clock = std::chrono::steady_clock;
 cv::Mat to_bgr(const AVFrame* frame) {
   const AvFramePtr bgr = convert_frame(frame, AV_PIX_FMT_BGR24);
   if (!bgr) return {};
-  return cv::Mat(frame->height, frame->width, CV_8UC3, bgr->data[0], static_cast<std::size_t>(bgr->linesize[0])).clone();
+  return cv::Mat(frame->height, frame->width, CV_8UC3, bgr->data[0], static_cast<std::size_t>(bgr->linesize[0]))
+      .clone();
 }
 
 }  // namespace

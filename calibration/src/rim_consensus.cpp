@@ -134,7 +134,8 @@ std::optional<RimCircle> rim_consensus(const std::vector<RayProfile>& rays, doub
     bool merged = false;
     for (RimCircle& f : found) {
       const double near = 0.02 * f.circle.r;
-      if (std::hypot(f.circle.cx - circle->cx, f.circle.cy - circle->cy) < near && std::abs(f.circle.r - circle->r) < near) {
+      if (std::hypot(f.circle.cx - circle->cx, f.circle.cy - circle->cy) < near &&
+          std::abs(f.circle.r - circle->r) < near) {
         if (support > f.support) f = {*circle, support};
         merged = true;
         break;

@@ -14,10 +14,10 @@ namespace orb::lens {
 
 struct RimCircle {
   Circle circle;
-  int support = 0;          // rays with an edge on the circle
-  int in_view = 0;          // rays that reach the circle inside the frame
-  double roughness = 0;     // median brightness change just outside the circle
-  double contrast = 0;      // median brightness lost across the rim
+  int support = 0;       // rays with an edge on the circle
+  int in_view = 0;       // rays that reach the circle inside the frame
+  double roughness = 0;  // median brightness change just outside the circle
+  double contrast = 0;   // median brightness lost across the rim
 };
 
 struct ConsensusLimits {

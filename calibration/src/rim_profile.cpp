@@ -81,7 +81,8 @@ std::vector<RayProfile> ray_profiles(const cv::Mat& picture, double cx, double c
       const double offset = denominator < 0 ? 0.5 * (drop[j - 1] - drop[j + 1]) / denominator : 0.0;
       ray.edges.push_back({ray.t0 + ray.step * (j + std::clamp(offset, -0.5, 0.5)), d});
     }
-    std::sort(ray.edges.begin(), ray.edges.end(), [](const RimEdge& a, const RimEdge& b) { return a.strength > b.strength; });
+    std::sort(ray.edges.begin(), ray.edges.end(),
+              [](const RimEdge& a, const RimEdge& b) { return a.strength > b.strength; });
     // One edge per two pixels: the strongest of a cluster.
     std::vector<RimEdge> kept;
     for (const RimEdge& e : ray.edges) {

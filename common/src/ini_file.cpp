@@ -117,8 +117,7 @@ std::optional<std::string> IniFile::value(std::string_view section, std::string_
   return std::nullopt;
 }
 
-std::string IniFile::get_string(std::string_view section, std::string_view key,
-                                std::string_view fallback) const {
+std::string IniFile::get_string(std::string_view section, std::string_view key, std::string_view fallback) const {
   std::optional<std::string> v = value(section, key);
   if (!v) return std::string(fallback);
   if (v->size() >= 2 && (v->front() == '"' || v->front() == '\'') && v->back() == v->front()) {

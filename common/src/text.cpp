@@ -44,10 +44,20 @@ char32_t decode_utf8(std::string_view text, std::size_t& i) {
   int extra;
   char32_t cp;
   char32_t min;
-  if ((lead & 0xE0) == 0xC0) { extra = 1; cp = lead & 0x1F; min = 0x80; }
-  else if ((lead & 0xF0) == 0xE0) { extra = 2; cp = lead & 0x0F; min = 0x800; }
-  else if ((lead & 0xF8) == 0xF0) { extra = 3; cp = lead & 0x07; min = 0x10000; }
-  else return kReplacement;
+  if ((lead & 0xE0) == 0xC0) {
+    extra = 1;
+    cp = lead & 0x1F;
+    min = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    extra = 2;
+    cp = lead & 0x0F;
+    min = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    extra = 3;
+    cp = lead & 0x07;
+    min = 0x10000;
+  } else
+    return kReplacement;
   for (int k = 0; k < extra; ++k) {
     if (i >= text.size() || (byte(i) & 0xC0) != 0x80) return kReplacement;
     cp = (cp << 6) | (byte(i++) & 0x3F);
@@ -70,8 +80,7 @@ std::string utf16_to_utf8(std::u16string_view utf16) {
   out.reserve(utf16.size());
   for (std::size_t i = 0; i < utf16.size(); ++i) {
     char32_t unit = utf16[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
-        utf16[i + 1] <= 0xDFFF) {
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
       append_utf8(out, 0x10000 + ((unit - 0xD800) << 10) + (utf16[++i] - 0xDC00));
     } else if (unit >= 0xD800 && unit <= 0xDFFF) {
       append_utf8(out, kReplacement);  // unpaired surrogate

@@ -47,8 +47,7 @@ bool all_finite(const CalibrationFile& f) {
       if (!std::isfinite(v)) return false;
   for (const auto& c : f.centres)
     if (!std::isfinite(c[0]) || !std::isfinite(c[1])) return false;
-  return std::isfinite(f.c1) && std::isfinite(f.c3) && std::isfinite(f.c5) &&
-         std::isfinite(f.max_ray_angle_rad);
+  return std::isfinite(f.c1) && std::isfinite(f.c3) && std::isfinite(f.c5) && std::isfinite(f.max_ray_angle_rad);
 }
 
 }  // namespace
@@ -87,8 +86,8 @@ CalibrationFile decode_calibration(std::span<const unsigned char, kCalibrationFi
   return f;
 }
 
-CalibrationFile single_lens_calibration(float centre_x, float centre_y, float radius,
-                                        int image_width, int image_height, float fov_deg) {
+CalibrationFile single_lens_calibration(float centre_x, float centre_y, float radius, int image_width, int image_height,
+                                        float fov_deg) {
   CalibrationFile f;
   for (int k = 0; k < kLensSlots; ++k) {
     f.rotations[k] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
@@ -133,8 +132,8 @@ int apply_calibration(const CalibrationFile& f, CameraParams& camera) {
     return 1;
   }
   const double t = f.max_ray_angle_rad;
-  const auto radius = static_cast<float>(
-      kReferenceRadius * (f.c1 * t + f.c3 * std::pow(t, 3.0) + f.c5 * std::pow(t, 5.0)));
+  const auto radius =
+      static_cast<float>(kReferenceRadius * (f.c1 * t + f.c3 * std::pow(t, 3.0) + f.c5 * std::pow(t, 5.0)));
   if (!std::isfinite(radius)) {
     debug_trace("error: calibration file gives a circle radius that is not finite!\n");
     return 1;
@@ -165,8 +164,7 @@ int read_calibration_file(const char* path, CameraParams& camera) {
   file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   const auto got = static_cast<std::size_t>(file.gcount());
   if (got != bytes.size()) {
-    debug_trace("error: calibration file %s is too short (%zu of %zu bytes)!\n", path, got,
-                kCalibrationFileSize);
+    debug_trace("error: calibration file %s is too short (%zu of %zu bytes)!\n", path, got, kCalibrationFileSize);
     return 2;
   }
   return apply_calibration(decode_calibration(bytes), camera);

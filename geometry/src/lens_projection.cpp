@@ -10,8 +10,8 @@ namespace orb {
 namespace {
 
 constexpr double kPi = 3.14159265359;
-constexpr float kInvTwoPi = 0.15915494f;   // angles are fractions of a turn / this
-constexpr double kLogoPi = 3.1415925;      // degrees of the field for the automatic logo cap
+constexpr float kInvTwoPi = 0.15915494f;  // angles are fractions of a turn / this
+constexpr double kLogoPi = 3.1415925;     // degrees of the field for the automatic logo cap
 
 struct Corner {
   float a, b;

@@ -20,8 +20,7 @@ void push(std::vector<float>& v, float x, float y, float z) {
 // Two triangles, corners (top, first), (top, second), (bottom, first),
 // (bottom, first), (top, second), (bottom, second).
 template <typename Point>
-void push_cell(std::vector<float>& v, Point top_first, Point top_second, Point bottom_first,
-               Point bottom_second) {
+void push_cell(std::vector<float>& v, Point top_first, Point top_second, Point bottom_first, Point bottom_second) {
   for (const Point& p : {top_first, top_second, bottom_first, bottom_first, top_second, bottom_second}) {
     push(v, p[0], p[1], p[2]);
   }
@@ -56,21 +55,13 @@ const float* VertexFactory::generate_mesh(int mode, bool logo, int logo_angle_de
   logo_flag_ = logo && !upright_panorama_ ? 1 : 0;
   logo_angle_deg_ = logo_angle_deg;
   switch (mode) {
-    case DRAW_MODE_SOURCE:
-      build_quad();
-      return positions_.data();
-    case DRAW_MODE_PANORAMA:
-      build_panorama_grid();
-      break;
+    case DRAW_MODE_SOURCE: build_quad(); return positions_.data();
+    case DRAW_MODE_PANORAMA: build_panorama_grid(); break;
     case DRAW_MODE_PERSPECTIVE:
     case DRAW_MODE_LITTLE_PLANET:
     case DRAW_MODE_ORTHOGRAPHIC:
-    case DRAW_MODE_WIDE_ANGLE:
-      build_sphere();
-      break;
-    default:
-      debug_trace("error: invalid projection model %d;\n", mode);
-      return nullptr;
+    case DRAW_MODE_WIDE_ANGLE: build_sphere(); break;
+    default: debug_trace("error: invalid projection model %d;\n", mode); return nullptr;
   }
   if (!camera_.no_calibration && camera_.camera_count == 1) {
     compute_texture_coords(kLongitudeSpanDeg / kStepDeg, kLatitudeSpanDeg / kStepDeg);
@@ -87,8 +78,8 @@ void VertexFactory::build_quad() {
                   (static_cast<float>(camera_.image_width) * static_cast<float>(camera_.camera_count));
   }
   const float c = half_height;
-  positions_ = {-1, c, kFlatDepth, 1, c, kFlatDepth, -1, -c, kFlatDepth,
-                -1, -c, kFlatDepth, 1, c, kFlatDepth, 1, -c, kFlatDepth};
+  positions_ = {-1, c,  kFlatDepth, 1, c, kFlatDepth, -1, -c, kFlatDepth,
+                -1, -c, kFlatDepth, 1, c, kFlatDepth, 1,  -c, kFlatDepth};
   texture_coords_ = {0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0};
   texture_indices_.assign(6, 1.0f);
   blend_weights_.assign(6, 0.0f);

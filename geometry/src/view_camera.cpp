@@ -110,8 +110,7 @@ float ViewCamera::set_zoom(float zoom) {
     case DRAW_MODE_PANORAMA:
     case DRAW_MODE_ORTHOGRAPHIC:
       if (ortho_half_width_ != 0) {
-        ortho(projection_, -ortho_half_width_, ortho_half_width_, -ortho_half_height_, ortho_half_height_,
-              zoom_, kFar);
+        ortho(projection_, -ortho_half_width_, ortho_half_width_, -ortho_half_height_, ortho_half_height_, zoom_, kFar);
       }
       break;
     case DRAW_MODE_PERSPECTIVE:

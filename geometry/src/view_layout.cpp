@@ -21,7 +21,7 @@ std::optional<LayoutPlan> plan_layout(std::int32_t layout, int w, int h) {
     case kLayoutWide:
     case kLayoutBall:
     case kLayoutPanorama:
-      p.draw_mode = layout == kLayoutWide ? DRAW_MODE_WIDE_ANGLE
+      p.draw_mode = layout == kLayoutWide   ? DRAW_MODE_WIDE_ANGLE
                     : layout == kLayoutBall ? DRAW_MODE_PERSPECTIVE
                                             : DRAW_MODE_PANORAMA;
       p.count = 1;
@@ -42,8 +42,7 @@ std::optional<LayoutPlan> plan_layout(std::int32_t layout, int w, int h) {
       p.rects[3] = {w / 2, h / 2, w / 2, h / 2};
       p.limits_record = 3;
       return p;
-    default:
-      return std::nullopt;
+    default: return std::nullopt;
   }
 }
 
@@ -71,7 +70,8 @@ std::vector<std::filesystem::path> calibrations_beside(const std::string& media)
     if (entry.path().extension() == ".inf" && entry.is_regular_file(ec)) found.push_back(entry.path());
   }
   std::sort(found.begin(), found.end());
-  const auto own = std::find_if(found.begin(), found.end(), [&](const fs::path& p) { return p.stem() == video.stem(); });
+  const auto own =
+      std::find_if(found.begin(), found.end(), [&](const fs::path& p) { return p.stem() == video.stem(); });
   if (own != found.end()) std::rotate(found.begin(), own, own + 1);
   return found;
 }

@@ -155,7 +155,8 @@ int ISS_OrbPlayerImpl::Seek(int minutes, int seconds, int milliseconds) {
   std::lock_guard control(control_mutex_);
   if (!playing_ || !input_) return fail(ORB_ERROR, "error: the player is not playing;\n");
   const int64_t target = int64_t{minutes} * 60000 + int64_t{seconds} * 1000 + milliseconds;
-  const int64_t length = int64_t{duration_.minutes} * 60000 + int64_t{duration_.seconds} * 1000 + duration_.milliseconds;
+  const int64_t length =
+      int64_t{duration_.minutes} * 60000 + int64_t{duration_.seconds} * 1000 + duration_.milliseconds;
   if (target >= length) return fail(ORB_ERROR, "error: invalid seeking time: out of video time duration;\n");
   // Whole seconds only, in the video stream's units.
   const int64_t start = video_stream_->start_time != AV_NOPTS_VALUE ? video_stream_->start_time : 0;
@@ -198,7 +199,9 @@ int ISS_OrbPlayerImpl::Seek(int minutes, int seconds, int milliseconds) {
     if (!no_audio_ && audio_device_.id()) SDL_PauseAudioDevice(audio_device_.id(), 0);
   }
   announce_state();
-  if (ret < 0) return fail(ORB_ERROR, "error: can not seek to %d s: %s;\n", static_cast<int>(target / 1000), av_error_text(ret).c_str());
+  if (ret < 0)
+    return fail(ORB_ERROR, "error: can not seek to %d s: %s;\n", static_cast<int>(target / 1000),
+                av_error_text(ret).c_str());
   if (!no_audio_) return 0;
   // Silent media: the clock goes on from the first new picture (a bounded
   // wait, so a seek near the end never hangs).

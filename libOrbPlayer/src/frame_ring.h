@@ -47,7 +47,7 @@ class FrameRing {
   int count_ = 0;
   int write_ = 0;
   int read_ = 0;
-  std::uint64_t generation_ = 0;  // bumped by every push and reset
+  std::uint64_t generation_ = 0;     // bumped by every push and reset
   std::condition_variable changed_;  // a push, a take or a reset
 
   mutable std::mutex pts_mutex_;  // guards pts_

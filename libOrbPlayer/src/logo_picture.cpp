@@ -14,8 +14,7 @@ extern "C" {
 
 namespace orb::player {
 
-bool load_logo_picture(const char* path, std::vector<std::uint8_t>& bgr, int& width, int& height,
-                       std::string& error) {
+bool load_logo_picture(const char* path, std::vector<std::uint8_t>& bgr, int& width, int& height, std::string& error) {
   auto refuse = [&](const char* text, int code = 0) {
     char line[256];
     std::snprintf(line, sizeof line, text, code);

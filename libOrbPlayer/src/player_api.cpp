@@ -13,10 +13,7 @@
 #include <cstring>
 
 namespace orb::player {
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 ISS_OrbPlayerImpl::ISS_OrbPlayerImpl() {
   for (auto& r : running_) r = 0;
@@ -73,7 +70,8 @@ int ISS_OrbPlayerImpl::SetDrawMode(int mode, int index) {
   draw_request_ = index + 1;
   view_dirty_ = true;
   // The render thread owns GL: wait until it has served the request (or is gone).
-  while (draw_request_ != 0 && running_[kRender] && !stopping()) request_cv_.wait_for(lock, std::chrono::milliseconds(10));
+  while (draw_request_ != 0 && running_[kRender] && !stopping())
+    request_cv_.wait_for(lock, std::chrono::milliseconds(10));
   return 0;
 }
 
@@ -110,7 +108,8 @@ int ISS_OrbPlayerImpl::SetViewportRect(int x, int y, int width, int height, int 
   }
   rect_request_ = index + 1;
   view_dirty_ = true;
-  while (rect_request_ != 0 && running_[kRender] && !stopping()) request_cv_.wait_for(lock, std::chrono::milliseconds(10));
+  while (rect_request_ != 0 && running_[kRender] && !stopping())
+    request_cv_.wait_for(lock, std::chrono::milliseconds(10));
   return 0;
 }
 
@@ -382,7 +381,8 @@ int ISS_OrbPlayerImpl::CreateCalibrationFile(const char* media_path, const char*
   if (result != kCalibrationNoCircle) return result == 0 ? 0 : ORB_ERROR;
   // A dark or empty first picture: the brightest of several from the first seconds.
   const LensCircle circle = detect_video_circle(media_path);
-  if (!circle.found) return fail(ORB_ERROR, "error: no lens circle found in %s (%s)\n", media_path, circle.reason.c_str());
+  if (!circle.found)
+    return fail(ORB_ERROR, "error: no lens circle found in %s (%s)\n", media_path, circle.reason.c_str());
   if (WriteCalibrationFile(calibration_path, 200.0f, circle.cx, circle.cy, circle.radius, circle.picture_width,
                            circle.picture_height) != 0) {
     return fail(ORB_ERROR, "error: cannot write %s\n", calibration_path);

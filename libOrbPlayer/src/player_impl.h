@@ -45,10 +45,10 @@ struct ViewportState {
 // What the render thread saw, for tests and the benchmark.
 struct PlaybackStats {
   std::uint64_t frames_shown = 0;
-  std::uint64_t frames_dropped = 0;   // decoded behind the clock, never shown
-  double offset_sum_ms = 0;           // frame timestamp minus clock when shown
+  std::uint64_t frames_dropped = 0;  // decoded behind the clock, never shown
+  double offset_sum_ms = 0;          // frame timestamp minus clock when shown
   double offset_abs_max_ms = 0;
-  double last_shown_ms = -1;          // timestamp of the picture shown last
+  double last_shown_ms = -1;  // timestamp of the picture shown last
   std::uint64_t passes = 0;
 };
 
@@ -153,19 +153,19 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   std::atomic<int> playing_{0};
   std::array<std::atomic<int>, kWorkerCount> running_{};
   std::atomic<bool> no_audio_{false};
-  std::atomic<bool> stop_{false};    // written under state_mutex_
-  std::atomic<bool> paused_{false};  // written under state_mutex_
-  std::atomic<bool> flushing_{false};  // a seek is emptying the pipeline: waits give up
-  std::atomic<bool> drained_{false};   // the decoder has handed out its last picture
-  int64_t opened_size_ = -1;               // bytes of a local file when opened
-  std::atomic<int64_t> read_end_ms_{0};    // demux thread: how far the packets read reach
-  std::atomic<bool> input_lost_{false};  // demux thread: a read failed before the end of the input
-  bool needs_rewind_ = false;          // host thread: a Play after a playback starts over
-  std::mutex state_mutex_;           // stop/pause changes and the common exit step
-  std::condition_variable state_cv_; // wakes naps on stop
-  std::mutex start_mutex_;           // guards start_states_
-  std::condition_variable start_cv_; // a worker reached running or failed
-  std::array<int, 3> start_states_{}; // render, video decode, demux
+  std::atomic<bool> stop_{false};                  // written under state_mutex_
+  std::atomic<bool> paused_{false};                // written under state_mutex_
+  std::atomic<bool> flushing_{false};              // a seek is emptying the pipeline: waits give up
+  std::atomic<bool> drained_{false};               // the decoder has handed out its last picture
+  int64_t opened_size_ = -1;                       // bytes of a local file when opened
+  std::atomic<int64_t> read_end_ms_{0};            // demux thread: how far the packets read reach
+  std::atomic<bool> input_lost_{false};            // demux thread: a read failed before the end of the input
+  bool needs_rewind_ = false;                      // host thread: a Play after a playback starts over
+  std::mutex state_mutex_;                         // stop/pause changes and the common exit step
+  std::condition_variable state_cv_;               // wakes naps on stop
+  std::mutex start_mutex_;                         // guards start_states_
+  std::condition_variable start_cv_;               // a worker reached running or failed
+  std::array<int, 3> start_states_{};              // render, video decode, demux
   std::array<std::thread, kWorkerCount> threads_;  // owned by the host thread (Play/Stop)
 
   // --- callbacks (set by Play before the workers start)
@@ -210,23 +210,23 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
 
   // --- clock, in clock time-base units
   mutable std::mutex clock_mutex_;
-  int64_t clock_ = 0;                // guarded by clock_mutex_
+  int64_t clock_ = 0;  // guarded by clock_mutex_
   AVRational clock_base_{1, 1000};
   int64_t clock_start_ms_ = 0;   // silent media: start tick, guarded by clock_mutex_
   int64_t clock_paused_ms_ = 0;  // silent media: paused total, guarded by clock_mutex_
   int64_t clock_epoch_ = 0;      // bumped by every restart of the base, guarded by clock_mutex_
 
   // --- window and viewports
-  mutable std::mutex viewport_mutex_;  // guards everything in this group
+  mutable std::mutex viewport_mutex_;   // guards everything in this group
   std::condition_variable request_cv_;  // the render thread served a request or ended
   std::array<ViewportState, kViewports> viewports_;
-  int draw_request_ = 0;   // 0 or index + 1
-  int rect_request_ = 0;   // 0 or index + 1
+  int draw_request_ = 0;  // 0 or index + 1
+  int rect_request_ = 0;  // 0 or index + 1
   bool use_native_window_ = false;
   unsigned long native_window_ = 0;
   int window_x_ = 0, window_y_ = 0, window_width_ = 0, window_height_ = 0;
   std::unique_ptr<ogl_rendererMgr> renderer_;  // render thread creates and destroys it
-  bool view_dirty_ = true;  // something to redraw
+  bool view_dirty_ = true;                     // something to redraw
   PlaybackStats stats_;
 
   // --- render thread only

@@ -8,13 +8,20 @@ namespace {
 // atoi on just these characters: leading digits only, 0 when none.
 int field(std::string_view text, std::size_t at, std::size_t length) {
   int value = 0;
-  for (std::size_t i = at; i < at + length && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10 + (text[i] - '0');
+  for (std::size_t i = at; i < at + length && text[i] >= '0' && text[i] <= '9'; ++i)
+    value = value * 10 + (text[i] - '0');
   return value;
 }
 
 int days_in_month(int month, int year) {
   switch (month) {
-    case 1: case 3: case 5: case 7: case 8: case 10: case 12: return 31;
+    case 1:
+    case 3:
+    case 5:
+    case 7:
+    case 8:
+    case 10:
+    case 12: return 31;
     case 2: return year % 4 == 0 ? 29 : 28;
     default: return 30;
   }

@@ -131,7 +131,8 @@ int ISS_OrbPlayerImpl::render_startup() {
     SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
     window_.reset(SDL_CreateWindowFrom(reinterpret_cast<void*>(native_window)));
     if (!window_) {
-      const int code = fail(ORB_ERROR_WINDOW, "error: unable to create sdl window from native window: %s\n", SDL_GetError());
+      const int code =
+          fail(ORB_ERROR_WINDOW, "error: unable to create sdl window from native window: %s\n", SDL_GetError());
       debug_trace("%s", GetLastErrorText());
       return code;
     }
@@ -147,8 +148,8 @@ int ISS_OrbPlayerImpl::render_startup() {
                        EnterWindowMask | LeaveWindowMask | FocusChangeMask | PropertyChangeMask);
     }
   } else {
-    window_.reset(SDL_CreateWindow("Orbivue VR Player", x, y, w, h,
-                                   SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE));
+    window_.reset(
+        SDL_CreateWindow("Orbivue VR Player", x, y, w, h, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE));
     if (!window_) {
       const int code = fail(ORB_ERROR_WINDOW, "error: unable to create sdl window: %s\n", SDL_GetError());
       debug_trace("%s", GetLastErrorText());
@@ -352,8 +353,7 @@ void ISS_OrbPlayerImpl::handle_event(const SDL_Event& e, bool& dirty) {
       }
       dirty = true;  // exposed, resized, shown: draw again
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -84,7 +84,8 @@ int AudioTranscoder::take_decoded(AVCodecContext* decoder, AVRational time_base,
       // Sound missing in between (a damaged or lost packet) is silence, so
       // what follows stays in step with the pictures; at most 10 s of it.
       const int64_t gap = at - (next_pts_ + av_audio_fifo_size(fifo_.get()));
-      if (gap > (c->frame_size > 0 ? c->frame_size : 1024) && store_silence(std::min<int64_t>(gap, 10LL * c->sample_rate)) < 0) {
+      if (gap > (c->frame_size > 0 ? c->frame_size : 1024) &&
+          store_silence(std::min<int64_t>(gap, 10LL * c->sample_rate)) < 0) {
         av_frame_unref(decoded_.get());
         return -1;
       }
@@ -108,7 +109,8 @@ int AudioTranscoder::store(const std::uint8_t** data, int samples) {
   std::vector<std::uint8_t*> planes(static_cast<std::size_t>(c->ch_layout.nb_channels));
   if (av_samples_alloc(planes.data(), nullptr, c->ch_layout.nb_channels, room, c->sample_fmt, 0) < 0) return -1;
   const int converted = swr_convert(resampler_.get(), planes.data(), room, data, data ? samples : 0);
-  const int stored = converted > 0 ? av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(planes.data()), converted) : 0;
+  const int stored =
+      converted > 0 ? av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(planes.data()), converted) : 0;
   av_freep(&planes[0]);
   return converted < 0 || stored < converted ? -1 : 0;
 }
@@ -142,8 +144,10 @@ int AudioTranscoder::encode_available(bool flush, const Write& write) {
     frame->nb_samples = std::min(size, av_audio_fifo_size(fifo_.get()));
     frame->format = c->sample_fmt;
     frame->sample_rate = c->sample_rate;
-    if (av_channel_layout_copy(&frame->ch_layout, &c->ch_layout) < 0 || av_frame_get_buffer(frame.get(), 0) < 0) return -1;
-    if (av_audio_fifo_read(fifo_.get(), reinterpret_cast<void**>(frame->extended_data), frame->nb_samples) < 0) return -1;
+    if (av_channel_layout_copy(&frame->ch_layout, &c->ch_layout) < 0 || av_frame_get_buffer(frame.get(), 0) < 0)
+      return -1;
+    if (av_audio_fifo_read(fifo_.get(), reinterpret_cast<void**>(frame->extended_data), frame->nb_samples) < 0)
+      return -1;
     frame->pts = next_pts_;
     next_pts_ += frame->nb_samples;
     if (const int r = send(frame.get(), write); r < 0) return r;

@@ -13,14 +13,9 @@
 #include <cstring>
 
 namespace orb::converter {
-namespace {
+namespace {}  // namespace
 
-
-}  // namespace
-
-ISS_OrbVideoConverterImpl::ISS_OrbVideoConverterImpl() {
-  debug_trace("rendering_statisticx.is_rendering = %d", 0);
-}
+ISS_OrbVideoConverterImpl::ISS_OrbVideoConverterImpl() { debug_trace("rendering_statisticx.is_rendering = %d", 0); }
 
 ISS_OrbVideoConverterImpl::~ISS_OrbVideoConverterImpl() {
   Stop();
@@ -81,13 +76,15 @@ int ISS_OrbVideoConverterImpl::Start(TimeParts start, TimeParts end) {
     if (e < 0) return fail(ORB_ERROR, "error: invalid converting video span;\n");
     open_ended_ = e == 0;
     to_encode_ = open_ended_ ? INT64_MAX
-                             : std::max<int64_t>(1, std::lround(static_cast<double>(frame_rate_) * static_cast<double>(e) / 1000));
+                             : std::max<int64_t>(
+                                   1, std::lround(static_cast<double>(frame_rate_) * static_cast<double>(e) / 1000));
   } else {
     if (s > d || s < 0) return fail(ORB_ERROR, "error: invalid seeking time: out of video time duration;\n");
     if (!(s < e && e <= d)) return fail(ORB_ERROR, "error: invalid converting video span;\n");
     open_ended_ = false;
-    to_encode_ = std::min(static_cast<int64_t>(std::lround(static_cast<double>(frame_rate_) * static_cast<double>(e - s) / 1000)),
-                          total_frames_);
+    to_encode_ = std::min(
+        static_cast<int64_t>(std::lround(static_cast<double>(frame_rate_) * static_cast<double>(e - s) / 1000)),
+        total_frames_);
   }
   span_start_ms_ = s;
   span_end_ms_ = e;

@@ -92,9 +92,9 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   FrameScaler to_source_yuv_;
   AvFramePtr decoded_;
   AvPacketPtr packet_;
-  bool input_ended_ = false;  // conversion thread: the decoder has been drained
-  int64_t skipped_packets_ = 0;  // conversion thread: damaged video packets passed over
-  int64_t video_start_pts_ = 0;  // the conversion's first picture, video stream units
+  bool input_ended_ = false;            // conversion thread: the decoder has been drained
+  int64_t skipped_packets_ = 0;         // conversion thread: damaged video packets passed over
+  int64_t video_start_pts_ = 0;         // the conversion's first picture, video stream units
   int map_width_ = 0, map_height_ = 0;  // the source size the views' map is built for
 
   // --- output: prepared by Init, finished by the encode thread
@@ -103,20 +103,20 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   AVStream* video_out_ = nullptr;
   AVStream* audio_out_ = nullptr;
   std::unique_ptr<AudioTranscoder> transcoder_;  // when the sound cannot be copied
-  char notice_[256] = {};                         // said once the output is set up
-  std::mutex write_mutex_;  // every write to the output file
-  int64_t audio_base_ = AV_NOPTS_VALUE;  // first audio timestamp of the conversion
-  int64_t last_audio_pts_ = -1;  // the last one written, counted from the base
-  std::string part_path_;    // the file being written, beside the output; empty when none
-  std::atomic<bool> trailer_written_{false};  // encode thread: the file is finished
+  char notice_[256] = {};                        // said once the output is set up
+  std::mutex write_mutex_;                       // every write to the output file
+  int64_t audio_base_ = AV_NOPTS_VALUE;          // first audio timestamp of the conversion
+  int64_t last_audio_pts_ = -1;                  // the last one written, counted from the base
+  std::string part_path_;                        // the file being written, beside the output; empty when none
+  std::atomic<bool> trailer_written_{false};     // encode thread: the file is finished
   int64_t span_start_ms_ = 0, span_end_ms_ = 0;  // the span asked for
 
   // --- hand-over from the conversion thread to the encode thread
   std::mutex queue_mutex_;
   std::condition_variable queue_cv_;
-  std::deque<AvFramePtr> queue_;  // output pictures (YUV 4:2:0), guarded by queue_mutex_
+  std::deque<AvFramePtr> queue_;   // output pictures (YUV 4:2:0), guarded by queue_mutex_
   std::vector<AvFramePtr> spare_;  // frames to reuse, guarded by queue_mutex_
-  bool producer_done_ = false;                    // guarded by queue_mutex_
+  bool producer_done_ = false;     // guarded by queue_mutex_
   static constexpr std::size_t kQueueLimit = 3;
   static constexpr std::size_t kPrebuffer = 12;  // pictures decoded while the views are drawn
 

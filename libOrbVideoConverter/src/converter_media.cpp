@@ -18,7 +18,6 @@ extern "C" {
 namespace orb::converter {
 namespace {
 
-
 bool wants_hvc1(const AVOutputFormat* format) {
   // mp4 and mov players expect H.265 tagged "hvc1".
   return std::strstr(format->name, "mp4") != nullptr || std::strstr(format->name, "mov") != nullptr;
@@ -29,7 +28,8 @@ bool wants_hvc1(const AVOutputFormat* format) {
 int ISS_OrbVideoConverterImpl::open_input() {
   // Writing onto the input would destroy it: the same file under any name
   // (a link, another path) is refused before anything is opened.
-  struct stat in {}, out {};
+  struct stat in {
+  }, out{};
   if (params_->input_path && params_->output_path && ::stat(params_->input_path, &in) == 0 &&
       ::stat(params_->output_path, &out) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
     return fail(ORB_ERROR, "error: the output %s is the input itself; choose another file;\n", params_->output_path);
@@ -74,7 +74,8 @@ int ISS_OrbVideoConverterImpl::open_input() {
 }
 
 int ISS_OrbVideoConverterImpl::prepare_output() {
-  if (params_->output_path == nullptr || *params_->output_path == '\0') return fail(ORB_ERROR, "error: no output file;\n");
+  if (params_->output_path == nullptr || *params_->output_path == '\0')
+    return fail(ORB_ERROR, "error: no output file;\n");
   AVFormatContext* raw = nullptr;
   if (avformat_alloc_output_context2(&raw, nullptr, nullptr, params_->output_path) < 0 || !raw) {
     return fail(ORB_ERROR, "error: failed to allocate output context for video %s;\n",
@@ -151,7 +152,8 @@ int ISS_OrbVideoConverterImpl::add_audio_stream() {
   if (!AudioTranscoder::container_takes(output_.get(), codec)) {
     // The container cannot hold this sound: it is re-encoded, and the user told.
     transcoder_ = std::make_unique<AudioTranscoder>();
-    if (const std::string refused = transcoder_->open(audio_decoder_.get(), output_.get(), audio_out_); !refused.empty()) {
+    if (const std::string refused = transcoder_->open(audio_decoder_.get(), output_.get(), audio_out_);
+        !refused.empty()) {
       return fail_text(ORB_ERROR, refused + ";\n");
     }
     std::snprintf(notice_, sizeof notice_, "note: the %s sound is re-encoded as AAC: %s files cannot hold it as it is",
@@ -190,7 +192,8 @@ void ISS_OrbVideoConverterImpl::finish_output(Fate fate) {
   video_out_ = audio_out_ = nullptr;
   if (part_path_.empty()) return;
   if (fate == Fate::kCommit && std::rename(part_path_.c_str(), params_->output_path) != 0) {
-    fail(ORB_ERROR, "error: cannot replace %s with the converted file: %s;\n", params_->output_path, std::strerror(errno));
+    fail(ORB_ERROR, "error: cannot replace %s with the converted file: %s;\n", params_->output_path,
+         std::strerror(errno));
     fate = Fate::kKeepPart;
   }
   if (fate == Fate::kDiscard) std::remove(part_path_.c_str());
@@ -206,7 +209,8 @@ int ISS_OrbVideoConverterImpl::write_audio(AVPacket* packet) {
   if (!audio_out_ || packet->pts == AV_NOPTS_VALUE) return 0;  // nothing to place it by
   // The conversion's audio starts at 0 where its video does.
   if (video_start_pts_ == AV_NOPTS_VALUE) return 0;  // live, and before the first picture
-  if (audio_base_ == AV_NOPTS_VALUE) audio_base_ = av_rescale_q(video_start_pts_, video_in_->time_base, audio_in_->time_base);
+  if (audio_base_ == AV_NOPTS_VALUE)
+    audio_base_ = av_rescale_q(video_start_pts_, video_in_->time_base, audio_in_->time_base);
   int64_t pts = packet->pts - audio_base_;
   // Joined segments overlap by a packet or so: the container takes each
   // moment of sound once, in order, so a packet that goes back is left out.
@@ -221,7 +225,8 @@ int ISS_OrbVideoConverterImpl::write_audio(AVPacket* packet) {
   last_audio_pts_ = pts;
   if (transcoder_) {
     packet->pts = packet->dts = pts;
-    if (transcoder_->push(audio_decoder_.get(), packet, audio_in_->time_base, [this](AVPacket* p) { return write_packet(p); }) < 0) {
+    if (transcoder_->push(audio_decoder_.get(), packet, audio_in_->time_base,
+                          [this](AVPacket* p) { return write_packet(p); }) < 0) {
       return fail(ORB_ERROR, "error: failed to write one audio frame;\n");
     }
     return 0;
@@ -290,7 +295,8 @@ const AVFrame* ISS_OrbVideoConverterImpl::as_yuv420(const AVFrame* frame) {
 
 int ISS_OrbVideoConverterImpl::encode_frame(AVFrame* frame) {
   if (frame) frame->pts = encoded_.fetch_add(1);
-  if (avcodec_send_frame(encoder_.get(), frame) < 0) return fail(ORB_ERROR, "error: failed to encode one video frame! \n");
+  if (avcodec_send_frame(encoder_.get(), frame) < 0)
+    return fail(ORB_ERROR, "error: failed to encode one video frame! \n");
   AvPacketPtr packet = make_packet();
   int ret;
   while ((ret = avcodec_receive_packet(encoder_.get(), packet.get())) >= 0) {
@@ -298,7 +304,8 @@ int ISS_OrbVideoConverterImpl::encode_frame(AVFrame* frame) {
     packet->stream_index = video_out_->index;
     if (write_packet(packet.get()) < 0) return fail(ORB_ERROR, "error: failed to write one video frame;\n");
   }
-  if (ret != AVERROR(EAGAIN) && ret != AVERROR_EOF) return fail(ORB_ERROR, "error: failed to encode one video frame! \n");
+  if (ret != AVERROR(EAGAIN) && ret != AVERROR_EOF)
+    return fail(ORB_ERROR, "error: failed to encode one video frame! \n");
   return 0;
 }
 

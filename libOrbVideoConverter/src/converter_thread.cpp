@@ -16,10 +16,7 @@
 #include <render/remap_plan.h>
 
 namespace orb::converter {
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 AvFramePtr ISS_OrbVideoConverterImpl::take_output_frame() {
   {
@@ -134,7 +131,8 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
   const bool short_input =
       !stopped && !open_ended_ && shortfall > std::max<int64_t>(3, static_cast<int64_t>(frame_rate_ / 2));
   Fate fate = Fate::kCommit;
-  const auto at = static_cast<int64_t>(static_cast<double>(span_start_ms_) / 1000 + static_cast<double>(produced) / frame_rate_);
+  const auto at =
+      static_cast<int64_t>(static_cast<double>(span_start_ms_) / 1000 + static_cast<double>(produced) / frame_rate_);
   if (failed_ || !trailer_written_) {
     fate = Fate::kDiscard;
   } else if (!stopped && !lost_.empty()) {
@@ -149,7 +147,8 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
          static_cast<long long>(at / 60), static_cast<long long>(at % 60), static_cast<long long>(end / 60),
          static_cast<long long>(end % 60), params_->output_path, part_path_.c_str());
   }
-  if (skipped_packets_ > 0) debug_trace("%lld damaged video packets were passed over", static_cast<long long>(skipped_packets_));
+  if (skipped_packets_ > 0)
+    debug_trace("%lld damaged video packets were passed over", static_cast<long long>(skipped_packets_));
   finish_output(fate);
   stop_ = false;
   converting_ = 0;
@@ -184,8 +183,8 @@ void ISS_OrbVideoConverterImpl::encode_main() {
   if (failed_) return;
   // Every picture given to the encoder comes out, then the file is finished.
   if (encode_frame(nullptr) != 0) return;  // the producer is done: nobody waits
-  if (transcoder_ &&
-      transcoder_->finish(audio_decoder_.get(), audio_in_->time_base, [this](AVPacket* p) { return write_packet(p); }) < 0) {
+  if (transcoder_ && transcoder_->finish(audio_decoder_.get(), audio_in_->time_base,
+                                         [this](AVPacket* p) { return write_packet(p); }) < 0) {
     fail(ORB_ERROR, "error: failed to write one audio frame;\n");
     return;
   }

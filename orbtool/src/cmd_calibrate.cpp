@@ -23,8 +23,10 @@ int calibrate_main(int argc, char** argv) {
   float fov = 200;
   if (error.empty() && args.get("fov")) {
     const auto f = to_number(*args.get("fov"));
-    if (!f || *f <= 0 || *f > 360) error = "error: --fov must be above 0 and at most 360 degrees";
-    else fov = static_cast<float>(*f);
+    if (!f || *f <= 0 || *f > 360)
+      error = "error: --fov must be above 0 and at most 360 degrees";
+    else
+      fov = static_cast<float>(*f);
   }
   if (!error.empty()) {
     std::fprintf(stderr, "%s\n", error.c_str());
@@ -38,8 +40,10 @@ int calibrate_main(int argc, char** argv) {
   // first seconds when that one shows no circle).
   const LensCircle circle = detect_video_circle(media.c_str());
   if (circle.picture_width == 0) {
-    if (circle.reason.rfind("error: ", 0) == 0) std::fprintf(stderr, "%s\n", circle.reason.c_str());
-    else std::fprintf(stderr, "error: %s is neither a picture nor a video with a picture in it\n", media.c_str());
+    if (circle.reason.rfind("error: ", 0) == 0)
+      std::fprintf(stderr, "%s\n", circle.reason.c_str());
+    else
+      std::fprintf(stderr, "error: %s is neither a picture nor a video with a picture in it\n", media.c_str());
     return 1;
   }
   if (!circle.found) {
@@ -92,8 +96,8 @@ int inspect_main(int argc, char** argv) {
   for (int k = 0; k < kLensSlots; ++k) {
     const auto& r = f.rotations[static_cast<std::size_t>(k)];
     const auto& c = f.centres[static_cast<std::size_t>(k)];
-    std::printf("  lens %d           centre %.2f, %.2f  rotation [%g %g %g; %g %g %g; %g %g %g]\n", k, c[0], c[1],
-                r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8]);
+    std::printf("  lens %d           centre %.2f, %.2f  rotation [%g %g %g; %g %g %g; %g %g %g]\n", k, c[0], c[1], r[0],
+                r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8]);
   }
   CameraParams camera;
   std::fflush(stdout);

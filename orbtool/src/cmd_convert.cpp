@@ -46,8 +46,8 @@ void show_progress(const RenderingStatistics& s, bool terminal, int recorded_sec
   if (terminal) {
     const int filled = static_cast<int>(s.percent / 100 * 30);
     std::printf("\r[%-30.*s] %6.2f%%  %5.1f fps  %02d:%02d left ", std::max(0, std::min(30, filled)),
-                "##############################", s.percent, s.frames_per_second,
-                remaining >= 0 ? remaining / 60 : 0, remaining >= 0 ? remaining % 60 : 0);
+                "##############################", s.percent, s.frames_per_second, remaining >= 0 ? remaining / 60 : 0,
+                remaining >= 0 ? remaining % 60 : 0);
   } else {
     std::printf("progress %.2f%%  %.1f fps  %02d:%02d left\n", s.percent, s.frames_per_second,
                 remaining >= 0 ? remaining / 60 : 0, remaining >= 0 ? remaining % 60 : 0);
@@ -59,8 +59,8 @@ void show_progress(const RenderingStatistics& s, bool terminal, int recorded_sec
 
 int convert_main(int argc, char** argv) {
   std::string error;
-  const Args args = parse_args(argc, argv, {"calib", "layout", "mount", "size", "bitrate", "view", "from", "to", "seconds"}, {},
-                               error);
+  const Args args = parse_args(
+      argc, argv, {"calib", "layout", "mount", "size", "bitrate", "view", "from", "to", "seconds"}, {}, error);
   if (error.empty() && args.positional.size() != 2) error = "error: convert needs an input video and an output file";
   ConverterInitParams params{};
   if (error.empty()) fill_view_params(args, params, error);
@@ -70,8 +70,10 @@ int convert_main(int argc, char** argv) {
   int64_t length_ms = -1;  // --seconds: how long, from --from
   if (error.empty() && args.get("seconds")) {
     const auto n = to_number(*args.get("seconds"));
-    if (!n || !(*n > 0) || *n > 1e7) error = "error: --seconds must be a positive number of seconds";
-    else length_ms = static_cast<int64_t>(*n * 1000 + 0.5);
+    if (!n || !(*n > 0) || *n > 1e7)
+      error = "error: --seconds must be a positive number of seconds";
+    else
+      length_ms = static_cast<int64_t>(*n * 1000 + 0.5);
   }
   if (error.empty() && length_ms >= 0 && to >= 0) error = "error: give --to or --seconds, not both";
   if (!error.empty()) {
@@ -108,12 +110,13 @@ int convert_main(int argc, char** argv) {
   converter->GetDuration(&duration);
   // Without --to or --seconds, the whole clip to the millisecond (a clip may
   // be shorter than a second); a live stream has no length: until interrupted.
-  const bool live = is_network_source(input.c_str()) && duration.minutes == 0 && duration.seconds == 0 &&
-                    duration.milliseconds == 0;
+  const bool live =
+      is_network_source(input.c_str()) && duration.minutes == 0 && duration.seconds == 0 && duration.milliseconds == 0;
   TimeParts end = to < 0 ? duration : TimeParts{to / 60, to % 60, 0};
   if (length_ms >= 0) {
     const int64_t e = int64_t{from} * 1000 + length_ms;
-    end = TimeParts{static_cast<int32_t>(e / 60000), static_cast<int32_t>(e / 1000 % 60), static_cast<int32_t>(e % 1000)};
+    end =
+        TimeParts{static_cast<int32_t>(e / 60000), static_cast<int32_t>(e / 1000 % 60), static_cast<int32_t>(e % 1000)};
   }
   const bool until_interrupted = live && to < 0 && length_ms < 0;
   if (until_interrupted) std::fprintf(stderr, "converting the live stream until interrupted (Ctrl+C)\n");

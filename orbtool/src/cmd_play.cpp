@@ -48,22 +48,33 @@ int play_main(int argc, char** argv) {
   }
   Layout layout{1, 5};
   const std::string layout_name = args.get("layout").value_or("wide");
-  if (layout_name == "wide") layout = {1, 5};
-  else if (layout_name == "ball") layout = {1, 2};
-  else if (layout_name == "split2") layout = {2, 2};
-  else if (layout_name == "split4") layout = {4, 2};
-  else if (error.empty()) error = "error: --layout must be wide, ball, split2 or split4";
+  if (layout_name == "wide")
+    layout = {1, 5};
+  else if (layout_name == "ball")
+    layout = {1, 2};
+  else if (layout_name == "split2")
+    layout = {2, 2};
+  else if (layout_name == "split4")
+    layout = {4, 2};
+  else if (error.empty())
+    error = "error: --layout must be wide, ball, split2 or split4";
   int mount = 0;
   const std::string mount_name = args.get("mount").value_or("up");
-  if (mount_name == "up") mount = 0;
-  else if (mount_name == "down") mount = 1;
-  else if (mount_name == "side") mount = 2;
-  else if (error.empty()) error = "error: --mount must be up, down or side";
+  if (mount_name == "up")
+    mount = 0;
+  else if (mount_name == "down")
+    mount = 1;
+  else if (mount_name == "side")
+    mount = 2;
+  else if (error.empty())
+    error = "error: --mount must be up, down or side";
   double seconds = 0;
   if (error.empty() && args.get("seconds")) {
     const auto s = to_number(*args.get("seconds"));
-    if (!s || *s <= 0) error = "error: --seconds must be a positive number";
-    else seconds = *s;
+    if (!s || *s <= 0)
+      error = "error: --seconds must be a positive number";
+    else
+      seconds = *s;
   }
   if (!error.empty()) {
     std::fprintf(stderr, "%s\n", error.c_str());
@@ -118,7 +129,8 @@ int play_main(int argc, char** argv) {
     std::fprintf(stderr, "%s", player->GetLastErrorText());
     return 1;
   }
-  for (int i = 0; i < layout.viewports; ++i) player->SetViewAngles(0, static_cast<float>(i * 360 / layout.viewports), 0, i);
+  for (int i = 0; i < layout.viewports; ++i)
+    player->SetViewAngles(0, static_cast<float>(i * 360 / layout.viewports), 0, i);
   std::printf("playing %s (%d:%02d.%03d) layout %s, mount %s\n", media.c_str(), duration.minutes, duration.seconds,
               duration.milliseconds, layout_name.c_str(), mount_name.c_str());
   const auto start = std::chrono::steady_clock::now();

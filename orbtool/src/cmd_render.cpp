@@ -42,8 +42,10 @@ int render_main(int argc, char** argv) {
   double time = 0;
   if (error.empty() && args.get("time")) {
     const auto t = to_number(*args.get("time"));
-    if (!t || *t < 0) error = "error: --time must be a number of seconds";
-    else time = *t;
+    if (!t || *t < 0)
+      error = "error: --time must be a number of seconds";
+    else
+      time = *t;
   }
   if (!error.empty()) {
     std::fprintf(stderr, "%s\n", error.c_str());
@@ -67,8 +69,10 @@ int render_main(int argc, char** argv) {
   }
   if (!rgba.empty() && !rgba.isContinuous()) rgba = rgba.clone();
   if (rgba.empty()) {
-    if (!open_error.empty()) std::fprintf(stderr, "%s\n", open_error.c_str());
-    else std::fprintf(stderr, "error: %s is neither a picture nor a video with a frame at %.3f s\n", input.c_str(), time);
+    if (!open_error.empty())
+      std::fprintf(stderr, "%s\n", open_error.c_str());
+    else
+      std::fprintf(stderr, "error: %s is neither a picture nor a video with a frame at %.3f s\n", input.c_str(), time);
     return 1;
   }
   params.calib_filename = calibration.c_str();

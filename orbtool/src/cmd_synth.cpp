@@ -20,25 +20,33 @@ int synth_main(int argc, char** argv) {
   }
   if (error.empty() && args.get("fps")) {
     const auto fps = to_int(*args.get("fps"));
-    if (!fps || *fps <= 0 || *fps > 240) error = "error: --fps must be a whole number from 1 to 240";
-    else spec.fps_num = *fps;
+    if (!fps || *fps <= 0 || *fps > 240)
+      error = "error: --fps must be a whole number from 1 to 240";
+    else
+      spec.fps_num = *fps;
   }
   if (error.empty() && args.get("seconds")) {
     const auto s = to_number(*args.get("seconds"));
-    if (!s || *s <= 0 || *s > 3600) error = "error: --seconds must be above 0 and at most 3600";
-    else spec.seconds = *s;
+    if (!s || *s <= 0 || *s > 3600)
+      error = "error: --seconds must be above 0 and at most 3600";
+    else
+      spec.seconds = *s;
   }
   if (error.empty() && args.get("fov")) {
     const auto f = to_number(*args.get("fov"));
-    if (!f || *f <= 0 || *f > 360) error = "error: --fov must be above 0 and at most 360 degrees";
-    else spec.fov_deg = static_cast<float>(*f);
+    if (!f || *f <= 0 || *f > 360)
+      error = "error: --fov must be above 0 and at most 360 degrees";
+    else
+      spec.fov_deg = static_cast<float>(*f);
   }
   static const std::map<std::string, synth::AudioTrack> kTracks = {
       {"sine", synth::AudioTrack::kSine}, {"click", synth::AudioTrack::kClick}, {"none", synth::AudioTrack::kNone}};
   if (const auto audio = args.options.find("audio"); error.empty() && audio != args.options.end()) {
     const auto track = kTracks.find(audio->second);
-    if (track == kTracks.end()) error = "error: --audio must be sine, click or none";
-    else spec.audio = track->second;
+    if (track == kTracks.end())
+      error = "error: --audio must be sine, click or none";
+    else
+      spec.audio = track->second;
   }
   if (!error.empty()) {
     std::fprintf(stderr, "%s\n", error.c_str());

@@ -3,6 +3,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 #include <common/debug_trace.h>
+#include <common/version.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,30 +22,35 @@ int render_main(int argc, char** argv);
 namespace {
 
 void usage(std::FILE* out) {
-  std::fprintf(out,
-               "usage: orbtool COMMAND [ARGS]\n"
-               "  play MEDIA [--calib FILE] [--layout wide|ball|split2|split4] [--mount up|down|side]\n"
-               "             [--seconds N] [--size WxH]\n"
-               "      plays a fisheye video in a window; --seconds ends it by itself\n"
-               "  synth OUT [--size WxH] [--fps N] [--seconds N] [--audio sine|click|none] [--fov DEG]\n"
-               "      writes a synthetic fisheye clip and its calibration file (OUT with .inf)\n"
-               "  calibrate MEDIA [-o FILE.inf] [--fov DEG]\n"
-               "      finds the lens circle in a picture or a video's first frame and writes the calibration\n"
-               "  inspect FILE.inf\n"
-               "      prints a calibration file's fields and whether it is valid\n"
-               "  convert IN OUT [--calib FILE] [--layout wide|ball|split2|split4|panorama] [--mount up|down|side]\n"
-               "          [--size WxH] [--bitrate KBIT] [--view V:PITCH,YAW,ROLL[,ZOOM] ...] [--from MM:SS] [--to MM:SS]\n"
-               "          [--seconds N]\n"
-               "      converts the views of a fisheye video (a file or a stream URL) into an H.265 video, sound\n"
-               "      copied (or re-encoded as AAC when the container cannot hold it); a live stream converts\n"
-               "      for --to/--seconds, or until interrupted\n"
-               "  render IN OUT.png [--time SECONDS] [the view options of convert]\n"
-               "      renders one still of a picture or a video frame through the same views\n");
+  std::fprintf(
+      out,
+      "usage: orbtool COMMAND [ARGS]\n"
+      "  play MEDIA [--calib FILE] [--layout wide|ball|split2|split4] [--mount up|down|side]\n"
+      "             [--seconds N] [--size WxH]\n"
+      "      plays a fisheye video in a window; --seconds ends it by itself\n"
+      "  synth OUT [--size WxH] [--fps N] [--seconds N] [--audio sine|click|none] [--fov DEG]\n"
+      "      writes a synthetic fisheye clip and its calibration file (OUT with .inf)\n"
+      "  calibrate MEDIA [-o FILE.inf] [--fov DEG]\n"
+      "      finds the lens circle in a picture or a video's first frame and writes the calibration\n"
+      "  inspect FILE.inf\n"
+      "      prints a calibration file's fields and whether it is valid\n"
+      "  convert IN OUT [--calib FILE] [--layout wide|ball|split2|split4|panorama] [--mount up|down|side]\n"
+      "          [--size WxH] [--bitrate KBIT] [--view V:PITCH,YAW,ROLL[,ZOOM] ...] [--from MM:SS] [--to MM:SS]\n"
+      "          [--seconds N]\n"
+      "      converts the views of a fisheye video (a file or a stream URL) into an H.265 video, sound\n"
+      "      copied (or re-encoded as AAC when the container cannot hold it); a live stream converts\n"
+      "      for --to/--seconds, or until interrupted\n"
+      "  render IN OUT.png [--time SECONDS] [the view options of convert]\n"
+      "      renders one still of a picture or a video frame through the same views\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && !std::strcmp(argv[1], "--version")) {
+    std::printf("orbtool %s\n", orb::kSuiteVersion);
+    return 0;
+  }
   if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
     usage(argc < 2 ? stderr : stdout);
     return argc < 2 ? 2 : 0;

@@ -13,7 +13,6 @@
 
 namespace orb::tool {
 
-
 bool parse_time(const std::string& text, int& seconds) {
   const std::size_t colon = text.find(':');
   if (colon == std::string::npos) {
@@ -57,16 +56,19 @@ bool fill_view_params(const Args& args, ConverterInitParams& params, std::string
     }
     params.bitrate = *b;
   }
-  static const std::map<std::string, MountMode> kMounts = {{"up", kMountUp}, {"down", kMountDown}, {"side", kMountSide}};
+  static const std::map<std::string, MountMode> kMounts = {
+      {"up", kMountUp}, {"down", kMountDown}, {"side", kMountSide}};
   const auto mount = kMounts.find(args.get("mount").value_or("up"));
   if (mount == kMounts.end()) {
     error = "error: --mount must be up, down or side";
     return false;
   }
   params.orientation = mount->second;
-  static const std::map<std::string, ViewLayout> kLayouts = {
-      {"wide", kLayoutWide}, {"ball", kLayoutBall}, {"panorama", kLayoutPanorama},
-      {"split2", kLayoutSplit2}, {"split4", kLayoutSplit4}};
+  static const std::map<std::string, ViewLayout> kLayouts = {{"wide", kLayoutWide},
+                                                             {"ball", kLayoutBall},
+                                                             {"panorama", kLayoutPanorama},
+                                                             {"split2", kLayoutSplit2},
+                                                             {"split4", kLayoutSplit4}};
   const auto layout = kLayouts.find(args.get("layout").value_or("wide"));
   if (layout == kLayouts.end()) {
     error = "error: --layout must be wide, ball, split2, split4 or panorama";

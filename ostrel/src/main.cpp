@@ -2,9 +2,13 @@
 // `ostrel FILE...` adds the files (or the videos of folders) to the
 // playlist and plays the first.
 #include <common/debug_trace.h>
+#include <common/version.h>
 #include <common/paths.h>
 
 #include <QApplication>
+
+#include <cstdio>
+#include <cstring>
 #include <QTimer>
 
 #include "main_window.h"
@@ -12,6 +16,10 @@
 #include "skin_loader.h"
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("%s %s\n", "ostrel", orb::kSuiteVersion);
+    return 0;
+  }
   orb::trace_only_when_asked();
   // The player draws into X11 windows; on a Wayland desktop that is XWayland.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");

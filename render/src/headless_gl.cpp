@@ -10,9 +10,7 @@
 namespace orb {
 namespace {
 
-bool has_extension(EGLDisplay display, const char* name) {
-  return epoxy_has_egl_extension(display, name);
-}
+bool has_extension(EGLDisplay display, const char* name) { return epoxy_has_egl_extension(display, name); }
 
 // The displays to try, most likely first: Mesa's surfaceless platform, then
 // every EGL device.
@@ -28,7 +26,8 @@ std::vector<EGLDisplay> candidate_displays() {
       std::vector<EGLDeviceEXT> devices(static_cast<std::size_t>(count));
       if (eglQueryDevicesEXT(count, devices.data(), &count)) {
         for (EGLint d = 0; d < count; ++d) {
-          out.push_back(eglGetPlatformDisplayEXT(EGL_PLATFORM_DEVICE_EXT, devices[static_cast<std::size_t>(d)], nullptr));
+          out.push_back(
+              eglGetPlatformDisplayEXT(EGL_PLATFORM_DEVICE_EXT, devices[static_cast<std::size_t>(d)], nullptr));
         }
       }
     }
@@ -58,8 +57,12 @@ class InitialisedDisplay {
 // A desktop OpenGL context without a surface on `display`, or none.
 EGLContext surfaceless_context(EGLDisplay display) {
   if (!eglBindAPI(EGL_OPENGL_API)) return EGL_NO_CONTEXT;
-  const EGLint compatibility[] = {EGL_CONTEXT_MAJOR_VERSION, 4, EGL_CONTEXT_MINOR_VERSION, 3,
-                                  EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
+  const EGLint compatibility[] = {EGL_CONTEXT_MAJOR_VERSION,
+                                  4,
+                                  EGL_CONTEXT_MINOR_VERSION,
+                                  3,
+                                  EGL_CONTEXT_OPENGL_PROFILE_MASK,
+                                  EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
                                   EGL_NONE};
   // Without a config the context needs no surface at all.
   EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, compatibility);

@@ -10,10 +10,10 @@ namespace orb {
 class VertexFactory;
 
 struct IndexedMesh {
-  std::vector<float> positions;  // 3 per vertex
-  std::vector<float> texture_coords;  // 4 per vertex
-  std::vector<float> blend_weights;   // 1 per vertex
-  std::vector<float> texture_indices;  // 1 per vertex
+  std::vector<float> positions;         // 3 per vertex
+  std::vector<float> texture_coords;    // 4 per vertex
+  std::vector<float> blend_weights;     // 1 per vertex
+  std::vector<float> texture_indices;   // 1 per vertex
   std::vector<std::uint32_t> elements;  // 3 per triangle
 };
 

@@ -13,7 +13,6 @@
 namespace orb {
 namespace {
 
-
 constexpr const char* kVertexSource = R"(#version 120
 uniform mat4 uMVPMatrix;
 uniform mat4 uSTMatrix;

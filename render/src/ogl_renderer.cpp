@@ -38,8 +38,7 @@ void ogl_renderer::configure(int number, bool logo, int logo_angle_deg, bool no_
   camera_.reset_model();
 }
 
-void ogl_renderer::bind_resources(const StitchUniforms* uniforms, const StitchAttributes* attributes,
-                                  GLuint program) {
+void ogl_renderer::bind_resources(const StitchUniforms* uniforms, const StitchAttributes* attributes, GLuint program) {
   uniforms_ = uniforms;
   attributes_ = attributes;
   program_ = program;

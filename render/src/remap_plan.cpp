@@ -45,7 +45,8 @@ void RemapPlan::build(const std::vector<Coord>& coords, int dst_w, int dst_h, in
   for (std::size_t i = 0; i < luma_count; ++i) {
     const Coord& c = coords[i];
     // Texel centres sit at half-pixel positions.
-    if (c.shown) tap_for(c.u * static_cast<float>(src_w) - 0.5f, c.v * static_cast<float>(src_h) - 0.5f, src_w, src_h, luma_, i);
+    if (c.shown)
+      tap_for(c.u * static_cast<float>(src_w) - 0.5f, c.v * static_cast<float>(src_h) - 0.5f, src_w, src_h, luma_, i);
   }
   // The source's chroma of an odd size rounds up (FFmpeg's layout); its
   // samples sit every two luma pixels whatever the size.
@@ -72,8 +73,7 @@ void RemapPlan::build(const std::vector<Coord>& coords, int dst_w, int dst_h, in
       if (shown < 3) continue;
       u /= static_cast<float>(shown);
       v /= static_cast<float>(shown);
-      tap_for(u * half_w - 0.5f, v * half_h - 0.5f, src_cw, src_ch, chroma_,
-              static_cast<std::size_t>(y) * cw + x);
+      tap_for(u * half_w - 0.5f, v * half_h - 0.5f, src_cw, src_ch, chroma_, static_cast<std::size_t>(y) * cw + x);
     }
   luma_.stride = chroma_.stride = -1;  // offsets laid out at the first frame
 }
@@ -108,7 +108,8 @@ void RemapPlan::apply_rgba(const std::uint8_t* src, int src_w, std::uint8_t* dst
       dst[3] = 255;
       continue;
     }
-    const std::uint8_t* p = src + static_cast<std::ptrdiff_t>(luma_.ys[i]) * stride + static_cast<std::ptrdiff_t>(luma_.xs[i]) * 4;
+    const std::uint8_t* p =
+        src + static_cast<std::ptrdiff_t>(luma_.ys[i]) * stride + static_cast<std::ptrdiff_t>(luma_.xs[i]) * 4;
     for (int k = 0; k < 4; ++k) dst[k] = bilinear(p + k, stride, luma_.taps[i].fx, luma_.taps[i].fy, 4);
   }
 }

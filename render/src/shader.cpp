@@ -27,8 +27,9 @@ CompiledShader compile_shader(GLenum stage, const char* source) {
   glGetShaderiv(out.shader.get(), GL_COMPILE_STATUS, &status);
   out.ok = status == GL_TRUE;
   if (!out.ok) {
-    out.log = info_log(out.shader.get(), [](GLuint n, GLenum p, GLint* v) { glGetShaderiv(n, p, v); },
-                       [](GLuint n, GLsizei s, GLsizei* w, char* l) { glGetShaderInfoLog(n, s, w, l); });
+    out.log = info_log(
+        out.shader.get(), [](GLuint n, GLenum p, GLint* v) { glGetShaderiv(n, p, v); },
+        [](GLuint n, GLsizei s, GLsizei* w, char* l) { glGetShaderInfoLog(n, s, w, l); });
   }
   return out;
 }
@@ -38,8 +39,9 @@ bool link_program(GLuint program, std::string& log) {
   GLint status = GL_FALSE;
   glGetProgramiv(program, GL_LINK_STATUS, &status);
   if (status == GL_TRUE) return true;
-  log = info_log(program, [](GLuint n, GLenum p, GLint* v) { glGetProgramiv(n, p, v); },
-                 [](GLuint n, GLsizei s, GLsizei* w, char* l) { glGetProgramInfoLog(n, s, w, l); });
+  log = info_log(
+      program, [](GLuint n, GLenum p, GLint* v) { glGetProgramiv(n, p, v); },
+      [](GLuint n, GLsizei s, GLsizei* w, char* l) { glGetProgramInfoLog(n, s, w, l); });
   return false;
 }
 

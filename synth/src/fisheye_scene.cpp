@@ -36,7 +36,7 @@ Rgb scene_colour(double dx, double dy, double dz, int variant) {
   const double u = on_x ? py : px;
   if (near_zero(u, 0.3) && near_zero(pz, 0.3)) return {20, 20, 20};
   const double shade = 0.75 + 0.25 * (pz + 1.5) / 3.0;
-  static const Rgb kWalls[] = {{220, 40, 40}, {40, 200, 60}, {50, 70, 220}, {230, 210, 40},
+  static const Rgb kWalls[] = {{220, 40, 40},  {40, 200, 60},  {50, 70, 220},  {230, 210, 40},
                                {200, 120, 30}, {150, 60, 170}, {90, 190, 200}, {120, 110, 100}};
   const int wall = on_x ? (dx > 0 ? 0 : 1) : (dy > 0 ? 2 : 3);
   Rgb c = kWalls[(wall + variant * 3) % 8];
@@ -54,9 +54,7 @@ std::array<double, 3> to_yuv(const Rgb& c) {
 
 }  // namespace
 
-int ClipSpec::frame_count() const {
-  return static_cast<int>(std::floor(seconds * fps_num / fps_den + 1e-9));
-}
+int ClipSpec::frame_count() const { return static_cast<int>(std::floor(seconds * fps_num / fps_den + 1e-9)); }
 
 CalibrationFile clip_calibration(const ClipSpec& spec) {
   return single_lens_calibration(spec.circle_centre_x(), spec.circle_centre_y(), spec.circle_radius(), spec.width,

@@ -105,7 +105,11 @@ CameraPicture camera_picture(PictureKind kind, int width, int height, std::mt199
   float spread = 0.08f, r_lo = 0.30f, r_hi = 0.49f;
   switch (kind) {
     case PictureKind::kScene: spread = 0.05f; break;
-    case PictureKind::kOffCentre: spread = 0.15f; r_lo = 0.27f; r_hi = 0.40f; break;
+    case PictureKind::kOffCentre:
+      spread = 0.15f;
+      r_lo = 0.27f;
+      r_hi = 0.40f;
+      break;
     case PictureKind::kCutCircle:
       spread = 0.03f;
       r_lo = 0.53f;
@@ -117,8 +121,10 @@ CameraPicture camera_picture(PictureKind kind, int width, int height, std::mt199
   out.cy = mid_y + h * uniform(rng, -spread, spread);
   if (kind == PictureKind::kOffCentre) {  // at least 8 % off on one axis
     const float push = (rng() % 2 ? 1.0f : -1.0f) * uniform(rng, 0.08f, 0.15f);
-    if (rng() % 2) out.cx = mid_x + w * push;
-    else out.cy = mid_y + h * push;
+    if (rng() % 2)
+      out.cx = mid_x + w * push;
+    else
+      out.cy = mid_y + h * push;
   }
   out.radius = short_side * uniform(rng, r_lo, r_hi);
 
@@ -151,9 +157,7 @@ CameraPicture camera_picture(PictureKind kind, int width, int height, std::mt199
       vignetting = uniform(rng, 0.0f, 0.2f);
       break;
     }
-    default:
-      picture = scene(width, height, out.cx, out.cy, out.radius, rng);
-      break;
+    default: picture = scene(width, height, out.cx, out.cy, out.radius, rng); break;
   }
   if (out.radius > 0) {
     const cv::Mat d = distance_map(width, height, out.cx, out.cy);
@@ -170,7 +174,8 @@ CameraPicture camera_picture(PictureKind kind, int width, int height, std::mt199
         const float* dist = d.ptr<float>(y);
         for (int x = 0; x < width; ++x) {
           if (dist[x] < out.radius || dist[x] >= outer) continue;
-          const float side = std::cos(std::atan2(static_cast<float>(y) - out.cy, static_cast<float>(x) - out.cx) - tilt);
+          const float side =
+              std::cos(std::atan2(static_cast<float>(y) - out.cy, static_cast<float>(x) - out.cx) - tilt);
           row[x] = cv::Vec3f::all(grey * (0.75f + 0.25f * side));
         }
       }

@@ -12,13 +12,13 @@
 namespace orb::test {
 
 enum class PictureKind {
-  kScene,         // the synthetic room, centred within 5 %
-  kOffCentre,     // centre up to 15 % of the frame off the middle
-  kCutCircle,     // taller than the frame: cut at top and bottom
-  kDarkScene,     // night: the content at a tenth to a quarter of its light
-  kHousing,       // a dark grey ring (the lens housing) outside the circle
-  kLowContrast,   // strong vignetting and a lifted black surround
-  kFlatDisc,      // a plain bright or dark disc on black
+  kScene,        // the synthetic room, centred within 5 %
+  kOffCentre,    // centre up to 15 % of the frame off the middle
+  kCutCircle,    // taller than the frame: cut at top and bottom
+  kDarkScene,    // night: the content at a tenth to a quarter of its light
+  kHousing,      // a dark grey ring (the lens housing) outside the circle
+  kLowContrast,  // strong vignetting and a lifted black surround
+  kFlatDisc,     // a plain bright or dark disc on black
   kCount,
   // Pictures without a lens circle: detection must say so.
   kFullFrame = 100,  // the fisheye picture fills the frame

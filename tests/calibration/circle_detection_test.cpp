@@ -79,8 +79,8 @@ TEST(CircleDetection, FindsTheRimOfEveryKindOfCameraPicture) {
     for (PictureKind kind : {PictureKind::kFullFrame, PictureKind::kOrdinary, PictureKind::kBlack}) {
       const auto pic = test::camera_picture(kind, size.width, size.height, rng);
       const LensCircle c = detect_lens_circle(pic.bgr);
-      EXPECT_FALSE(c.found) << test::kind_name(kind) << " " << size.width << ": circle " << c.cx << "," << c.cy
-                            << " r " << c.radius;
+      EXPECT_FALSE(c.found) << test::kind_name(kind) << " " << size.width << ": circle " << c.cx << "," << c.cy << " r "
+                            << c.radius;
       EXPECT_FALSE(c.reason.empty());
     }
   }

@@ -68,7 +68,9 @@ TEST(FrameCapture, APictureThatFailsToEncodeIsRetriedWithTheNext) {
   Clip clip;
   const auto jpeg = clip.dir.path() / "second.jpg";
   int attempts = 0;
-  auto flaky = [&](const char* path, const AVFrame* picture) { return ++attempts == 1 ? 242 : WriteJpegPicture(path, picture); };
+  auto flaky = [&](const char* path, const AVFrame* picture) {
+    return ++attempts == 1 ? 242 : WriteJpegPicture(path, picture);
+  };
   ASSERT_EQ(CaptureFrame2Jpg(clip.media.c_str(), jpeg.c_str(), flaky), 0);
   EXPECT_EQ(attempts, 2);
   EXPECT_EQ(frame_code_of(jpeg), 1);

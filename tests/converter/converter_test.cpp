@@ -85,7 +85,8 @@ Written inspect(const std::filesystem::path& path) {
           w.first_frame_code = synth::read_frame_code(frame->data[0], frame->linesize[0], frame->width, frame->height);
         }
       }
-    } else if (w.first_audio_pts < 0 && raw->streams[packet->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+    } else if (w.first_audio_pts < 0 &&
+               raw->streams[packet->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
       w.first_audio_pts = packet->pts;
     }
     av_packet_unref(packet.get());
@@ -240,7 +241,7 @@ TEST_F(Converter, ViewportsMustFitTheOutputAndZoomIsClamped) {
 }
 
 TEST_F(Converter, StartAndStopRefusals) {
-  EXPECT_EQ(converter_->Stop(), 0);  // idle
+  EXPECT_EQ(converter_->Stop(), 0);                        // idle
   EXPECT_EQ(converter_->Start({0, 0, 0}, {0, 1, 0}), 21);  // nothing initialised
   ConverterInitParams p = params_for(long25(), dir_.path() / "refusals.mp4");
   ASSERT_EQ(converter_->Init(&p), 0);
@@ -276,8 +277,7 @@ TEST_F(Converter, AStopAtAnyMomentFinishesTheFile) {
 }
 
 TEST(ConverterLibrary, ExportsOnlyItsFactoryFunctions) {
-  std::vector<std::string> symbols =
-      test::exported_functions((executable_dir() / "libOrbVideoConverter.so").string());
+  std::vector<std::string> symbols = test::exported_functions((executable_dir() / "libOrbVideoConverter.so").string());
   std::sort(symbols.begin(), symbols.end());
   EXPECT_EQ(symbols, (std::vector<std::string>{"CreateOrbVideoConverter", "DestroyOrbVideoConverter"}));
   EXPECT_EQ(DestroyOrbVideoConverter(nullptr), 0);

@@ -156,7 +156,8 @@ TEST_F(Session, ADragBecomesTheCircleAndSavingWritesIt) {
   EXPECT_FALSE(std::filesystem::exists(out));
   EXPECT_EQ(s.save(dir_.path() / "no" / "such" / "dir.inf", "190"), "file");
   ASSERT_EQ(s.save(out, " 190 "), "");
-  const std::string command = std::string(ORBTOOL) + " inspect " + out.string() + " > " + (dir_.path() / "i.txt").string();
+  const std::string command =
+      std::string(ORBTOOL) + " inspect " + out.string() + " > " + (dir_.path() / "i.txt").string();
   ASSERT_EQ(std::system(command.c_str()), 0);
   std::ifstream in(dir_.path() / "i.txt");
   const std::string inspected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -184,9 +184,8 @@ void DioptraWindowTest::circlesGrowPastTheDetectionAndTakeTypedNumbers() {
   QTest::keyClick(cx, Qt::Key_Return);
   QCOMPARE(cx->value(), std::round(window.session().current().cx * 10) / 10);
   QVERIFY(std::abs(window.session().current().cx - 799.5f) < 3);
-  const QStringList saved = answered_messages([&] {
-    QTest::mouseClick(window.findChild<QAbstractButton*>("btnSave"), Qt::LeftButton);
-  });
+  const QStringList saved =
+      answered_messages([&] { QTest::mouseClick(window.findChild<QAbstractButton*>("btnSave"), Qt::LeftButton); });
   QCOMPARE(saved.size(), 1);
   orb::CameraParams camera;
   QCOMPARE(orb::read_calibration_file((root / "lens.inf").c_str(), camera), 0);

@@ -57,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   constexpr int kBuffer = 4096;
   auto* buffer = static_cast<std::uint8_t*>(av_malloc(kBuffer));
   if (!buffer) return 0;
-  std::unique_ptr<AVIOContext, IoDeleter> io(avio_alloc_context(buffer, kBuffer, 0, &bytes, read_bytes, nullptr, seek_bytes));
+  std::unique_ptr<AVIOContext, IoDeleter> io(
+      avio_alloc_context(buffer, kBuffer, 0, &bytes, read_bytes, nullptr, seek_bytes));
   if (!io) {
     av_free(buffer);
     return 0;

@@ -29,12 +29,8 @@ Bytes mutate(const Bytes& seed, std::mt19937& rng) {
       case 1:
         if (!out.empty()) out[at] = static_cast<std::uint8_t>(rng());
         break;
-      case 2:
-        out.resize(at);
-        break;
-      case 3:
-        out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), static_cast<std::uint8_t>(rng()));
-        break;
+      case 2: out.resize(at); break;
+      case 3: out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), static_cast<std::uint8_t>(rng())); break;
       case 4: {  // interesting words: zero, -1, NaN, +inf, huge
         const std::uint32_t words[] = {0, 0xFFFFFFFFu, 0x7FC00000u, 0x7F800000u, 0x7F7FFFFFu, 0x80000000u};
         const std::uint32_t w = words[rng() % std::size(words)];

@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The memory file: what it reads, it writes back the same way.
   const ostrel::PlayMemory memory =
       ostrel::PlayMemory::parse(std::string_view(reinterpret_cast<const char*>(data), size));
-  if (memory.volume < 0 || memory.volume > 100 || memory.recent().size() > ostrel::PlayMemory::kRecentCount) std::abort();
+  if (memory.volume < 0 || memory.volume > 100 || memory.recent().size() > ostrel::PlayMemory::kRecentCount)
+    std::abort();
   const std::string written = memory.serialise();
   if (ostrel::PlayMemory::parse(written).serialise() != written) std::abort();
   return 0;

@@ -26,9 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<char*> argv;
   for (std::string& w : words) argv.push_back(w.data());
   std::string error;
-  const orb::tool::Args args = orb::tool::parse_args(static_cast<int>(argv.size()), argv.data(),
-                                                     {"calib", "layout", "mount", "size", "bitrate", "view", "from", "to"},
-                                                     {}, error);
+  const orb::tool::Args args =
+      orb::tool::parse_args(static_cast<int>(argv.size()), argv.data(),
+                            {"calib", "layout", "mount", "size", "bitrate", "view", "from", "to"}, {}, error);
   if (!error.empty()) {
     if (error.rfind("error: ", 0) != 0) std::abort();
     return 0;
@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
   }
   for (int i = 0; i < params.viewport_count; ++i) {
-    if (!std::isfinite(params.pitch[i]) || !std::isfinite(params.yaw[i]) || !std::isfinite(params.zoom[i])) std::abort();
+    if (!std::isfinite(params.pitch[i]) || !std::isfinite(params.yaw[i]) || !std::isfinite(params.zoom[i]))
+      std::abort();
   }
   int seconds = 0;
   if (const auto to = args.get("to"); to && orb::tool::parse_time(*to, seconds) && seconds < 0) std::abort();

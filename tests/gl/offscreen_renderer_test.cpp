@@ -52,7 +52,7 @@ TEST(OffscreenRenderer, SideBySideViewportsFillTheirHalvesUpright) {
     plan.apply_rgba(input.data(), kW, out.data());
   }
   auto at = [&](int x, int y) { return &out[(y * 256 + x) * 4]; };
-  for (int x : {20, 100, 150, 230}) {  // both halves, rows top first
+  for (int x : {20, 100, 150, 230}) {   // both halves, rows top first
     EXPECT_EQ(at(x, 10)[0], 255) << x;  // red on top
     EXPECT_EQ(at(x, 10)[2], 0) << x;
     EXPECT_EQ(at(x, 54)[0], 0) << x;  // blue below

@@ -69,7 +69,9 @@ class StitchingProgram : public GlTest {
   }
 
   void upload_grey_halves(int left_y, int right_y) {
-    const YuvFrame f = make_frame(64, 64, [&](double x, double) { return Yuv{x < 32 ? double(left_y) : double(right_y), 128, 128}; });
+    const YuvFrame f = make_frame(64, 64, [&](double x, double) {
+      return Yuv{x < 32 ? double(left_y) : double(right_y), 128, 128};
+    });
     ASSERT_EQ(upload(mgr_, f), 0);
   }
 

@@ -56,7 +56,8 @@ TEST(AppFiles, PlaylistKeepsOrderAndAnyCharacters) {
   EXPECT_EQ(read_playlist(crlf), (std::vector<std::string>{"/a.mp4", "/b.mp4"}));
   EXPECT_TRUE(read_playlist(dir.path() / "missing.osp").empty());
   // Hostile contents: NUL bytes, broken UTF-8, a megabyte-long line.
-  const auto hostile = dir.write("hostile.osp", std::string("/a\0b.mp4\n\xff\xfe\n", 12) + std::string(1 << 20, 'x') + "\n");
+  const auto hostile =
+      dir.write("hostile.osp", std::string("/a\0b.mp4\n\xff\xfe\n", 12) + std::string(1 << 20, 'x') + "\n");
   const auto lines = read_playlist(hostile);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].size(), 8u);
@@ -104,9 +105,9 @@ TEST(AppFiles, ABrokenSettingsFileFallsBackToTheDefaults) {
   // has a calibration name to look for and views that turn.
   orb::test::TempDir dir;
   fs::create_directories(dir.path() / "sub");
-  for (const std::string& text : {std::string(), std::string("\x01\x02junk\xff\xfe"), std::string(200000, 'a'),
-                                  std::string("[play_param]\ncalib_filename=.\n"),
-                                  std::string("[play_param]\ncalib_filename=sub\n")}) {
+  for (const std::string& text :
+       {std::string(), std::string("\x01\x02junk\xff\xfe"), std::string(200000, 'a'),
+        std::string("[play_param]\ncalib_filename=.\n"), std::string("[play_param]\ncalib_filename=sub\n")}) {
     const auto cfg = dir.write("varozod.cfg", text);
     EXPECT_EQ(read_play_param(cfg, dir.path()).calibration_path, (dir.path() / kDefaultCalibrationName).string())
         << text.substr(0, 40);
@@ -134,9 +135,9 @@ TEST(AppFiles, WindowSizeFollowsTheMonitor) {
 fs::path lens_file(const orb::test::TempDir& dir, const std::string& name, int width, int height, float radius) {
   const fs::path path = dir.path() / name;
   fs::create_directories(path.parent_path());
-  EXPECT_EQ(orb::write_calibration_file(path.c_str(), orb::single_lens_calibration(
-                                                          static_cast<float>(width - 1) / 2, static_cast<float>(height - 1) / 2,
-                                                          radius, width, height, 200)),
+  EXPECT_EQ(orb::write_calibration_file(path.c_str(), orb::single_lens_calibration(static_cast<float>(width - 1) / 2,
+                                                                                   static_cast<float>(height - 1) / 2,
+                                                                                   radius, width, height, 200)),
             0);
   return path;
 }
@@ -144,7 +145,7 @@ fs::path lens_file(const orb::test::TempDir& dir, const std::string& name, int w
 TEST(CalibrationChoice, EachVideoGetsItsOwnFittingLens) {
   orb::test::TempDir dir;
   const fs::path data = dir.path() / "data";
-  fs::create_directories(dir.path() / "cam" );
+  fs::create_directories(dir.path() / "cam");
   const std::string video = dir.write("cam/clip.mp4", "").string();
   int detections = 0;
   auto detect_fails = [&](const char*, const char*) { return ++detections, 1; };
@@ -205,13 +206,14 @@ TEST(CalibrationChoice, EachVideoGetsItsOwnFittingLens) {
 
 TEST(PlaylistRules, AcceptsMediaByExtensionAndSkipsDuplicates) {
   Playlist list;
-  EXPECT_EQ(list.add({"/v/a.mp4", "/v/a.mp4", "/v/A.mp4", "/v/b.MP4", "/v/notes.txt", "/v/noext", "/v.dir/x"}, true), 3);
+  EXPECT_EQ(list.add({"/v/a.mp4", "/v/a.mp4", "/v/A.mp4", "/v/b.MP4", "/v/notes.txt", "/v/noext", "/v.dir/x"}, true),
+            3);
   EXPECT_EQ(list.paths(), (std::vector<std::string>{"/v/a.mp4", "/v/A.mp4", "/v/b.MP4"}));
   EXPECT_TRUE(Playlist::accepted("/m/song.FLAC"));
   EXPECT_TRUE(Playlist::is_audio("/m/song.FLAC"));
   EXPECT_FALSE(Playlist::is_audio("/m/clip.mkv"));
   EXPECT_FALSE(Playlist::accepted("/m/clip.m"));  // not a whole entry of the list
-  EXPECT_EQ(list.add({"/v/a.mp4"}, false), 1);  // the start-up fill keeps what the file has
+  EXPECT_EQ(list.add({"/v/a.mp4"}, false), 1);    // the start-up fill keeps what the file has
   EXPECT_TRUE(list.remove(0));
   EXPECT_FALSE(list.remove(10));
 }
@@ -287,7 +289,6 @@ TEST(Layouts, ControlsArithmetic) {
   EXPECT_EQ(time_text(75, 3725), "00:01:15 / 01:02:05");
 }
 
-
 TEST(Conversion, OutputNameQualityAndScaledViews) {
   EXPECT_EQ(proposed_output("/v/day 1/clip.mp4"), "/v/day 1/clip_out.mp4");
   EXPECT_EQ(proposed_output("/v/a.b/clip"), "");  // the dot is the folder's
@@ -336,11 +337,13 @@ TEST(PlayFailure, ReasonsNameWhatTheUserCanFix) {
   std::ofstream(file) << "not a video";
   EXPECT_EQ(play_failure_reason((dir.path() / "gone.mp4").string(), 15, "error: gone.mp4 does not exist;\n"),
             "cannot open: no such file");
-  EXPECT_EQ(play_failure_reason(dir.path().string(), 15, "error: it is a folder;\n"), "cannot open: a folder, not a file");
+  EXPECT_EQ(play_failure_reason(dir.path().string(), 15, "error: it is a folder;\n"),
+            "cannot open: a folder, not a file");
   EXPECT_EQ(play_failure_reason(file, 15, "error: couldn't open input stream, code: -1094995529;\n"), "not a video");
   EXPECT_EQ(play_failure_reason(file, 16, "error: no video stream.\n"), "no video stream");
-  EXPECT_EQ(play_failure_reason("rtsp://10.0.0.9/live", 15, "error: cannot open rtsp://10.0.0.9/live: no answer in time;"),
-            "network timeout after 10 s");
+  EXPECT_EQ(
+      play_failure_reason("rtsp://10.0.0.9/live", 15, "error: cannot open rtsp://10.0.0.9/live: no answer in time;"),
+      "network timeout after 10 s");
   EXPECT_EQ(play_failure_reason("http://h/a.mp4", 21, "error: the input was lost: no data for 5 seconds;\n"),
             "network timeout after 10 s");
   EXPECT_EQ(play_failure_reason("rtsp://h/a", 21, "error: the input was lost: the stream ended"), "the stream stopped");

@@ -122,7 +122,9 @@ void OstrelHabitsTest::initTestCase() {
 
 std::unique_ptr<QTemporaryDir> OstrelHabitsTest::data_dir() { return ostrel::test::data_dir_for(spec_); }
 
-std::unique_ptr<CDuiFrameWnd> OstrelHabitsTest::window(const QTemporaryDir& dir) { return ostrel::test::open_window(dir, true); }
+std::unique_ptr<CDuiFrameWnd> OstrelHabitsTest::window(const QTemporaryDir& dir) {
+  return ostrel::test::open_window(dir, true);
+}
 
 bool OstrelHabitsTest::wait_playing(CDuiFrameWnd& w, const fs::path& media) {
   const bool playing =
@@ -178,8 +180,10 @@ void OstrelHabitsTest::keysWorkOnTheVideoAndTheControls() {
   QVERIFY(w->findChild<QWidget*>("btnVolumeZero")->isVisible());
   key(Qt::Key_M);
   QVERIFY(w->findChild<QWidget*>("btnVolume")->isVisible());
-  const std::pair<Qt::Key, std::int32_t> layouts[] = {{Qt::Key_2, ostrel::kLayoutSplit2}, {Qt::Key_1, ostrel::kLayoutWide},
-                                                       {Qt::Key_4, ostrel::kLayoutSplit4}, {Qt::Key_W, ostrel::kLayoutWide}};
+  const std::pair<Qt::Key, std::int32_t> layouts[] = {{Qt::Key_2, ostrel::kLayoutSplit2},
+                                                      {Qt::Key_1, ostrel::kLayoutWide},
+                                                      {Qt::Key_4, ostrel::kLayoutSplit4},
+                                                      {Qt::Key_W, ostrel::kLayoutWide}};
   for (const auto& [k, layout] : layouts) {
     key(k);
     QCOMPARE(c.layout(), layout);
@@ -253,7 +257,8 @@ void OstrelHabitsTest::controlsStayPutAndFullScreenGetsOutOfTheWay() {
     playing.erase(swapped);
   }
   QCOMPARE(playing.size(), stopped.size());
-  for (const auto& [name, place] : stopped) QVERIFY2(playing.count(name) && playing.at(name) == place, qPrintable(name));
+  for (const auto& [name, place] : stopped)
+    QVERIFY2(playing.count(name) && playing.at(name) == place, qPrintable(name));
 
   // Full screen: after two still seconds the controls and pointer go, a movement brings them back.
   QCursor::setPos(w->geometry().center());
@@ -362,7 +367,8 @@ void OstrelHabitsTest::liveStreamShowsLiveAndItsEndIsSaid() {
   server.start("/usr/bin/python3", {ORB_TEST_SUPPORT_DIR "/rtsp_server.py", QString::fromStdString(clip_.string()),
                                     QString::number(port), "--loop"});
   QByteArray said;
-  QTRY_VERIFY_WITH_TIMEOUT((said += server.readAll()).contains("ready") || server.state() == QProcess::NotRunning, 15000);
+  QTRY_VERIFY_WITH_TIMEOUT((said += server.readAll()).contains("ready") || server.state() == QProcess::NotRunning,
+                           15000);
   QVERIFY2(server.state() == QProcess::Running, said.constData());
   auto dir = data_dir();
   auto w = window(*dir);

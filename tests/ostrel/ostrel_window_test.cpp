@@ -71,7 +71,9 @@ void OstrelWindowTest::initTestCase() {
 
 std::unique_ptr<QTemporaryDir> OstrelWindowTest::data_dir() { return ostrel::test::data_dir_for(spec_); }
 
-std::unique_ptr<CDuiFrameWnd> OstrelWindowTest::window(const QTemporaryDir& dir) { return ostrel::test::open_window(dir); }
+std::unique_ptr<CDuiFrameWnd> OstrelWindowTest::window(const QTemporaryDir& dir) {
+  return ostrel::test::open_window(dir);
+}
 
 void OstrelWindowTest::firstRunWritesSettingsOnClose() {
   QTemporaryDir dir;
@@ -95,8 +97,8 @@ void OstrelWindowTest::settingsAndPlaylistComeBack() {
   const std::vector<std::string> paths = {"/videos/一月/海边.mp4", "/videos/b.MKV",
                                           "/videos/" + std::string(300, 'x') + ".mov"};
   QVERIFY(ostrel::write_settings(root / "ZOD.cfg", {1, 3}));
-  QVERIFY(ostrel::write_playlist(root / "Playlist.osp",
-                                 {paths[0], "/videos/notes.txt", paths[1], "/videos/c.mp4 ", paths[2], "/videos/noext"}));
+  QVERIFY(ostrel::write_playlist(
+      root / "Playlist.osp", {paths[0], "/videos/notes.txt", paths[1], "/videos/c.mp4 ", paths[2], "/videos/noext"}));
   std::ofstream(root / "Playlist.osp.part") << "a save cut short";
   {
     auto w = window(dir);
@@ -161,7 +163,8 @@ void OstrelWindowTest::playsTurnsAndGoesFullScreen() {
   const QString id = QString::number(video);
   QVERIFY(xdotool(QString("mousemove --window %1 %2 %3 mousedown 1").arg(id).arg(width / 4).arg(height / 4)));
   for (int step = 1; step <= 8; ++step) {
-    QVERIFY(xdotool(QString("mousemove --window %1 %2 %3").arg(id).arg(width / 4 + step * 12).arg(height / 4 + step * 4)));
+    QVERIFY(
+        xdotool(QString("mousemove --window %1 %2 %3").arg(id).arg(width / 4 + step * 12).arg(height / 4 + step * 4)));
     QTest::qWait(30);
   }
   QVERIFY(xdotool("mouseup 1"));
@@ -170,7 +173,8 @@ void OstrelWindowTest::playsTurnsAndGoesFullScreen() {
   QTest::mouseClick(w->findChild<QAbstractButton*>("btnPlay"), Qt::LeftButton);
 
   // A double click in the video goes full screen; Escape comes back.
-  QVERIFY(xdotool(QString("mousemove --window %1 %2 %3 click --repeat 2 --delay 80 1").arg(id).arg(width / 2).arg(height / 2)));
+  QVERIFY(xdotool(
+      QString("mousemove --window %1 %2 %3 click --repeat 2 --delay 80 1").arg(id).arg(width / 2).arg(height / 2)));
   QTRY_VERIFY_WITH_TIMEOUT(w->full_screen(), 5000);
   QVERIFY(!w->findChild<QWidget*>("ctnCaption")->isVisible());
   QVERIFY(w->findChild<QWidget*>("btnScreenNormal")->isVisible());
@@ -255,8 +259,8 @@ void OstrelWindowTest::droppedFolderCollectsItsVideos() {
   QVERIFY(!w->findChild<QWidget*>("btnStop")->isEnabled());
 
   // Stop pressed while the file is still starting: it does not play on unseen.
-  emit w->findChild<QTreeWidget*>("treePlaylist")->itemActivated(
-      w->findChild<QTreeWidget*>("treePlaylist")->topLevelItem(0), 0);
+  emit w->findChild<QTreeWidget*>("treePlaylist")
+      ->itemActivated(w->findChild<QTreeWidget*>("treePlaylist")->topLevelItem(0), 0);
   QTest::mouseClick(w->findChild<QAbstractButton*>("btnStop"), Qt::LeftButton);
   QVERIFY(!w->findChild<QWidget*>("btnStop")->isEnabled());
   QTRY_VERIFY_WITH_TIMEOUT(!w->controller().busy(), 20000);
@@ -357,8 +361,10 @@ void OstrelWindowTest::eachCameraPlaysWithItsOwnLens() {
   };
   const Video videos[] = {{root / "room.mp4", spec_}, {root / "hall.mp4", second}, {root / "full.mp4", filled}};
   for (const Video& v : videos) {
-    if (v.spec.width == spec_.width) fs::copy_file(clip_, v.path);
-    else QCOMPARE(QString::fromStdString(orb::synth::write_clip(v.path.string(), v.spec)), QString());
+    if (v.spec.width == spec_.width)
+      fs::copy_file(clip_, v.path);
+    else
+      QCOMPARE(QString::fromStdString(orb::synth::write_clip(v.path.string(), v.spec)), QString());
   }
   QTemporaryDir dir;  // no calibration anywhere
   auto w = window(dir);
@@ -403,7 +409,8 @@ void OstrelWindowTest::eachCameraPlaysWithItsOwnLens() {
   // The calibration tool saves this video's lens beside it: playback takes it up.
   const fs::path saved = w->calibration_target();
   QCOMPARE(saved, fs::path(videos[2].path).replace_extension(".inf"));
-  QCOMPARE(orb::write_calibration_file(saved.c_str(), orb::single_lens_calibration(399.5f, 224.5f, 600, 800, 450, 240)), 0);
+  QCOMPARE(orb::write_calibration_file(saved.c_str(), orb::single_lens_calibration(399.5f, 224.5f, 600, 800, 450, 240)),
+           0);
   QTRY_VERIFY_WITH_TIMEOUT(w->controller().calibration_path() == saved.string(), 15000);
   w->controller().wait_idle();
   QTRY_VERIFY_WITH_TIMEOUT(w->controller().is_playing(), 10000);

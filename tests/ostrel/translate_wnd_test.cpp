@@ -240,8 +240,9 @@ void TranslateWndTest::convertsLikeTheCommandLine() {
   QCOMPARE(p.width[0], 800);
   QCOMPARE(p.height[0], 480);
   const QString tool = QString::fromStdString((orb::executable_dir() / "orbtool").string());
-  const QString command = QString("%1 convert '%2' '%3' --calib '%4' --layout ball --mount down --size 800x480 "
-                                  "--bitrate %5 --view 0:%6,%7,%8,%9 > /dev/null 2>&1")
+  const QString command = QString(
+                              "%1 convert '%2' '%3' --calib '%4' --layout ball --mount down --size 800x480 "
+                              "--bitrate %5 --view 0:%6,%7,%8,%9 > /dev/null 2>&1")
                               .arg(tool, QString::fromStdString(clip_.string()), dir_.path() + "/tool.mp4",
                                    QString::fromStdString(dialog->last_job()->calibration))
                               .arg(ostrel::quality_for_item(0).bitrate)  // Init scales the record's own
@@ -257,7 +258,8 @@ void TranslateWndTest::convertsLikeTheCommandLine() {
   QCOMPARE(static_cast<int>(mine.frames.size()), frames_);
   QCOMPARE(mine.frames.size(), theirs.frames.size());
   double worst = 0;
-  for (std::size_t i = 0; i < mine.frames.size(); ++i) worst = std::max(worst, mean_difference(mine.frames[i], theirs.frames[i]));
+  for (std::size_t i = 0; i < mine.frames.size(); ++i)
+    worst = std::max(worst, mean_difference(mine.frames[i], theirs.frames[i]));
   QVERIFY2(worst < 0.5, qPrintable(QString("frames differ by %1 levels on average").arg(worst)));
   dialog->close();
 }

@@ -9,7 +9,8 @@
 namespace {
 
 TEST(PlayerLibrary, ExportsOnlyItsFactoryFunctions) {
-  std::vector<std::string> symbols = orb::test::exported_functions((orb::executable_dir() / "libOrbPlayer.so").string());
+  std::vector<std::string> symbols =
+      orb::test::exported_functions((orb::executable_dir() / "libOrbPlayer.so").string());
   std::sort(symbols.begin(), symbols.end());
   EXPECT_EQ(symbols, (std::vector<std::string>{"CreateOrbPlayer", "DestroyOrbPlayer"}));
 }

@@ -52,8 +52,13 @@ TEST_F(PlayerOpen, RefusesWhatItCannotPlay) {
 
   // A wave file: sound but no picture.
   std::string wav = "RIFF";
-  auto u32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) wav += static_cast<char>(v >> (8 * i)); };
-  auto u16 = [&](std::uint16_t v) { wav += static_cast<char>(v & 0xFF); wav += static_cast<char>(v >> 8); };
+  auto u32 = [&](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) wav += static_cast<char>(v >> (8 * i));
+  };
+  auto u16 = [&](std::uint16_t v) {
+    wav += static_cast<char>(v & 0xFF);
+    wav += static_cast<char>(v >> 8);
+  };
   u32(36 + 8000);
   wav += "WAVEfmt ";
   u32(16);
@@ -94,7 +99,8 @@ TEST_F(PlayerOpen, ViewportRequestsAreCheckedAndClamped) {
   EXPECT_EQ(player_->GetLastErrorText(), message);
   EXPECT_EQ(player_->SetViewportRect(0, 0, 10, 10, 4), 21);
   EXPECT_EQ(player_->DisableViewport(-1), 21);
-  EXPECT_EQ(std::string(player_->GetLastErrorText()), "error: invalid viewport index: -1: we support at most 4 viewports;\n");
+  EXPECT_EQ(std::string(player_->GetLastErrorText()),
+            "error: invalid viewport index: -1: we support at most 4 viewports;\n");
   const std::string out = captured_stderr([&] { EXPECT_EQ(player_->SetViewAngles(1, 2, 3, 4), 0); });
   EXPECT_EQ(out, "error: invalid viewport index 4;\n");
 

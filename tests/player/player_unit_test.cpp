@@ -109,7 +109,8 @@ void write_png(const std::filesystem::path& path, int width, int height, bool jp
     }
   if (jpeg) {
     for (int plane = 1; plane <= 2; ++plane)
-      for (int y = 0; y < (height + 1) / 2; ++y) std::memset(frame->data[plane] + y * frame->linesize[plane], 128, (width + 1) / 2);
+      for (int y = 0; y < (height + 1) / 2; ++y)
+        std::memset(frame->data[plane] + y * frame->linesize[plane], 128, (width + 1) / 2);
   }
   ASSERT_EQ(avcodec_send_frame(enc.get(), frame.get()), 0);
   AvPacketPtr packet = make_packet();

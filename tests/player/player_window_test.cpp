@@ -211,8 +211,8 @@ TEST_F(Playback, DrawsIntoTheHostsChildWindowAndReportsDoubleClicks) {
   EXPECT_GE(code, 10);
   EXPECT_LE(code, 40);
 
-  const std::string command = "xdotool mousemove --window " + std::to_string(host.child()) +
-                              " 100 100 click --repeat 2 --delay 60 1";
+  const std::string command =
+      "xdotool mousemove --window " + std::to_string(host.child()) + " 100 100 click --repeat 2 --delay 60 1";
   ASSERT_EQ(std::system(command.c_str()), 0);
   const std::vector<long> messages = host.host_messages(1500ms);
   EXPECT_EQ(std::count(messages.begin(), messages.end(), 1224L), 1);
@@ -258,7 +258,12 @@ TEST_F(Playback, MouseTurnsAndZoomsTheViewUnderThePointer) {
                             .c_str()),
             0);
   float p = 0, y = 0, r = 0;
-  ASSERT_TRUE(wait_until([&] { player_->GetViewAngles(1, &p, &y, &r); return y != 0; }, 2s));
+  ASSERT_TRUE(wait_until(
+      [&] {
+        player_->GetViewAngles(1, &p, &y, &r);
+        return y != 0;
+      },
+      2s));
   sleep_ms(200);
   player_->GetViewAngles(1, &p, &y, &r);
   EXPECT_EQ(y, 40.0f);
@@ -339,8 +344,8 @@ TEST_F(Playback, ManyPlayStopCyclesNeitherHangNorLeak) {
     if (cycle == kWarmUp - 1) after_warmup = heap_in_use_kib();
   }
   EXPECT_EQ(ends_, kCycles);
-  EXPECT_LT(heap_in_use_kib() - after_warmup, 2 * 1024) << "the heap grew over the last " << kCycles - kWarmUp
-                                                         << " cycles";
+  EXPECT_LT(heap_in_use_kib() - after_warmup, 2 * 1024)
+      << "the heap grew over the last " << kCycles - kWarmUp << " cycles";
 }
 
 }  // namespace

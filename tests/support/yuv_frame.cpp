@@ -19,7 +19,8 @@ YuvFrame make_frame(int width, int height, const std::function<Yuv(double, doubl
   f.u.resize(static_cast<std::size_t>(cw) * ch);
   f.v.resize(f.u.size());
   for (int row = 0; row < height; ++row)
-    for (int col = 0; col < width; ++col) f.y[static_cast<std::size_t>(row) * width + col] = level(at(col + 0.5, row + 0.5).y);
+    for (int col = 0; col < width; ++col)
+      f.y[static_cast<std::size_t>(row) * width + col] = level(at(col + 0.5, row + 0.5).y);
   for (int row = 0; row < ch; ++row)
     for (int col = 0; col < cw; ++col) {
       // The chroma plane is stretched over the whole picture by the sampler.

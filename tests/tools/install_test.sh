@@ -12,7 +12,7 @@ source "$(dirname "$0")/checks.sh"
 cmake --install "$build" --prefix "$work/prefix" > "$work/install.out" 2>&1
 check "cmake --install succeeds" $?
 private="$work/prefix/lib/orb"
-for f in bin/ostrel bin/orbtool bin/Dioptra lib/orb/libOrbPlayer.so lib/orb/libverbix.so lib/orb/ostrelui.osd lib/orb/Dioptra.osd \
+for f in bin/ostrel bin/orbtool bin/Dioptra lib/libOrbPlayer.so.1 lib/libOrbVideoConverter.so.1 lib/orb/libverbix.so lib/orb/ostrelui.osd lib/orb/Dioptra.osd \
          lib/orb/help.html share/applications/ostrel.desktop share/applications/Dioptra.desktop \
          share/icons/hicolor/scalable/apps/ostrel.svg; do
   test -e "$work/prefix/$f"

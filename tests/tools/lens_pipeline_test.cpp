@@ -187,7 +187,8 @@ TEST(LensPipeline, APanoramaHasTheSkyAtTheTopForEveryMount) {
     const auto source = dir.path() / (std::string(mounts[mount]) + ".png");
     ASSERT_TRUE(cv::imwrite(source.string(), sky_and_earth(mount, 960, 960, 470, 200)));
     const auto calibration = dir.path() / "lens.inf";
-    ASSERT_EQ(write_calibration_file(calibration.c_str(), single_lens_calibration(479.5f, 479.5f, 470, 960, 960, 200)), 0);
+    ASSERT_EQ(write_calibration_file(calibration.c_str(), single_lens_calibration(479.5f, 479.5f, 470, 960, 960, 200)),
+              0);
     const auto view = dir.path() / "view.png";
     ASSERT_EQ(orbtool("render " + source.string() + " " + view.string() + " --calib " + calibration.string() +
                       " --layout panorama --size 720x360 --mount " + mounts[mount]),

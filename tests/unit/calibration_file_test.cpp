@@ -203,7 +203,8 @@ TEST(CalibrationFile, NoCalibrationOpensNothing) {
 
 TEST(CalibrationFile, FailedLoadKeepsTheFactoryUnusable) {
   VertexFactory factory;
-  std::string printed = captured_stderr([&] { EXPECT_EQ(factory.load_calibration(false, 0, "/nonexistent/x.inf"), 2); });
+  std::string printed =
+      captured_stderr([&] { EXPECT_EQ(factory.load_calibration(false, 0, "/nonexistent/x.inf"), 2); });
   printed = captured_stderr([&] { EXPECT_EQ(factory.generate_mesh(DRAW_MODE_PERSPECTIVE, false, 0), nullptr); });
   EXPECT_EQ(printed, "error: calibration file path is not set yet;\n");
 }

@@ -45,8 +45,7 @@ TEST(IniFile, SectionLinesKeepOrderAndSplitAtFirstEquals) {
 }
 
 TEST(IniFile, IntegersParseLikeTheProfileFunctions) {
-  const IniFile ini = IniFile::parse(
-      "[s]\na=42\nb=-7xyz\nc=abc\nd=99999999999999\ne=-99999999999999\nf=\ng=+5\n");
+  const IniFile ini = IniFile::parse("[s]\na=42\nb=-7xyz\nc=abc\nd=99999999999999\ne=-99999999999999\nf=\ng=+5\n");
   EXPECT_EQ(ini.get_int("s", "a", -1), 42);
   EXPECT_EQ(ini.get_int("s", "b", -1), -7);
   EXPECT_EQ(ini.get_int("s", "c", -1), 0);

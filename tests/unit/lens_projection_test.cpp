@@ -25,9 +25,7 @@ float row_index(const VertexFactory& f, int row) {
   return first;
 }
 
-CalibrationFile lens_with_fov(float fov_deg) {
-  return single_lens_calibration(960, 540, 540, 1920, 1080, fov_deg);
-}
+CalibrationFile lens_with_fov(float fov_deg) { return single_lens_calibration(960, 540, 540, 1920, 1080, fov_deg); }
 
 TEST(LensProjection, LensAxisLandsOnTheCircleCentre) {
   VertexFactory f;

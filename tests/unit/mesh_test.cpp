@@ -36,8 +36,8 @@ TEST(Mesh, SourceQuadFollowsThePictureAspect) {
   VertexFactory f;
   load_factory(f, example_calibration());
   ASSERT_NE(f.generate_mesh(DRAW_MODE_SOURCE, false, 0), nullptr);
-  const std::vector<float> expected = {-1, 0.5625f, 0, 1, 0.5625f, 0, -1, -0.5625f, 0,
-                                       -1, -0.5625f, 0, 1, 0.5625f, 0, 1, -0.5625f, 0};
+  const std::vector<float> expected = {-1, 0.5625f,  0, 1, 0.5625f, 0, -1, -0.5625f, 0,
+                                       -1, -0.5625f, 0, 1, 0.5625f, 0, 1,  -0.5625f, 0};
   EXPECT_EQ(f.positions(), expected);
   const std::vector<float> tex = {0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0};
   EXPECT_EQ(f.texture_coords(), tex);

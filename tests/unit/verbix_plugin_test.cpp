@@ -36,7 +36,9 @@ class VerbixPlugin : public testing::Test {
     ::setenv("LC_ALL", "en_US.UTF-8", 1);
   }
 
-  static int load(const std::filesystem::path& path) { return lang_->LoadLangFile(utf8_to_utf16(path.string()).c_str()); }
+  static int load(const std::filesystem::path& path) {
+    return lang_->LoadLangFile(utf8_to_utf16(path.string()).c_str());
+  }
   static std::string at(int index) { return utf16_to_utf8(lang_->GetLangString(index)); }
 
   static void* handle_;
@@ -93,7 +95,8 @@ TEST_F(VerbixPlugin, MissingOrHostileFilesGiveEmptyStrings) {
   EXPECT_EQ(at(0), "");  // the section name is cut to 259 characters and so not found
 
   const std::string section(259, 'S');
-  std::string long_ok = "[Option]\n9=" + section + "\n[" + section + "]\n0=\xFF ok\n1=" + std::string(1 << 20, 'x') + "\n";
+  std::string long_ok =
+      "[Option]\n9=" + section + "\n[" + section + "]\n0=\xFF ok\n1=" + std::string(1 << 20, 'x') + "\n";
   load(dir.write("long.osd", long_ok));
   EXPECT_EQ(lang_->GetLangString(0), std::u16string(u"\uFFFD ok"));
   EXPECT_EQ(at(1).size(), 1u << 20);

@@ -38,7 +38,8 @@ std::optional<StartFiles> start_files(const std::vector<std::string>& arguments)
 std::filesystem::path CalibrationSession::picture_for(const std::filesystem::path& media,
                                                       const std::filesystem::path& work_dir, std::string& error) {
   std::string lower = media.string();
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (lower.find(".jpg") != std::string::npos) return media;
   const std::filesystem::path picture = work_dir / "onframe.jpg";
   if (orb::CaptureFrame2Jpg(media.c_str(), picture.c_str()) != 0) {

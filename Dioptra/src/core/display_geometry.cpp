@@ -6,7 +6,8 @@
 namespace dioptra {
 
 float display_ratio(int columns, int rows) {
-  const float ratio = std::max(static_cast<float>(rows) / kPictureAreaHeight, static_cast<float>(columns) / kPictureAreaWidth);
+  const float ratio =
+      std::max(static_cast<float>(rows) / kPictureAreaHeight, static_cast<float>(columns) / kPictureAreaWidth);
   return ratio > 0 ? ratio : 1.0f;
 }
 

@@ -90,7 +90,8 @@ QWidget* CDioptraDlg::load_skin(const QString& name) {
 }
 
 void CDioptraDlg::apply_language(QWidget* root) {
-  static const std::pair<const char*, int> kTexts[] = {{"btnSave", 4}, {"btnAuto", 3}, {"btnSelFile", 2}, {"btnExit", 5}};
+  static const std::pair<const char*, int> kTexts[] = {
+      {"btnSave", 4}, {"btnAuto", 3}, {"btnSelFile", 2}, {"btnExit", 5}};
   for (const auto& [name, index] : kTexts) {
     const QString s = language_.text(index);
     if (auto* b = root->findChild<QAbstractButton*>(name); b && !s.isEmpty()) b->setText(s);
@@ -100,10 +101,13 @@ void CDioptraDlg::apply_language(QWidget* root) {
     const QString s = language_.text(index);
     if (auto* w = root->findChild<QWidget*>(name); w && !s.isEmpty()) w->setToolTip(s);
   }
-  if (auto* fov = root->findChild<QLabel*>("txtFov"); fov && !language_.text(1).isEmpty()) fov->setText(language_.text(1));
+  if (auto* fov = root->findChild<QLabel*>("txtFov"); fov && !language_.text(1).isEmpty())
+    fov->setText(language_.text(1));
 }
 
-std::filesystem::path CDioptraDlg::output_path() const { return calibration_ ? *calibration_ : data_dir_ / "tarvik.inf"; }
+std::filesystem::path CDioptraDlg::output_path() const {
+  return calibration_ ? *calibration_ : data_dir_ / "tarvik.inf";
+}
 
 void CDioptraDlg::AnalyseMediaFile(const std::filesystem::path& media) {
   std::string error;
@@ -131,8 +135,8 @@ void CDioptraDlg::AnalyseMediaFile(const std::filesystem::path& media) {
 void CDioptraDlg::SelectMediaFile() {
   picture_ = QImage();
   update();
-  const QString file = QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                    "media file(*.mp4;*.mov;*.jpg) (*.mp4 *.mov *.jpg);;All file(*.*) (*)");
+  const QString file = QFileDialog::getOpenFileName(
+      this, QString(), QString(), "media file(*.mp4;*.mov;*.jpg) (*.mp4 *.mov *.jpg);;All file(*.*) (*)");
   if (file.isEmpty()) return;  // the area stays empty; the values stay
   AnalyseMediaFile(file.toStdString());
 }

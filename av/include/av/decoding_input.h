@@ -19,8 +19,8 @@ struct StreamDecoder {
 enum class InputFailure { none, not_opened, no_streams, no_video, no_decoder, decoder_not_opened };
 
 struct InputOptions {
-  bool audio = false;    // open the audio stream's decoder as well
-  bool threads = true;   // decode video on every core (a single picture needs none)
+  bool audio = false;   // open the audio stream's decoder as well
+  bool threads = true;  // decode video on every core (a single picture needs none)
   const std::atomic<bool>* stop = nullptr;
   int timeout_ms = kNetworkTimeoutMs;
   AVIOContext* io = nullptr;  // bytes from here instead of the path (kept by the caller)

@@ -24,13 +24,13 @@ struct CircleDetectParams {
 
 struct LensCircle {
   bool found = false;
-  float cx = 0, cy = 0, radius = 0;  // picture pixels
-  float confidence = 0;              // 0..1
-  float residual_px = 0;             // RMS distance of the rim points from the circle
-  int rim_points = 0;                // points on the fitted rim
-  float visible_share = 0;           // share of the circumference inside the frame
+  float cx = 0, cy = 0, radius = 0;           // picture pixels
+  float confidence = 0;                       // 0..1
+  float residual_px = 0;                      // RMS distance of the rim points from the circle
+  int rim_points = 0;                         // points on the fitted rim
+  float visible_share = 0;                    // share of the circumference inside the frame
   int picture_width = 0, picture_height = 0;  // of the picture searched
-  std::string reason;                // why nothing was found (empty when found)
+  std::string reason;                         // why nothing was found (empty when found)
 };
 
 // Callers that keep the old in/out convention preset the radius to this.
@@ -48,7 +48,6 @@ cv::Mat combine_frames(const std::vector<cv::Mat>& frames);
 
 // True with cx, cy, radius set when a trustworthy circle was found; false
 // leaves them untouched.
-bool DetectFisheyeCircle(const cv::Mat& picture, const CircleDetectParams& params, float& cx, float& cy,
-                         float& radius);
+bool DetectFisheyeCircle(const cv::Mat& picture, const CircleDetectParams& params, float& cx, float& cy, float& radius);
 
 }  // namespace orb

@@ -11,7 +11,7 @@ namespace orb {
 // Internal results of the capture (all non-zero ones are failures).
 enum CaptureResult : int {
   kCaptureOk = 0,
-  kCaptureNoWrite = 1,          // every picture failed to encode, or none was decoded
+  kCaptureNoWrite = 1,  // every picture failed to encode, or none was decoded
   kCaptureOpenFailed = 289,
   kCaptureNoStreamInfo = 295,
   kCaptureNoVideo = 306,

@@ -21,8 +21,7 @@ class IniFile {
   // matches; white space around key and value is dropped.
   std::optional<std::string> value(std::string_view section, std::string_view key) const;
   // As value(), one pair of enclosing quotes removed; fallback when absent.
-  std::string get_string(std::string_view section, std::string_view key,
-                         std::string_view fallback = {}) const;
+  std::string get_string(std::string_view section, std::string_view key, std::string_view fallback = {}) const;
   // The leading decimal integer of the value (0 when it has none);
   // fallback only when the key is absent.
   int get_int(std::string_view section, std::string_view key, int fallback) const;

@@ -51,8 +51,8 @@ CalibrationFile decode_calibration(std::span<const unsigned char, kCalibrationFi
 
 // The values written for one detected circle: identity rotations, every
 // centre at (cx, cy), an equidistant lens whose r(max angle) is `radius`.
-CalibrationFile single_lens_calibration(float centre_x, float centre_y, float radius,
-                                        int image_width, int image_height, float fov_deg);
+CalibrationFile single_lens_calibration(float centre_x, float centre_y, float radius, int image_width, int image_height,
+                                        float fov_deg);
 
 // Copies a decoded file into `camera` and checks it. 0, or 1 for an invalid
 // camera count or values that would make the lens model meaningless.
@@ -64,9 +64,9 @@ int read_calibration_file(const char* path, CameraParams& camera);
 
 // How a calibration made on one picture size serves a video of another.
 enum class CalibrationFit {
-  kSame,        // made for this size
-  kScaled,      // the same camera at another resolution (same aspect ratio): scaled to it
-  kOtherCamera, // another shape of picture: not for this video
+  kSame,         // made for this size
+  kScaled,       // the same camera at another resolution (same aspect ratio): scaled to it
+  kOtherCamera,  // another shape of picture: not for this video
 };
 // Scales `file` (or `camera`) to width x height when the aspect ratio is the
 // same within 1 %; leaves it alone otherwise.

@@ -54,8 +54,8 @@ class VertexFactory {
   // it is and reported.
   CalibrationFit fit_to_video(int width, int height) { return fit_calibration(camera_, width, height); }
 
-  const std::vector<float>& positions() const { return positions_; }          // 3 per vertex
-  const std::vector<float>& texture_coords() const { return texture_coords_; } // 4 per vertex
+  const std::vector<float>& positions() const { return positions_; }            // 3 per vertex
+  const std::vector<float>& texture_coords() const { return texture_coords_; }  // 4 per vertex
   const std::vector<float>& texture_indices() const { return texture_indices_; }
   const std::vector<float>& blend_weights() const { return blend_weights_; }
 

@@ -17,8 +17,8 @@ struct MediaOpenParams {
   const char* logo_path;         // picture for the cap over the unseen pole
   int32_t no_calibration;        // nonzero: draw without a calibration file
   int32_t logo_enabled;
-  int32_t logo_angle;            // degrees; negative: from the lens's field of view
-  int32_t mount_mode;            // 0 facing up, 1 facing down, 2 facing sideways
+  int32_t logo_angle;  // degrees; negative: from the lens's field of view
+  int32_t mount_mode;  // 0 facing up, 1 facing down, 2 facing sideways
 };
 
 // Called on a player thread; post to your own thread rather than calling

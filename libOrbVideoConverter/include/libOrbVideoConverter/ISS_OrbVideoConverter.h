@@ -17,7 +17,7 @@ struct ConverterInitParams {
   int32_t bitrate;          // kbit/s (1024-bit units)
   int32_t dst_width;
   int32_t dst_height;
-  int32_t orientation;      // mount mode 0, 1 or 2
+  int32_t orientation;  // mount mode 0, 1 or 2
   int32_t draw_mode[4];
   float pitch[4];
   float yaw[4];

@@ -39,9 +39,9 @@ PlayerSettings read_settings(const fs::path& file) {
   in.read(reinterpret_cast<char*>(bytes), sizeof bytes);
   const auto got = in.gcount();
   auto word = [&](int at) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
-                                     static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
-                                     static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
+        static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24);
   };
   if (got >= 4) s.play_mode = word(0);
   if (got >= 8) s.current_index = word(4);
@@ -121,8 +121,9 @@ std::array<CameraParam, 4> read_camera_params(const fs::path& varozod) {
 }
 
 std::string default_varozod() {
-  return std::string("[play_param]\n"
-                     "calib_filename=") +
+  return std::string(
+             "[play_param]\n"
+             "calib_filename=") +
          kDefaultCalibrationName +
          "\n"
          "logon_fn=\n"

@@ -60,7 +60,7 @@ fs::path absolute_of(const std::string& media_path) {
 }  // namespace
 
 std::optional<std::pair<int, int>> probe_video_size(const std::string& media_path, const std::atomic<bool>* stop,
-                                                     std::string* error) {
+                                                    std::string* error) {
   std::string text;
   const orb::OpenedInput input = orb::open_media(media_path.c_str(), text, stop);  // bounded: a silent server ends it
   if (error) *error = text;
@@ -118,8 +118,8 @@ CalibrationChoice choose_calibration(const std::string& media_path, int width, i
   }
   // Nothing to go on: a default lens, never kept as this video's own.
   const orb::CalibrationFile lens = orb::default_calibration(width, height);
-  const fs::path fallback = data_dir / "calibrations" / ("default-" + std::to_string(width) + "x" +
-                                                           std::to_string(height) + ".inf");
+  const fs::path fallback =
+      data_dir / "calibrations" / ("default-" + std::to_string(width) + "x" + std::to_string(height) + ".inf");
   if (orb::write_calibration_file(fallback.c_str(), lens) != 0) {
     orb::debug_trace("error: cannot write %s", fallback.c_str());
   }

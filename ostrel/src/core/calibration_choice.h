@@ -31,8 +31,8 @@ struct CalibrationChoice {
 // The frame size of a video's first video stream; nothing when it cannot
 // be read within the network timeout (`error` then says why).
 std::optional<std::pair<int, int>> probe_video_size(const std::string& media_path,
-                                                     const std::atomic<bool>* stop = nullptr,
-                                                     std::string* error = nullptr);
+                                                    const std::atomic<bool>* stop = nullptr,
+                                                    std::string* error = nullptr);
 
 // Where this video's own calibration is kept in `data_dir`: keyed by the
 // video's absolute path, so two videos never share one.

@@ -151,9 +151,10 @@ void PlayController::on_error(void* self, int code) {
   if (code != ORB_ERROR_WINDOW) return;
   const auto p = c->player();
   const std::string text = p ? p->GetLastErrorText() : "";
-  orb::debug_trace("/************************************Error*****************\n%s\n"
-                   "/***************************************r*****************\n",
-                   text.c_str());
+  orb::debug_trace(
+      "/************************************Error*****************\n%s\n"
+      "/***************************************r*****************\n",
+      text.c_str());
   if (c->fatal_hook_) c->fatal_hook_(text);
 }
 

@@ -116,11 +116,11 @@ class PlayController {
   std::function<void(const std::string&)> fatal_hook_;
   std::function<void(const std::string&, const CalibrationChoice&)> calibration_hook_;
 
-  std::mutex mutex_;  // serialises the play and stop threads
-  std::thread play_;  // owned by the UI thread
-  std::thread stop_;  // owned by the UI thread
-  mutable std::mutex state_mutex_;           // guards player_, duration_ and plan_ (held only briefly)
-  std::shared_ptr<ISS_OrbPlayer> player_;    // replaced by the play thread
+  std::mutex mutex_;                       // serialises the play and stop threads
+  std::thread play_;                       // owned by the UI thread
+  std::thread stop_;                       // owned by the UI thread
+  mutable std::mutex state_mutex_;         // guards player_, duration_ and plan_ (held only briefly)
+  std::shared_ptr<ISS_OrbPlayer> player_;  // replaced by the play thread
   TimeParts duration_{-1, -1, -1};
   std::string chosen_calibration_;
   Failure failure_;

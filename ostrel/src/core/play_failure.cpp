@@ -29,7 +29,8 @@ std::string play_failure_reason(const std::string& path, int code, const std::st
       return "network timeout after " + std::to_string(seconds) + " s";
     }
     if (code == ORB_ERROR_NO_VIDEO) return "no video stream";
-    if (has(text, "Connection refused") || has(text, "code: -111")) return "cannot open: the server refused the connection";
+    if (has(text, "Connection refused") || has(text, "code: -111"))
+      return "cannot open: the server refused the connection";
     if (has(text, "the input was lost")) return "the stream stopped";
     return "cannot open the stream";
   }

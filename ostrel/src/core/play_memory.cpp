@@ -14,9 +14,7 @@ constexpr std::string_view kHeading = "ostrel memory 1";
 constexpr std::int64_t kEndMarginSeconds = 10;  // this close to either end is no place to resume
 
 // Paths are the last field of a line: anything but a line break is kept.
-bool storable(const std::string& media) {
-  return !media.empty() && media.find_first_of("\n\r") == std::string::npos;
-}
+bool storable(const std::string& media) { return !media.empty() && media.find_first_of("\n\r") == std::string::npos; }
 
 template <class T>
 bool number(std::string_view text, T& out) {
@@ -84,7 +82,9 @@ PlayMemory PlayMemory::parse(std::string_view text) {
 
 std::string PlayMemory::serialise() const {
   std::ostringstream out;
-  out << kHeading << '\n' << "volume\t" << volume << '\n' << "muted\t" << (muted ? 1 : 0) << '\n'
+  out << kHeading << '\n'
+      << "volume\t" << volume << '\n'
+      << "muted\t" << (muted ? 1 : 0) << '\n'
       << "playlist\t" << (playlist_shown ? 1 : 0) << '\n';
   for (const std::string& media : recent_) out << "recent\t" << media << '\n';
   for (const File& f : files_) {

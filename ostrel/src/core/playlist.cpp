@@ -15,7 +15,8 @@ std::string pattern_of(std::string_view path) {
     return {};
   }
   std::string ext(path.substr(dot));
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return "*" + ext + ";";
 }
 

@@ -49,12 +49,14 @@ bool is_list_key(int key) {
 
 QString keys_of_control(const QString& button) {
   static const std::pair<const char*, const char*> kKeys[] = {
-      {"btnPlay", "Space"},       {"btnPause", "Space"},           {"btnPrePlay", "PageUp, P"},
-      {"btnNextPlay", "PageDown, N"}, {"btnVolume", "M"},          {"btnVolumeZero", "M"},
-      {"btnScreenFull", "F, F11"}, {"btnScreenNormal", "Esc"},     {"widebtn", "1, W"},
-      {"split2btn", "2"},              {"split4btn", "4"},
-      {"btnOpenMini", "Ctrl+O"},  {"btnOpenUrl", "Ctrl+U"},        {"btnSnapshot", "S"},
-      {"btnDelOne", "Delete"},    {"sliderPlay", "Left/Right 5 s, Shift 60 s"},
+      {"btnPlay", "Space"},        {"btnPause", "Space"},
+      {"btnPrePlay", "PageUp, P"}, {"btnNextPlay", "PageDown, N"},
+      {"btnVolume", "M"},          {"btnVolumeZero", "M"},
+      {"btnScreenFull", "F, F11"}, {"btnScreenNormal", "Esc"},
+      {"widebtn", "1, W"},         {"split2btn", "2"},
+      {"split4btn", "4"},          {"btnOpenMini", "Ctrl+O"},
+      {"btnOpenUrl", "Ctrl+U"},    {"btnSnapshot", "S"},
+      {"btnDelOne", "Delete"},     {"sliderPlay", "Left/Right 5 s, Shift 60 s"},
       {"sliderVol", "Up/Down"},
   };
   for (const auto& [name, keys] : kKeys) {

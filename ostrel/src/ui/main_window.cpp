@@ -46,15 +46,16 @@ void CXMLWnd::set_visible(const char* name, bool visible) const {
 }
 
 CDuiFrameWnd::CDuiFrameWnd(std::filesystem::path data_dir, QWidget* parent)
-    : CXMLWnd("Wideframe.ui", parent),
-      data_dir_(std::move(data_dir)),
-      controller_(data_dir_, [this] { return video_ ? video_->pixel_size() : std::pair{0, 0}; }) {
+    : CXMLWnd("Wideframe.ui", parent), data_dir_(std::move(data_dir)), controller_(data_dir_, [this] {
+        return video_ ? video_->pixel_size() : std::pair{0, 0};
+      }) {
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
   setWindowTitle(kIdleTitle);
   setWindowIcon(QIcon::fromTheme("ostrel", QIcon(":/skin/icons/ostrel.svg")));
   setAcceptDrops(true);
   // A save cut short (power loss, a full disk) leaves only its ".part".
-  for (const char* name : {"ZOD.cfg", "Playlist.osp", "varozod.cfg", "Memory.cfg"}) orb::remove_stale_part(data_dir_ / name);
+  for (const char* name : {"ZOD.cfg", "Playlist.osp", "varozod.cfg", "Memory.cfg"})
+    orb::remove_stale_part(data_dir_ / name);
   settings_ = read_settings(data_dir_ / "ZOD.cfg");
   memory_ = PlayMemory::load(memory_file());
   memory_timer_.setSingleShot(true);
@@ -63,13 +64,19 @@ CDuiFrameWnd::CDuiFrameWnd(std::filesystem::path data_dir, QWidget* parent)
   // Lines the playlist cannot play stay out of the list and the tree, but
   // are written back: the file keeps everything the user had in it.
   for (const std::string& line : read_playlist(data_dir_ / "Playlist.osp")) {
-    if (Playlist::accepted(line)) playlist_.add({line}, false);
-    else kept_lines_.push_back(line);
+    if (Playlist::accepted(line))
+      playlist_.add({line}, false);
+    else
+      kept_lines_.push_back(line);
   }
 
-  controller_.set_end_hook([this] { QMetaObject::invokeMethod(this, [this] { on_end_of_file(); }, Qt::QueuedConnection); });
+  controller_.set_end_hook([this] {
+    QMetaObject::invokeMethod(
+        this, [this] { on_end_of_file(); }, Qt::QueuedConnection);
+  });
   controller_.set_calibration_hook([this](const std::string& media, const CalibrationChoice& lens) {
-    QMetaObject::invokeMethod(this, [this, media, lens] { on_lens_chosen(media, lens); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, media, lens] { on_lens_chosen(media, lens); }, Qt::QueuedConnection);
   });
   connect(&calibration_watch_, &QFileSystemWatcher::directoryChanged, this,
           &CDuiFrameWnd::on_calibration_folder_changed);
@@ -79,7 +86,8 @@ CDuiFrameWnd::CDuiFrameWnd(std::filesystem::path data_dir, QWidget* parent)
   });
   controller_.set_fatal_hook([this](const std::string& text) {
     const QString message = QString::fromStdString(text);
-    QMetaObject::invokeMethod(this, [this, message] { on_fatal(message); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, message] { on_fatal(message); }, Qt::QueuedConnection);
   });
 
   const QScreen* screen = QGuiApplication::primaryScreen();
@@ -192,7 +200,8 @@ void CDuiFrameWnd::bind_controls() {
         controller_.stop_playback();
         set_playing_state(false);
       }
-      QMetaObject::invokeMethod(this, [this] { start_current(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this] { start_current(); }, Qt::QueuedConnection);
     });
   }
   if (tree_) connect(tree_, &QTreeWidget::itemActivated, this, &CDuiFrameWnd::on_item_activated);
@@ -202,7 +211,8 @@ void CDuiFrameWnd::bind_controls() {
   if (auto* hint = find<QLabel>("labelHint")) idle_hint_ = hint->text();
   if (auto* logo = find<QLabel>("labelLogo")) logo->setPixmap(windowIcon().pixmap(96, 96));
   // The calibration tool is a separate program that may not be installed.
-  if (auto* calibrate = find("btnBiaoding")) calibrate->setEnabled(std::filesystem::exists(orb::executable_dir() / "Dioptra"));
+  if (auto* calibrate = find("btnBiaoding"))
+    calibrate->setEnabled(std::filesystem::exists(orb::executable_dir() / "Dioptra"));
   // Lens notices sit under the video, where the native video window cannot cover them.
   if (auto* area = find("ctnVideo"); area && area->layout()) {
     notice_ = new QLabel(area);
@@ -227,14 +237,14 @@ void CDuiFrameWnd::bind_controls() {
 void CDuiFrameWnd::apply_language() {
   if (!language_.loaded()) return show_keys_in_tooltips();
   static const std::pair<const char*, int> kTips[] = {
-      {"btnPlay", 20},        {"btnPause", 21},        {"btnStop", 22},        {"leftbtn", 23},
-      {"top_btn", 24},        {"downbtn", 25},         {"widebtn", 26},        {"ballbtn", 27},
-      {"split4btn", 28},      {"split2btn", 29},       {"btnVolume", 30},      {"btnOpenMini", 31},
-      {"btnTranslate", 32},   {"btnScreenFull", 33},   {"btnScreenNormal", 34}, {"btnTitle", 35},
-      {"btnFastBackward", 37}, {"btnFastForward", 38}, {"btnHelp", 39},        {"btnBiaoding", 40},
-      {"btnPlayMode", 41},    {"btnAdd", 42},          {"btnDelete", 43},      {"btnPlaylistShow", 45},
-      {"btnPlaylistHide", 46}, {"btnPrePlay", 47},     {"btnNextPlay", 48},    {"btnDelOne", 49},
-      {"minbtn", 55},         {"maxbtn", 56},          {"closebtn", 57},       {"btnVolumeZero", 58},
+      {"btnPlay", 20},         {"btnPause", 21},       {"btnStop", 22},         {"leftbtn", 23},
+      {"top_btn", 24},         {"downbtn", 25},        {"widebtn", 26},         {"ballbtn", 27},
+      {"split4btn", 28},       {"split2btn", 29},      {"btnVolume", 30},       {"btnOpenMini", 31},
+      {"btnTranslate", 32},    {"btnScreenFull", 33},  {"btnScreenNormal", 34}, {"btnTitle", 35},
+      {"btnFastBackward", 37}, {"btnFastForward", 38}, {"btnHelp", 39},         {"btnBiaoding", 40},
+      {"btnPlayMode", 41},     {"btnAdd", 42},         {"btnDelete", 43},       {"btnPlaylistShow", 45},
+      {"btnPlaylistHide", 46}, {"btnPrePlay", 47},     {"btnNextPlay", 48},     {"btnDelOne", 49},
+      {"minbtn", 55},          {"maxbtn", 56},         {"closebtn", 57},        {"btnVolumeZero", 58},
   };
   for (const auto& [name, index] : kTips) {
     const QString tip = language_.text(index);
@@ -316,8 +326,8 @@ void CDuiFrameWnd::on_click(const QString& name) {
     controller_.set_mount_mode(kMountRight);
     remember_view();
   } else if (name == "widebtn" || name == "ballbtn" || name == "split2btn" || name == "split4btn") {
-    const std::int32_t layout = name == "widebtn"    ? kLayoutWide
-                                : name == "ballbtn"  ? kLayoutBall
+    const std::int32_t layout = name == "widebtn"     ? kLayoutWide
+                                : name == "ballbtn"   ? kLayoutBall
                                 : name == "split2btn" ? kLayoutSplit2
                                                       : kLayoutSplit4;
     if (layout != controller_.layout() || layout == kLayoutBall) controller_.apply_layout(layout);
@@ -463,7 +473,8 @@ void CDuiFrameWnd::tick() {
   // The player ends a file through the end hook; this only catches a clock
   // that ran past the end without one.
   if (total > 0 && current > total) {
-    QMetaObject::invokeMethod(this, [this] { go_to(Direction::kNext); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { go_to(Direction::kNext); }, Qt::QueuedConnection);
   }
 }
 

@@ -171,7 +171,7 @@ class CDuiFrameWnd : public CXMLWnd {
   QTimer memory_timer_;  // saves the memory a moment after the last change
   Playlist playlist_;
   std::vector<std::string> kept_lines_;  // lines of "Playlist.osp" the playlist cannot play, written back as they were
-  std::string current_path_;  // what the next start plays
+  std::string current_path_;             // what the next start plays
   QString displayed_path_;
   QString idle_hint_;
   QString last_snapshot_;  // where the last snapshot went  // what the idle area says when nothing failed
@@ -187,15 +187,15 @@ class CDuiFrameWnd : public CXMLWnd {
   bool was_maximised_ = false;
   std::int64_t total_seconds_ = 0;  // cached per file once timing_known_
   bool timing_known_ = false;
-  bool live_ = false;               // a stream without a length: "LIVE", no seeking
-  int start_generation_ = 0;        // bumped by every start and stop: a delayed start checks it
-  bool fatal_ = false;              // the video cannot be drawn; nothing starts any more
-  bool stop_after_start_ = false;   // a stop came while a start was still in flight
-  QTimer time_timer_;               // the 100 ms time display
-  QTimer retire_timer_;             // frees video windows no player uses any more
+  bool live_ = false;              // a stream without a length: "LIVE", no seeking
+  int start_generation_ = 0;       // bumped by every start and stop: a delayed start checks it
+  bool fatal_ = false;             // the video cannot be drawn; nothing starts any more
+  bool stop_after_start_ = false;  // a stop came while a start was still in flight
+  QTimer time_timer_;              // the 100 ms time display
+  QTimer retire_timer_;            // frees video windows no player uses any more
 
-  QLabel* notice_ = nullptr;       // the lens notice under the video
-  QTimer notice_timer_;            // hides a passing notice
+  QLabel* notice_ = nullptr;              // the lens notice under the video
+  QTimer notice_timer_;                   // hides a passing notice
   QFileSystemWatcher calibration_watch_;  // the folder the calibration tool saves the playing video's lens to
   std::string watched_media_;             // the video that lens belongs to
   QDateTime watched_stamp_;               // the lens file's time when the video started

@@ -109,7 +109,8 @@ void CDuiFrameWnd::build_menu() {
     }
     recent->setEnabled(!memory_.recent().empty());
     menu->addSeparator();
-    QAction* snapshot = menu->addAction(tr("Save a Snapshot"), QKeySequence(Qt::Key_S), this, [this] { take_snapshot(); });
+    QAction* snapshot =
+        menu->addAction(tr("Save a Snapshot"), QKeySequence(Qt::Key_S), this, [this] { take_snapshot(); });
     snapshot->setEnabled(controller_.is_playing());
   });
 }

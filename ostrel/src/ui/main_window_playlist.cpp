@@ -86,7 +86,9 @@ void CDuiFrameWnd::go_to(Direction direction) {
   set_playing_state(false);
   pump(2, 50);
   current_path_ = choose_next(direction);
-  if (!current_path_.empty()) QMetaObject::invokeMethod(this, [this] { start_current(); }, Qt::QueuedConnection);
+  if (!current_path_.empty())
+    QMetaObject::invokeMethod(
+        this, [this] { start_current(); }, Qt::QueuedConnection);
 }
 
 void CDuiFrameWnd::on_item_activated(QTreeWidgetItem* item) {

@@ -283,8 +283,10 @@ void CDuiFrameWnd::show_notice(const QString& rich_text, int seconds) {
   if (!notice_) return;
   notice_->setText(rich_text);
   notice_->show();
-  if (seconds > 0) notice_timer_.start(seconds * 1000);
-  else notice_timer_.stop();
+  if (seconds > 0)
+    notice_timer_.start(seconds * 1000);
+  else
+    notice_timer_.stop();
 }
 
 void CDuiFrameWnd::on_lens_chosen(const std::string& media, const CalibrationChoice& lens) {
@@ -295,8 +297,9 @@ void CDuiFrameWnd::on_lens_chosen(const std::string& media, const CalibrationCho
                                 .arg(language_.text_or(61, "Calibrate\u2026").toHtmlEscaped());
   if (lens.source == CalibrationSource::kDetected) {
     const QString found = language_
-                              .text_or(59, "Lens circle found automatically: centre %1, %2, radius %3 px. A %4\u00b0 "
-                                           "field of view is assumed; the calibrate button refines it.")
+                              .text_or(59,
+                                       "Lens circle found automatically: centre %1, %2, radius %3 px. A %4\u00b0 "
+                                       "field of view is assumed; the calibrate button refines it.")
                               .arg(lens.cx, 0, 'f', 1)
                               .arg(lens.cy, 0, 'f', 1)
                               .arg(lens.radius, 0, 'f', 1)
@@ -304,8 +307,9 @@ void CDuiFrameWnd::on_lens_chosen(const std::string& media, const CalibrationCho
     show_notice(found.toHtmlEscaped() + calibrate, 12);
   } else if (lens.source == CalibrationSource::kDefault) {
     const QString failed = language_.text_or(
-        60, "No lens circle was found in this video, so it is shown with a default lens (a 180\u00b0 circle in the "
-            "middle). Calibrate it to see it right.");
+        60,
+        "No lens circle was found in this video, so it is shown with a default lens (a 180\u00b0 circle in the "
+        "middle). Calibrate it to see it right.");
     show_notice(failed.toHtmlEscaped() + calibrate, 0);
   }
 }

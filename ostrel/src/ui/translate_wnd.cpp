@@ -32,17 +32,19 @@ bool same_file(const std::string& a, const std::string& b) {
 }  // namespace
 
 TranslateWnd::TranslateWnd(std::filesystem::path data_dir, const orb::Language& language, QWidget* parent)
-    : CXMLWnd("translage.ui", parent),
-      data_dir_(std::move(data_dir)),
-      language_(language),
-      preview_(data_dir_, [this] { return video_ ? video_->pixel_size() : std::pair{0, 0}; }) {
+    : CXMLWnd("translage.ui", parent), data_dir_(std::move(data_dir)), language_(language), preview_(data_dir_, [this] {
+        return video_ ? video_->pixel_size() : std::pair{0, 0};
+      }) {
   setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
   setWindowModality(Qt::ApplicationModal);
   setWindowTitle(language_.text_or(1, "Convert video"));
   setWindowIcon(QIcon::fromTheme("ostrel", QIcon(":/skin/icons/ostrel.svg")));
   if (skin_) setFixedSize(skin_->size());
   // The preview loops from the start; the hook runs on a player thread.
-  preview_.set_end_hook([this] { QMetaObject::invokeMethod(this, [this] { preview_.seek_to_slider(1); }, Qt::QueuedConnection); });
+  preview_.set_end_hook([this] {
+    QMetaObject::invokeMethod(
+        this, [this] { preview_.seek_to_slider(1); }, Qt::QueuedConnection);
+  });
   preview_.apply_layout(kLayoutBall);
   bind_controls();
   apply_language();
@@ -89,7 +91,8 @@ void TranslateWnd::bind_controls() {
   if (auto* b = find("btnStart")) b->setEnabled(false);
   if (auto* b = find("btnStop")) b->setEnabled(false);
   if (auto* combo = find<QComboBox>("comboquality")) combo->setCurrentIndex(1);
-  if (auto* path = find<QLineEdit>("editPath")) connect(path, &QLineEdit::textChanged, this, [this] { update_start_button(); });
+  if (auto* path = find<QLineEdit>("editPath"))
+    connect(path, &QLineEdit::textChanged, this, [this] { update_start_button(); });
   for (const char* name : {"ctnTitleBar", "Label_title"}) {
     if (auto* w = find(name)) w->installEventFilter(this);
   }
@@ -98,9 +101,9 @@ void TranslateWnd::bind_controls() {
 void TranslateWnd::apply_language() {
   if (!language_.loaded()) return;
   static const std::pair<const char*, int> kTexts[] = {
-      {"Label_title", 1},  {"Label_prompt", 2}, {"Label_direct", 3}, {"Label_quality", 4}, {"Label_model", 8},
-      {"Label_process", 9}, {"Label_remain", 10}, {"Label_output", 11}, {"btnAdd", 12},      {"btnStart", 13},
-      {"btnStop", 14},      {"btnBorse", 15},
+      {"Label_title", 1}, {"Label_prompt", 2},  {"Label_direct", 3},  {"Label_quality", 4},
+      {"Label_model", 8}, {"Label_process", 9}, {"Label_remain", 10}, {"Label_output", 11},
+      {"btnAdd", 12},     {"btnStart", 13},     {"btnStop", 14},      {"btnBorse", 15},
   };
   for (const auto& [name, index] : kTexts) {
     const QString s = language_.text(index);
@@ -109,7 +112,7 @@ void TranslateWnd::apply_language() {
     if (auto* button = find<QAbstractButton>(name)) button->setText(s);
   }
   static const std::pair<const char*, int> kTips[] = {{"optLeft", 23}, {"optUp", 24},    {"optDown", 25},
-                                                       {"optWide", 26}, {"optSlit4", 28}, {"optSlit2", 29}};
+                                                      {"optWide", 26}, {"optSlit4", 28}, {"optSlit2", 29}};
   for (const auto& [name, index] : kTips) {
     const QString s = language_.text(index);
     if (auto* w = find(name); w && !s.isEmpty()) w->setToolTip(s);
@@ -266,10 +269,10 @@ void TranslateWnd::start_conversion() {
   std::string calibration = preview_.calibration_path();
   if (calibration.empty()) {
     const auto size = probe_video_size(source_).value_or(std::pair{1920, 1080});
-    calibration = choose_calibration(source_, size.first, size.second,
-                                     read_play_param(data_dir_ / "varozod.cfg", data_dir_).calibration_path, data_dir_,
-                                     nullptr)
-                      .path;
+    calibration =
+        choose_calibration(source_, size.first, size.second,
+                           read_play_param(data_dir_ / "varozod.cfg", data_dir_).calibration_path, data_dir_, nullptr)
+            .path;
   }
   orb::debug_trace("This cabli file is :\n%s", calibration.c_str());
   auto job = std::make_unique<ConversionJob>(source_, calibration, output);
@@ -332,7 +335,8 @@ void TranslateWnd::progress_tick() {
   if (!converter_) return;
   RenderingStatistics s{};
   converter_->GetStatistics(&s);
-  if (auto* label = find<QLabel>("labpersent")) label->setText(QString::asprintf("%.2f%%", static_cast<double>(s.percent)));
+  if (auto* label = find<QLabel>("labpersent"))
+    label->setText(QString::asprintf("%.2f%%", static_cast<double>(s.percent)));
   if (auto* bar = find<QProgressBar>("ProgressTranslate")) bar->setValue(static_cast<int>(s.percent));
   if (auto* label = find<QLabel>("labetime")) {
     const bool known = s.remaining_minutes >= 0 && s.remaining_seconds >= 0;

@@ -65,12 +65,12 @@ class TranslateWnd : public CXMLWnd {
   const std::filesystem::path data_dir_;
   const orb::Language& language_;
   std::string source_;
-  CWndUI* video_ = nullptr;  // set once at construction; read by the play thread
-  QTimer progress_timer_;     // once a second while converting
-  QTimer pause_timer_;        // pauses the preview once it plays
+  CWndUI* video_ = nullptr;             // set once at construction; read by the play thread
+  QTimer progress_timer_;               // once a second while converting
+  QTimer pause_timer_;                  // pauses the preview once it plays
   std::unique_ptr<ConversionJob> job_;  // outlives the converter that points into it
   std::unique_ptr<ISS_OrbVideoConverter, ConverterDeleter> converter_;
-  QString notice_;  // what the converter chose that the user should know
+  QString notice_;                            // what the converter chose that the user should know
   std::array<PreviewView, 4> shown_views_{};  // turned to once the preview pauses
   int shown_count_ = 0;                       // how many of them; 0 when none are waiting
   // Last member: stopped and joined before the widgets go.

@@ -10,7 +10,8 @@
 namespace ostrel {
 
 QString with_rtsp_over_tcp(const QString& address) {
-  const bool rtsp = address.startsWith("rtsp://", Qt::CaseInsensitive) || address.startsWith("rtsps://", Qt::CaseInsensitive);
+  const bool rtsp =
+      address.startsWith("rtsp://", Qt::CaseInsensitive) || address.startsWith("rtsps://", Qt::CaseInsensitive);
   if (!rtsp) return address;
   const qsizetype query = address.lastIndexOf('?');
   if (query >= 0) {

@@ -91,9 +91,7 @@ void CWndUI::resizeEvent(QResizeEvent* event) {
   fit_child();
 }
 
-void CWndUI::paintEvent(QPaintEvent*) {
-  QPainter(this).fillRect(rect(), Qt::black);
-}
+void CWndUI::paintEvent(QPaintEvent*) { QPainter(this).fillRect(rect(), Qt::black); }
 
 bool CWndUI::nativeEventFilter(const QByteArray& type, void* message, qintptr*) {
   if (type != "xcb_generic_event_t" || !atom_) return false;

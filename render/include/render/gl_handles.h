@@ -37,19 +37,35 @@ class GlName {
 };
 
 struct GlBufferTraits {
-  static GLuint create() { GLuint id = 0; glGenBuffers(1, &id); return id; }
+  static GLuint create() {
+    GLuint id = 0;
+    glGenBuffers(1, &id);
+    return id;
+  }
   static void destroy(GLuint id) { glDeleteBuffers(1, &id); }
 };
 struct GlTextureTraits {
-  static GLuint create() { GLuint id = 0; glGenTextures(1, &id); return id; }
+  static GLuint create() {
+    GLuint id = 0;
+    glGenTextures(1, &id);
+    return id;
+  }
   static void destroy(GLuint id) { glDeleteTextures(1, &id); }
 };
 struct GlFramebufferTraits {
-  static GLuint create() { GLuint id = 0; glGenFramebuffers(1, &id); return id; }
+  static GLuint create() {
+    GLuint id = 0;
+    glGenFramebuffers(1, &id);
+    return id;
+  }
   static void destroy(GLuint id) { glDeleteFramebuffers(1, &id); }
 };
 struct GlRenderbufferTraits {
-  static GLuint create() { GLuint id = 0; glGenRenderbuffers(1, &id); return id; }
+  static GLuint create() {
+    GLuint id = 0;
+    glGenRenderbuffers(1, &id);
+    return id;
+  }
   static void destroy(GLuint id) { glDeleteRenderbuffers(1, &id); }
 };
 struct GlProgramTraits {

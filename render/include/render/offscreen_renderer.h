@@ -53,7 +53,6 @@ OffscreenViews offscreen_views(const Record& r) {
   return v;
 }
 
-
 class OffscreenRenderer {
  public:
   OffscreenRenderer() = default;
@@ -65,6 +64,7 @@ class OffscreenRenderer {
   int init(OffscreenViews& views, int input_width, int input_height, std::string& error);
   // The views as a map into the source picture (see RemapPlan). 0 or 21.
   int build_remap(RemapPlan& plan, std::string& error);
+
  private:
   struct Viewport {
     ogl_renderer view;

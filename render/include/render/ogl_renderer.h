@@ -64,7 +64,7 @@ class ogl_renderer {
   // Positions, texture coordinates, weights, indices: filled once per mesh
   // build (the arrays only change then).
   std::array<GlBuffer, 4> buffers_;
-  GlBuffer elements_;  // corners of the triangles, into the shared vertices
+  GlBuffer elements_;     // corners of the triangles, into the shared vertices
   int vertex_count_ = 0;  // corners drawn
   const StitchUniforms* uniforms_ = nullptr;
   const StitchAttributes* attributes_ = nullptr;

@@ -24,9 +24,9 @@ struct ClipSpec {
   AudioTrack audio = AudioTrack::kSine;
   int sample_rate = 48000;
   int audio_channels = 2;
-  int b_frames = 0;  // >0 makes presentation order differ from decode order
-  int scene_variant = 0;  // other wall colours and a room turned about the lens axis
-  bool pcm_audio = false;  // uncompressed 16-bit audio instead of AAC (mov, mkv)
+  int b_frames = 0;            // >0 makes presentation order differ from decode order
+  int scene_variant = 0;       // other wall colours and a room turned about the lens axis
+  bool pcm_audio = false;      // uncompressed 16-bit audio instead of AAC (mov, mkv)
   double fade_in_seconds = 0;  // the picture rises from black over this time (a dark first frame)
 
   float circle_centre_x() const { return radius > 0 ? centre_x : static_cast<float>(width - 1) / 2; }
