@@ -52,7 +52,8 @@ TEST_F(Renderer, SourceModeShowsThePictureAsItIs) {
     ASSERT_EQ(mgr.set_draw_mode(0, DRAW_MODE_SOURCE), 0);
     ASSERT_EQ(upload(mgr, position_frame(w, h)), 0);
     ASSERT_EQ(mgr.draw_all({1, 0, 0, 0}), 0);
-    const Image expected = reference_image(w, h, [&](int x, int y) { return position_colour(x + 0.5, y + 0.5, w, h); });
+    const Image expected =
+        reference_image(w, h, [w = w, h = h](int x, int y) { return position_colour(x + 0.5, y + 0.5, w, h); });
     const Comparison c =
         compare_images(expected, read_back(*target), 3, 0.002, test_output_dir(), "source_" + std::to_string(w));
     EXPECT_TRUE(c.same) << c.report;
