@@ -12,6 +12,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# A shlibs file and the ldconfig trigger for the two public libraries.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 # Our own libraries satisfy our programs' links.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${ORB_BIN_DIR})
 # Loaded at run time, so no link names them: GL drivers, Qt's SVG icons.

@@ -167,6 +167,7 @@ int ISS_OrbPlayerImpl::Seek(int minutes, int seconds, int milliseconds) {
     paused_ = true;
     flushing_ = true;  // the workers let go of what they hold
   }
+  wake_hand_offs();
   int ret;
   {
     // Input, then decoders: the demux and decode threads hold these while

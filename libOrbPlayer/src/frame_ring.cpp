@@ -83,7 +83,16 @@ namespace orb::player {
 
 void FrameRing::wait_for_room(std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
-  changed_.wait_for(lock, timeout, [&] { return count_ < kSlots; });
+  const std::uint64_t seen = wakes_;
+  changed_.wait_for(lock, timeout, [&] { return count_ < kSlots || wakes_ != seen; });
+}
+
+void FrameRing::wake() {
+  {
+    std::lock_guard lock(mutex_);
+    ++wakes_;
+  }
+  changed_.notify_all();
 }
 
 }  // namespace orb::player

@@ -37,8 +37,10 @@ class FrameRing {
   std::uint64_t generation() const;
   // Waits up to `timeout` for the ring to change after `seen` was read.
   void wait_for_change(std::uint64_t seen, std::chrono::milliseconds timeout);
-  // Waits up to `timeout` for a free slot (the render thread took a picture).
+  // Waits up to `timeout` for a free slot (the render thread took a
+  // picture); wake() ends the wait at once (a stop, a seek).
   void wait_for_room(std::chrono::milliseconds timeout);
+  void wake();
 
  private:
   mutable std::mutex mutex_;  // guards everything below; taken before pts_mutex_
@@ -48,7 +50,8 @@ class FrameRing {
   int write_ = 0;
   int read_ = 0;
   std::uint64_t generation_ = 0;     // bumped by every push and reset
-  std::condition_variable changed_;  // a push, a take or a reset
+  std::condition_variable changed_;  // a push, a take, a reset or a wake
+  std::uint64_t wakes_ = 0;
 
   mutable std::mutex pts_mutex_;  // guards pts_
   std::multiset<int64_t> pts_;

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 
@@ -51,20 +52,31 @@ class PacketQueue {
     }
     changed_.notify_all();
   }
-  // Up to `timeout` for room (a decoder took a packet) or for a packet.
+  // Up to `timeout` for room (a decoder took a packet) or for a packet;
+  // wake() ends either wait at once (a stop, a seek).
   void wait_for_room(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, timeout, [&] { return static_cast<int>(packets_.size()) < kLimit; });
+    const std::uint64_t seen = wakes_;
+    changed_.wait_for(lock, timeout, [&] { return static_cast<int>(packets_.size()) < kLimit || wakes_ != seen; });
   }
   void wait_for_packet(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, timeout, [&] { return !packets_.empty(); });
+    const std::uint64_t seen = wakes_;
+    changed_.wait_for(lock, timeout, [&] { return !packets_.empty() || wakes_ != seen; });
+  }
+  void wake() {
+    {
+      std::lock_guard lock(mutex_);
+      ++wakes_;
+    }
+    changed_.notify_all();
   }
 
  private:
   mutable std::mutex mutex_;
   std::deque<AvPacketPtr> packets_;  // guarded by mutex_
-  std::condition_variable changed_;  // a push, a pop or a clear
+  std::condition_variable changed_;  // a push, a pop, a clear or a wake
+  std::uint64_t wakes_ = 0;          // guarded by mutex_
 };
 
 }  // namespace orb::player

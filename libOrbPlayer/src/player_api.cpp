@@ -305,6 +305,7 @@ int ISS_OrbPlayerImpl::Stop() {
     stop_ = true;
   }
   state_cv_.notify_all();
+  wake_hand_offs();
   join_workers();
   return 0;
 }
@@ -326,6 +327,12 @@ void ISS_OrbPlayerImpl::wait_while_held(int ms) {
                      [&] { return stop_.load() || (!paused_.load() && !flushing_.load()); });
 }
 
+void ISS_OrbPlayerImpl::wake_hand_offs() {
+  video_queue_.wake();
+  audio_queue_.wake();
+  ring_.wake();
+}
+
 void ISS_OrbPlayerImpl::announce_state() {
   { std::lock_guard lock(state_mutex_); }  // a waiter between its check and its wait sees the change
   state_cv_.notify_all();
@@ -333,23 +340,25 @@ void ISS_OrbPlayerImpl::announce_state() {
 
 void ISS_OrbPlayerImpl::worker_exit(Worker w) {
   OrbEndCallback callback = nullptr;
-  if (w == kRender) {
-    {
-      std::lock_guard view_lock(viewport_mutex_);
-      running_[w] = 0;
-    }
-    request_cv_.notify_all();  // a request waiting for the render thread waits no more
-  }
+  bool last = true;
   {
+    // One lock decides which exit is the last: only that one reports the end.
     std::lock_guard lock(state_mutex_);
     running_[w] = 0;
-    for (const auto& r : running_) {
-      if (r) return;
+    for (const auto& r : running_) last = last && r == 0;
+    if (last) {
+      playing_ = 0;
+      stop_ = false;
+      callback = end_callback_;
     }
-    playing_ = 0;
-    stop_ = false;
-    callback = end_callback_;
   }
+  if (w == kRender) {
+    // A request waiting for the render thread waits no more; taking the lock
+    // first means a waiter between its check and its wait still wakes.
+    { std::lock_guard view_lock(viewport_mutex_); }
+    request_cv_.notify_all();
+  }
+  if (!last) return;
   // An input lost before its end is an error, not an end: said first.
   if (input_lost_ && error_callback_) error_callback_(user_context_, ORB_ERROR);
   if (callback) callback(user_context_);

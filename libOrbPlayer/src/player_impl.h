@@ -141,6 +141,8 @@ class ISS_OrbPlayerImpl final : public ISS_OrbPlayer {
   void wait_while_held(int ms);
   // Wakes the waits above after paused_ or flushing_ changed.
   void announce_state();
+  // Ends the queue and ring waits at once: a stop or a seek lets go.
+  void wake_hand_offs();
 
   // --- message buffer: written by any thread (last failure wins); a fixed
   // buffer, so the pointer GetLastErrorText hands out stays valid

@@ -47,8 +47,8 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
     std::unique_ptr<HeadlessGlContext> context = HeadlessGlContext::create(error);
     if (context) {
       // The renderer's GL names go before the context does.
+      OffscreenViews views = offscreen_views(*params_);  // outlives the renderer
       OffscreenRenderer renderer;
-      OffscreenViews views = offscreen_views(*params_);
       if (renderer.init(views, map_width_, map_height_, error) == 0 && renderer.build_remap(plan, error) == 0) {
         plan_result = 0;
       }

@@ -83,9 +83,9 @@ int render_main(int argc, char** argv) {
   }
   std::vector<std::uint8_t> composed(static_cast<std::size_t>(params.dst_width) * params.dst_height * 4);
   {
+    OffscreenViews views = offscreen_views(params);  // outlives the renderer
     OffscreenRenderer renderer;
     RemapPlan plan;
-    OffscreenViews views = offscreen_views(params);
     if (renderer.init(views, rgba.cols, rgba.rows, error) != 0 || renderer.build_remap(plan, error) != 0) {
       std::fprintf(stderr, "%s", error.c_str());
       return 1;

@@ -36,14 +36,20 @@ std::vector<EGLDisplay> candidate_displays() {
 }
 
 // An initialised display, terminated again unless a context on it is kept.
+// A display is one per process: one that another context already uses (it
+// was initialised before) is never terminated here.
 class InitialisedDisplay {
  public:
   explicit InitialisedDisplay(EGLDisplay display) {
+    if (display == EGL_NO_DISPLAY) return;
+    const bool in_use = eglQueryString(display, EGL_VERSION) != nullptr;
     EGLint major = 0, minor = 0;
-    if (display != EGL_NO_DISPLAY && eglInitialize(display, &major, &minor)) display_ = display;
+    if (!eglInitialize(display, &major, &minor)) return;
+    display_ = display;
+    owned_ = !in_use;
   }
   ~InitialisedDisplay() {
-    if (display_ != EGL_NO_DISPLAY) eglTerminate(display_);
+    if (display_ != EGL_NO_DISPLAY && owned_) eglTerminate(display_);
   }
   InitialisedDisplay(const InitialisedDisplay&) = delete;
   InitialisedDisplay& operator=(const InitialisedDisplay&) = delete;
@@ -52,6 +58,7 @@ class InitialisedDisplay {
 
  private:
   EGLDisplay display_ = EGL_NO_DISPLAY;
+  bool owned_ = false;
 };
 
 // A desktop OpenGL context without a surface on `display`, or none.

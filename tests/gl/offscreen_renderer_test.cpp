@@ -44,9 +44,9 @@ TEST(OffscreenRenderer, SideBySideViewportsFillTheirHalvesUpright) {
   }
   std::vector<std::uint8_t> out(256 * 64 * 4, 7);
   {
+    OffscreenViews views = offscreen_views(params);
     OffscreenRenderer renderer;
     RemapPlan plan;
-    OffscreenViews views = offscreen_views(params);
     ASSERT_EQ(renderer.init(views, kW, kH, error), 0) << error;
     ASSERT_EQ(renderer.build_remap(plan, error), 0) << error;
     plan.apply_rgba(input.data(), kW, out.data());

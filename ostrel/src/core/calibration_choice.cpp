@@ -97,9 +97,12 @@ CalibrationChoice choose_calibration(const std::string& media_path, int width, i
     choice.scaled = *fit == orb::CalibrationFit::kScaled;
     return true;
   };
-  // The video's own lens first, then any other beside it that fits.
-  for (const fs::path& beside : orb::calibrations_beside(absolute_of(media_path).string())) {
-    if (take(beside, CalibrationSource::kBeside)) return choice;
+  // The video's own lens, else the first beside it by name.
+  const std::vector<fs::path> beside = orb::calibrations_beside(absolute_of(media_path).string());
+  if (!beside.empty()) {
+    if (take(beside.front(), CalibrationSource::kBeside)) return choice;
+    const fs::path first = *std::min_element(beside.begin(), beside.end());
+    if (first != beside.front() && take(first, CalibrationSource::kBeside)) return choice;
   }
   if (take(configured, CalibrationSource::kConfigured)) return choice;
   std::error_code ec;
