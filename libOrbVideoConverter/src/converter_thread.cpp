@@ -58,7 +58,9 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
   });
   std::deque<AvFramePtr> waiting;
   int decoded = 0;
-  while (!plan_done && waiting.size() < kPrebuffer && !stop_) {
+  // At least one picture is decoded before the start counts as made: a stop
+  // right after Start still finishes a file with a picture in it.
+  while ((!plan_done || waiting.empty()) && waiting.size() < kPrebuffer && !stop_) {
     decoded = decode_picture();
     if (decoded != 0) break;
     AvFramePtr frame = make_frame();
@@ -81,7 +83,7 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
 
   bool ended = decoded == kEndOfInput;
   int64_t produced = 0;
-  for (; !stop_ && !failed_ && produced < to_encode_; ++produced) {
+  for (; (!stop_ || produced == 0) && !failed_ && produced < to_encode_; ++produced) {
     AvFramePtr held;
     const AVFrame* picture = nullptr;
     if (!waiting.empty()) {

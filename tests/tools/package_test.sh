@@ -44,17 +44,22 @@ check "and converts it" $?
 codec=$(ffprobe -v error -select_streams v -show_entries stream=codec_name -of csv=p=0 "$work/out.mp4" 2> /dev/null)
 check "into H.265 (${codec:-nothing})" $([ "$codec" = hevc ]; echo $?)
 
-# A developer's program against the packaged headers and libraries.
+# A developer's program against the packaged headers and libraries (a
+# sanitizer build's libraries need their runtime loaded first).
 export PKG_CONFIG_PATH="$root/usr/lib/pkgconfig"
+preload=""
+for runtime in asan tsan; do
+  readelf -d "$root/usr/lib/libOrbPlayer.so.1" | grep -q "lib$runtime" && preload=$(gcc -print-file-name=lib$runtime.so)
+done
 c++ -std=c++17 "$here/package_consumer/consumer.cpp" -o "$work/consumer" \
   $(pkg-config --cflags --libs OrbPlayer OrbVideoConverter) > "$work/pc.out" 2>&1
 check "a program builds with pkg-config" $?
-LD_LIBRARY_PATH="$root/usr/lib" "$work/consumer" | grep -qx "linked: success"
+LD_PRELOAD="$preload" LD_LIBRARY_PATH="$root/usr/lib" "$work/consumer" | grep -qx "linked: success"
 check "and runs" $?
 cmake -S "$here/package_consumer" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$root/usr" > "$work/cmake.out" 2>&1 &&
   cmake --build "$work/cmake" >> "$work/cmake.out" 2>&1
 check "a program builds with find_package(OrbSuite)" $?
-LD_LIBRARY_PATH="$root/usr/lib" "$work/cmake/consumer" | grep -qx "linked: success"
+LD_PRELOAD="$preload" LD_LIBRARY_PATH="$root/usr/lib" "$work/cmake/consumer" | grep -qx "linked: success"
 check "and runs" $?
 
 [ "$failures" -eq 0 ] || { tail -20 "$work"/*.out; exit 1; }
