@@ -103,7 +103,7 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
     {
       std::unique_lock lock(queue_mutex_);
       queue_cv_.wait(lock, [&] { return queue_.size() < kQueueLimit || stop_ || failed_; });
-      if (stop_ || failed_) break;
+      if ((stop_ && produced > 0) || failed_) break;  // the first picture goes in whatever happens
     }
     AvFramePtr out = take_output_frame();
     const AVFrame* source = out ? as_yuv420(picture) : nullptr;
