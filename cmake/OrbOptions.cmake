@@ -30,3 +30,17 @@ function(orb_copy_to_bin target)
   endforeach()
   add_custom_target(${target} ALL DEPENDS ${outputs})
 endfunction()
+
+# One of the two public libraries: its exports file over the internals in
+# `internals`, its public headers, the shared result codes, the ABI version
+# (lib<name>.so.1) and no RPATH (the loader's own paths find it).
+function(orb_public_library name internals)
+  add_library(${name} SHARED src/exports.cpp)
+  target_link_libraries(${name} PRIVATE ${internals} PUBLIC orb_api)
+  target_include_directories(${name} PRIVATE src)
+  target_include_directories(${name} PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>
+                                            $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  set_target_properties(${name} PROPERTIES VERSION ${ORB_LIBRARY_VERSION} SOVERSION ${ORB_LIBRARY_SOVERSION}
+                                           INSTALL_RPATH "")
+  target_link_options(${name} PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined)
+endfunction()
