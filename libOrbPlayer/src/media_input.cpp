@@ -1,5 +1,5 @@
 // Opening the media, the demux thread and the video decode thread.
-#include "player_impl.h"
+#include "media_input.h"
 
 #include <av/decoding_input.h>
 #include <common/debug_trace.h>
@@ -19,7 +19,8 @@ constexpr int kReadTimeoutMs = 5000;  // a frozen source ends playback after thi
 
 }  // namespace
 
-int ISS_OrbPlayerImpl::open_input(const char* path) {
+int MediaInput::open(const char* path) {
+  close();
   std::string error;
   DecodingInput media = DecodingInput::open(path, InputOptions{.audio = true}, error);
   switch (media.failure()) {
@@ -27,40 +28,37 @@ int ISS_OrbPlayerImpl::open_input(const char* path) {
     case InputFailure::not_opened:
       // FFmpeg's refusals keep their code; ours (a FIFO, no answer) say why.
       if (media.error_code() != 0 && media.error_code() != AVERROR_EXIT) {
-        return fail(15, "error: couldn't open input stream, code: %d;\n", media.error_code());
+        return error_.format(15, "error: couldn't open input stream, code: %d;\n", media.error_code());
       }
-      return fail(15, "%s;\n", error.c_str());
-    case InputFailure::no_streams: return fail(ORB_ERROR, "error: couldn't find stream information;\n");
-    case InputFailure::no_video: return fail(16, "%s.\n", error.c_str());
-    default: return fail(ORB_ERROR, "%s.\n", error.c_str());  // no decoder, or it did not open
+      return error_.format(15, "%s;\n", error.c_str());
+    case InputFailure::no_streams: return error_.format(ORB_ERROR, "error: couldn't find stream information;\n");
+    case InputFailure::no_video: return error_.format(16, "%s.\n", error.c_str());
+    default: return error_.format(ORB_ERROR, "%s.\n", error.c_str());  // no decoder, or it did not open
   }
   video_index_ = media.video.index;
   video_stream_ = media.video.stream;
-  video_codec_ = std::move(media.video.decoder);
+  decoder_ = std::move(media.video.decoder);
   audio_index_ = media.audio.index;
-  audio_stream_ = media.audio.stream;
-  audio_codec_ = std::move(media.audio.decoder);
+  const AVStream* audio_stream = media.audio.stream;
   input_ = std::move(media.input());
   AVFormatContext* raw = input_.get();
   opened_size_ = raw->pb && !is_network_source(path) ? avio_size(raw->pb) : -1;
   read_end_ms_ = 0;
   const AVRational rate = video_stream_->r_frame_rate;
-  frame_rate_ = rate.den ? static_cast<float>(av_q2d(rate)) : 0;
-  video_width_ = video_codec_->width;
-  video_height_ = video_codec_->height;
-  if (video_width_ <= 0 || video_height_ <= 0) return fail(ORB_ERROR, "error: the video has no picture size;\n");
-
-  clock_base_ = audio_stream_ ? audio_stream_->time_base : av_d2q(0.001, 9000);
+  const float frame_rate = rate.den ? static_cast<float>(av_q2d(rate)) : 0;
+  width_ = decoder_->width;
+  height_ = decoder_->height;
+  if (width_ <= 0 || height_ <= 0) return error_.format(ORB_ERROR, "error: the video has no picture size;\n");
 
   // Duration: the audio track's for fast video with sound, else frames over
   // rate, else the container's.
   int64_t ms = -1;
-  if (frame_rate_ > 30 && audio_stream_ && audio_stream_->duration > 0) {
-    ms = av_rescale_q(audio_stream_->duration, audio_stream_->time_base, AVRational{1, 1000});
-  } else if (video_stream_->nb_frames > 0 && frame_rate_ > 0) {
-    ms = static_cast<int64_t>(static_cast<double>(video_stream_->nb_frames) / frame_rate_ * 1000);
-  } else if (audio_stream_ && audio_stream_->duration > 0) {
-    ms = av_rescale_q(audio_stream_->duration, audio_stream_->time_base, AVRational{1, 1000});
+  if (frame_rate > 30 && audio_stream && audio_stream->duration > 0) {
+    ms = av_rescale_q(audio_stream->duration, audio_stream->time_base, AVRational{1, 1000});
+  } else if (video_stream_->nb_frames > 0 && frame_rate > 0) {
+    ms = static_cast<int64_t>(static_cast<double>(video_stream_->nb_frames) / frame_rate * 1000);
+  } else if (audio_stream && audio_stream->duration > 0) {
+    ms = av_rescale_q(audio_stream->duration, audio_stream->time_base, AVRational{1, 1000});
   }
   if (ms < 0 && raw->duration > 0) ms = raw->duration / (AV_TIME_BASE / 1000);
   if (ms < 0) ms = 0;
@@ -69,11 +67,23 @@ int ISS_OrbPlayerImpl::open_input(const char* path) {
                         static_cast<int32_t>(ms - seconds * 1000)};
 
   ring_.reset();
-  return audio_stream_ ? setup_audio() : 0;
+  if (!audio_.open(std::move(media.audio.decoder), audio_stream, error))
+    return error_.format(ORB_ERROR, "%s", error.c_str());
+  return 0;
+}
+
+int64_t MediaInput::start_in_clock() const {
+  if (!video_stream_ || video_stream_->start_time == AV_NOPTS_VALUE) return 0;
+  return av_rescale_q(video_stream_->start_time, video_stream_->time_base, audio_.base());
+}
+
+int64_t MediaInput::start_ms() const {
+  if (!video_stream_ || video_stream_->start_time == AV_NOPTS_VALUE) return 0;
+  return av_rescale_q(video_stream_->start_time, video_stream_->time_base, AVRational{1, 1000});
 }
 
 // The furthest point of the media a packet has reached, in ms from its start.
-void ISS_OrbPlayerImpl::note_packet_end(const AVPacket* packet) {
+void MediaInput::note_packet_end(const AVPacket* packet) {
   const AVStream* stream = input_->streams[packet->stream_index];
   if (packet->pts == AV_NOPTS_VALUE) return;
   const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
@@ -87,7 +97,7 @@ void ISS_OrbPlayerImpl::note_packet_end(const AVPacket* packet) {
 // before the duration the header gives; or a live stream (one without a
 // length) ending at all, which FFmpeg reports alike for a server that ends
 // the stream and one that dies.
-std::string ISS_OrbPlayerImpl::cut_short() const {
+std::string MediaInput::cut_short() const {
   if (!input_) return {};
   const bool network = is_network_source(input_->url);
   const int64_t size = !network && input_->pb ? avio_size(input_->pb) : -1;  // asks the file system again
@@ -109,41 +119,72 @@ std::string ISS_OrbPlayerImpl::cut_short() const {
   return text;
 }
 
-void ISS_OrbPlayerImpl::close_input() {
-  {
-    std::lock_guard lock(state_mutex_);
-    stop_ = true;
-    paused_ = true;
-  }
+void MediaInput::close() {
   duration_ = TimeParts{};
   ring_.reset();
-  audio_queue_.clear();
   video_queue_.clear();
   scaler_ = FrameScaler();
-  resampler_.reset();
-  audio_out_.clear();
-  audio_out_.shrink_to_fit();
-  video_codec_.reset();
-  audio_codec_.reset();
+  decoder_.reset();
+  audio_.close();
   input_ = OpenedInput();
-  video_stream_ = audio_stream_ = nullptr;
+  video_stream_ = nullptr;
   video_index_ = audio_index_ = -1;
-  video_width_ = video_height_ = 0;
-  frame_rate_ = 0;
+  width_ = height_ = 0;
 }
 
-void ISS_OrbPlayerImpl::demux_main() {
-  {
-    std::lock_guard lock(start_mutex_);
-    start_states_[2] = kRunning;
+bool MediaInput::prepare_playback(bool rewind) {
+  if (rewind) {
+    const int64_t start = video_stream_->start_time != AV_NOPTS_VALUE ? video_stream_->start_time : 0;
+    if (av_seek_frame(input_.get(), video_index_, start, AVSEEK_FLAG_BACKWARD) < 0) return false;
+    avcodec_flush_buffers(decoder_.get());
+    audio_.flush();
+    audio_.set(av_rescale_q(start, video_stream_->time_base, audio_.base()));
   }
-  start_cv_.notify_all();
+  drained_ = false;
+  lost_ = false;
+  dropped_ = 0;
+  ring_.reset();
+  video_queue_.clear();
+  audio_.reset();
+  return true;
+}
+
+void MediaInput::wake() {
+  video_queue_.wake();
+  audio_.queue().wake();
+  ring_.wake();
+}
+
+int MediaInput::seek(int64_t target_ms) {
+  // Whole seconds only, in the video stream's units.
+  const int64_t start = video_stream_->start_time != AV_NOPTS_VALUE ? video_stream_->start_time : 0;
+  const int64_t seek_ts = av_rescale_q(target_ms / 1000, AVRational{1, 1}, video_stream_->time_base) + start;
+  // Input, then decoders: the demux and decode threads hold these while
+  // they move a packet, so nothing from before the seek survives it.
+  std::lock_guard input_lock(input_mutex_);
+  const int ret = av_seek_frame(input_.get(), video_index_, seek_ts, AVSEEK_FLAG_BACKWARD);
+  debug_trace("now trace %d %d\n", static_cast<int>(target_ms / 1000), ret);
+  if (ret < 0) return ret;
+  video_queue_.clear();
+  {
+    std::lock_guard lock(decoder_mutex_);
+    avcodec_flush_buffers(decoder_.get());
+    ring_.reset();
+    drained_ = false;
+  }
+  audio_.flush();
+  // Pictures before the target are decoded but not shown: the clock starts there.
+  audio_.restart_at(av_rescale_q(seek_ts, video_stream_->time_base, audio_.base()));
+  return ret;
+}
+
+void MediaInput::demux_loop() {
   AvPacketPtr packet = make_packet();
   bool end_queued = false;
   std::chrono::steady_clock::time_point lost_at{};
-  while (!stopping()) {
-    if (paused_ || flushing_) {
-      wait_while_held(paused_ ? 100 : 10);
+  while (!state_.stopping()) {
+    if (state_.paused() || state_.flushing()) {
+      state_.wait_while_held(state_.paused() ? 100 : 10);
       continue;
     }
     // The input lock spans read to queue, so a seek never sees a packet
@@ -152,8 +193,8 @@ void ISS_OrbPlayerImpl::demux_main() {
     // A lost input is not read again (each try could wait out the timeout):
     // what was read drains, and the loss is said once.
     int ret = AVERROR(EIO);
-    if (!input_lost_) {
-      input_.bound_reads(kReadTimeoutMs, &stop_);  // "stopped" cuts a read short only here
+    if (!lost_) {
+      input_.bound_reads(kReadTimeoutMs, state_.stop_flag());  // "stopped" cuts a read short only here
       ret = av_read_frame(input_.get(), packet.get());
       input_.bound_reads(0, nullptr);
     }
@@ -164,14 +205,14 @@ void ISS_OrbPlayerImpl::demux_main() {
       const bool end = ret == AVERROR_EOF;
       // Anything else, unless it is our own stop or a live source saying
       // "later", is a lost input: a dead or frozen server, a read error.
-      if (!end && ret != AVERROR(EAGAIN) && !stopping() && !input_lost_.exchange(true)) {
-        fail(ORB_ERROR, "error: the input was lost: %s;\n",
-             ret == AVERROR_EXIT ? "no data for 5 seconds" : av_error_text(ret).c_str());
+      if (!end && ret != AVERROR(EAGAIN) && !state_.stopping() && !lost_.exchange(true)) {
+        error_.format(ORB_ERROR, "error: the input was lost: %s;\n",
+                      ret == AVERROR_EXIT ? "no data for 5 seconds" : av_error_text(ret).c_str());
       }
-      if (end && !end_queued && !stopping() && !input_lost_) {
+      if (end && !end_queued && !state_.stopping() && !lost_) {
         // A file can end early: cut while it plays, or damaged before.
-        if (const std::string cut = cut_short(); !cut.empty() && !input_lost_.exchange(true)) {
-          fail(ORB_ERROR, "%s;\n", cut.c_str());
+        if (const std::string cut = cut_short(); !cut.empty() && !lost_.exchange(true)) {
+          error_.format(ORB_ERROR, "%s;\n", cut.c_str());
         }
       }
       if (end && !end_queued) {
@@ -181,18 +222,14 @@ void ISS_OrbPlayerImpl::demux_main() {
       input_lock.unlock();
       // What was read before a loss is shown, but not waited for without a
       // bound: a clock that stalled with its source must not hold the end.
-      if (input_lost_ && lost_at == std::chrono::steady_clock::time_point{}) lost_at = std::chrono::steady_clock::now();
-      const bool lost_long_ago = input_lost_ && std::chrono::steady_clock::now() - lost_at > std::chrono::seconds(3);
-      if ((video_queue_.empty() && ring_.count() == 0 && (no_audio_ || audio_queue_.empty()) && (!end || drained_)) ||
+      if (lost_ && lost_at == std::chrono::steady_clock::time_point{}) lost_at = std::chrono::steady_clock::now();
+      const bool lost_long_ago = lost_ && std::chrono::steady_clock::now() - lost_at > std::chrono::seconds(3);
+      if ((video_queue_.empty() && ring_.count() == 0 && audio_.queue().empty() && (!end || drained_)) ||
           lost_long_ago) {
-        {
-          std::lock_guard lock(state_mutex_);
-          stop_ = true;
-        }
-        state_cv_.notify_all();
+        state_.change({.stop = true});
         break;
       }
-      nap(30);
+      state_.nap(30);
       continue;
     }
     end_queued = false;  // a seek back from the end reads again
@@ -200,7 +237,7 @@ void ISS_OrbPlayerImpl::demux_main() {
     PacketQueue* queue = nullptr;
     int wait_ms = 0;
     if (packet->stream_index == audio_index_) {
-      queue = &audio_queue_;
+      queue = &audio_.queue();
       wait_ms = 20;
     } else if (packet->stream_index == video_index_) {
       queue = &video_queue_;
@@ -212,9 +249,10 @@ void ISS_OrbPlayerImpl::demux_main() {
     // A full queue is waited out, paused or not: a packet thrown away would
     // damage every picture up to the next key frame. Only a seek or a stop
     // lets go of it.
-    while (queue->full() && !stopping() && !flushing_) queue->wait_for_room(std::chrono::milliseconds(wait_ms));
-    if (stopping()) break;
-    if (flushing_) {
+    while (queue->full() && !state_.stopping() && !state_.flushing())
+      queue->wait_for_room(std::chrono::milliseconds(wait_ms));
+    if (state_.stopping()) break;
+    if (state_.flushing()) {
       av_packet_unref(packet.get());
       continue;
     }
@@ -222,23 +260,17 @@ void ISS_OrbPlayerImpl::demux_main() {
     av_packet_move_ref(queued.get(), packet.get());
     queue->push(std::move(queued));
   }
-  worker_exit(kDemux);
 }
 
-void ISS_OrbPlayerImpl::video_decode_main() {
-  {
-    std::lock_guard lock(start_mutex_);
-    start_states_[1] = kRunning;
-  }
-  start_cv_.notify_all();
-  while (!stopping()) {
-    if (paused_ || flushing_) {
-      wait_while_held(paused_ ? 100 : 10);
+void MediaInput::decode_loop() {
+  while (!state_.stopping()) {
+    if (state_.paused() || state_.flushing()) {
+      state_.wait_while_held(state_.paused() ? 100 : 10);
       continue;
     }
     // The codec lock spans taking a packet to storing its pictures, so a
     // seek's flush never meets a packet or picture from before it.
-    std::unique_lock codec_lock(video_codec_mutex_);
+    std::unique_lock codec_lock(decoder_mutex_);
     AvPacketPtr packet = video_queue_.pop();
     if (!packet) {
       codec_lock.unlock();
@@ -247,26 +279,24 @@ void ISS_OrbPlayerImpl::video_decode_main() {
     }
     decode_packet(packet->data == nullptr && packet->size == 0 ? nullptr : packet.get());
   }
-  worker_exit(kVideoDecode);
 }
 
 // Sends one packet (null: end of input) and stores the pictures it gives.
-// Caller holds video_codec_mutex_. Pictures behind the clock are decoded
+// Caller holds decoder_mutex_. Pictures behind the clock are decoded
 // all the same (later pictures depend on them) and discarded.
-int ISS_OrbPlayerImpl::decode_packet(const AVPacket* packet) {
+int MediaInput::decode_packet(const AVPacket* packet) {
   AvFramePtr picture = make_frame();
   for (;;) {
-    const int sent = avcodec_send_packet(video_codec_.get(), packet);
+    const int sent = avcodec_send_packet(decoder_.get(), packet);
     if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_EOF) {
       debug_trace("caution: decode video error;\n");
       return sent;
     }
     int received;
-    while ((received = avcodec_receive_frame(video_codec_.get(), picture.get())) >= 0) {
-      if (picture_pts(picture.get()) < read_clock()) {
+    while ((received = avcodec_receive_frame(decoder_.get(), picture.get())) >= 0) {
+      if (picture_pts(picture.get()) < audio_.read()) {
         av_frame_unref(picture.get());
-        std::lock_guard lock(viewport_mutex_);
-        ++stats_.frames_dropped;
+        ++dropped_;
       } else if (!store_picture(picture.get())) {
         av_frame_unref(picture.get());
         return 0;  // stopping or seeking: the rest is not wanted
@@ -279,36 +309,25 @@ int ISS_OrbPlayerImpl::decode_packet(const AVPacket* packet) {
 }
 
 // Presentation time of a decoded picture in clock units (0 when unknown).
-int64_t ISS_OrbPlayerImpl::picture_pts(const AVFrame* picture) const {
+int64_t MediaInput::picture_pts(const AVFrame* picture) const {
   int64_t pts = picture->best_effort_timestamp != AV_NOPTS_VALUE ? picture->best_effort_timestamp : picture->pts;
   if (pts == AV_NOPTS_VALUE) return 0;
-  return av_rescale_q(pts, video_stream_->time_base, clock_base_);
+  return av_rescale_q(pts, video_stream_->time_base, audio_.base());
 }
 
 // Waits for room in the ring and stores the picture as YUV 4:2:0 of the
 // opened size. False when playback stops or a seek starts meanwhile (then
 // the picture is discarded).
-bool ISS_OrbPlayerImpl::store_picture(AVFrame* picture) {
-  while (ring_.full() && !stopping() && !flushing_) ring_.wait_for_room(std::chrono::milliseconds(10));
-  if (stopping() || flushing_) return false;
+bool MediaInput::store_picture(AVFrame* picture) {
+  while (ring_.full() && !state_.stopping() && !state_.flushing()) ring_.wait_for_room(std::chrono::milliseconds(10));
+  if (state_.stopping() || state_.flushing()) return false;
   const int64_t pts = picture_pts(picture);
   // Another layout or a size that differs from the one opened is scaled
   // into a buffer of the opened size; a fitting picture is kept as it is.
-  AvFramePtr slot = scaler_.scale(picture, AV_PIX_FMT_YUV420P, video_width_, video_height_);
+  AvFramePtr slot = scaler_.scale(picture, AV_PIX_FMT_YUV420P, width_, height_);
   av_frame_unref(picture);
   if (!slot) return false;
   ring_.push(slot, pts);
-  return true;
-}
-
-// Back to the start of the media for a new playback. Host thread, no
-// workers running.
-bool ISS_OrbPlayerImpl::rewind_input() {
-  const int64_t start = video_stream_->start_time != AV_NOPTS_VALUE ? video_stream_->start_time : 0;
-  if (av_seek_frame(input_.get(), video_index_, start, AVSEEK_FLAG_BACKWARD) < 0) return false;
-  avcodec_flush_buffers(video_codec_.get());
-  if (audio_codec_) avcodec_flush_buffers(audio_codec_.get());
-  set_clock(av_rescale_q(start, video_stream_->time_base, clock_base_));
   return true;
 }
 

@@ -32,6 +32,13 @@ class ErrorBuffer {
     std::vsnprintf(text, sizeof text, fmt, args);
     return set(code, text);
   }
+  int format(int code, const char* fmt, ...) __attribute__((format(printf, 3, 4))) {
+    std::va_list args;
+    va_start(args, fmt);
+    const int result = vformat(code, fmt, args);
+    va_end(args);
+    return result;
+  }
   // The caller's pointer stays valid; a later failure rewrites what it shows.
   const char* c_str() const { return text_; }
 

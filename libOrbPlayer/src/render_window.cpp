@@ -1,7 +1,8 @@
 // The render thread: window and GL context, the renderer, host requests,
 // frame choice against the clock, mouse input, and presenting.
+#include "render_window.h"
+
 #include "logo_picture.h"
-#include "player_impl.h"
 
 #include <common/debug_trace.h>
 #include <common/host_message.h>
@@ -22,92 +23,51 @@ constexpr auto kIdleRedraw = std::chrono::milliseconds(250);
 
 }  // namespace
 
-void ISS_OrbPlayerImpl::render_main() {
+int RenderWindow::run(FrameRing& ring, const AudioClock& clock) {
   int code = 0;
-  std::unique_ptr<SdlSubsystem> audio;
-  if (!keep_sdl_video()) code = fail(19, "Could not initialize SDL - %s\n", SDL_GetError());
-  if (code == 0 && !no_audio_) {
-    audio = start_audio_subsystem();
-    SDL_AudioSpec obtained{};
-    const SDL_AudioDeviceID id = audio->ok() ? open_audio_output(audio_spec_, obtained) : 0;
-    if (id == 0) {
-      code = fail(ORB_ERROR, "error: can't open audio for SDL;\n");
-    } else {
-      std::lock_guard lock(state_mutex_);
-      audio_device_.reset(id);
-      audio_spec_.samples = obtained.samples;
-      SDL_PauseAudioDevice(id, paused_ ? 1 : 0);
-    }
-  }
-  if (code == 0) code = render_startup();
-  if (code == 0) {
+  auto last_draw = std::chrono::steady_clock::now();
+  std::vector<SDL_Event> events;
+  const std::uint32_t window_id = SDL_GetWindowID(window_.get());
+  while (!state_.stopping() && code == 0) {
+    code = serve_requests();
+    if (code != 0) break;
+    std::chrono::milliseconds wait{0};
+    const std::uint64_t seen = ring.generation();
+    const bool shown = show_due_frame(ring, clock, wait);
+    take_window_events(window_id, events);
+    bool dirty = shown;
+    for (const SDL_Event& e : events) handle_event(e, dirty);
+    const auto now = std::chrono::steady_clock::now();
     {
-      std::lock_guard lock(start_mutex_);
-      start_states_[0] = kRunning;
-    }
-    start_cv_.notify_all();
-    auto last_draw = std::chrono::steady_clock::now();
-    std::vector<SDL_Event> events;
-    const std::uint32_t window_id = SDL_GetWindowID(window_.get());
-    while (!stopping() && code == 0) {
-      code = serve_requests();
-      if (code != 0) break;
-      std::chrono::milliseconds wait{0};
-      const std::uint64_t seen = ring_.generation();
-      const bool shown = show_due_frame(wait);
-      take_window_events(window_id, events);
-      bool dirty = shown;
-      for (const SDL_Event& e : events) handle_event(e, dirty);
-      const auto now = std::chrono::steady_clock::now();
-      {
-        std::lock_guard lock(viewport_mutex_);
-        ++stats_.passes;
-        dirty = dirty || view_dirty_ || now - last_draw >= kIdleRedraw;
-        if (dirty) {
-          view_dirty_ = false;
-          const std::array<int, kMaxViewports> enabled = {viewports_[0].enabled, viewports_[1].enabled,
-                                                          viewports_[2].enabled, viewports_[3].enabled};
-          renderer_->draw_all(enabled);
-        }
-      }
+      std::lock_guard lock(mutex_);
+      ++stats_.passes;
+      dirty = dirty || view_dirty_ || now - last_draw >= kIdleRedraw;
       if (dirty) {
-        SDL_GL_SwapWindow(window_.get());
-        last_draw = now;
+        view_dirty_ = false;
+        const std::array<int, kMaxViewports> enabled = {viewports_[0].enabled, viewports_[1].enabled,
+                                                        viewports_[2].enabled, viewports_[3].enabled};
+        renderer_->draw_all(enabled);
       }
-      // Late pictures: one per pass, straight on. Otherwise sleep until the
-      // next one is due (or arrives), never holding a lock.
-      if (!shown && wait.count() > 0) ring_.wait_for_change(seen, wait);
     }
-  }
-  release_window_resources();
-  {
-    std::lock_guard lock(state_mutex_);
-    audio_device_.reset();
-  }
-  audio.reset();
-  if (code != 0) {
-    {
-      std::lock_guard lock(start_mutex_);
-      start_states_[0] = kFailed;
+    if (dirty) {
+      SDL_GL_SwapWindow(window_.get());
+      last_draw = now;
     }
-    start_cv_.notify_all();
-    // Without a picture there is no playback: the other workers end too.
-    {
-      std::lock_guard lock(state_mutex_);
-      stop_ = true;
-    }
-    state_cv_.notify_all();
-    if (error_callback_) error_callback_(user_context_, code);
+    // Late pictures: one per pass, straight on. Otherwise sleep until the
+    // next one is due (or arrives), never holding a lock.
+    if (!shown && wait.count() > 0) ring.wait_for_change(seen, wait);
   }
-  worker_exit(kRender);
+  return code;
 }
 
-int ISS_OrbPlayerImpl::render_startup() {
+int RenderWindow::start(const MediaOpenParams& params, int width, int height) {
+  frame_width_ = width;
+  frame_height_ = height;
   bool native;
   unsigned long native_window;
   int x, y, w, h;
   {
-    std::lock_guard lock(viewport_mutex_);
+    std::lock_guard lock(mutex_);
     native = use_native_window_;
     native_window = native_window_;
     x = window_x_;
@@ -131,9 +91,9 @@ int ISS_OrbPlayerImpl::render_startup() {
     SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
     window_.reset(SDL_CreateWindowFrom(reinterpret_cast<void*>(native_window)));
     if (!window_) {
-      const int code =
-          fail(ORB_ERROR_WINDOW, "error: unable to create sdl window from native window: %s\n", SDL_GetError());
-      debug_trace("%s", GetLastErrorText());
+      const int code = error_.format(ORB_ERROR_WINDOW, "error: unable to create sdl window from native window: %s\n",
+                                     SDL_GetError());
+      debug_trace("%s", error_.c_str());
       return code;
     }
     SDL_SysWMinfo info;
@@ -151,15 +111,15 @@ int ISS_OrbPlayerImpl::render_startup() {
     window_.reset(
         SDL_CreateWindow("Orbivue VR Player", x, y, w, h, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE));
     if (!window_) {
-      const int code = fail(ORB_ERROR_WINDOW, "error: unable to create sdl window: %s\n", SDL_GetError());
-      debug_trace("%s", GetLastErrorText());
+      const int code = error_.format(ORB_ERROR_WINDOW, "error: unable to create sdl window: %s\n", SDL_GetError());
+      debug_trace("%s", error_.c_str());
       return code;
     }
   }
   SDL_GetWindowSize(window_.get(), &w, &h);
   SDL_GetWindowPosition(window_.get(), &x, &y);
   {
-    std::lock_guard lock(viewport_mutex_);
+    std::lock_guard lock(mutex_);
     window_width_ = w;
     window_height_ = h;
     window_x_ = x;
@@ -167,14 +127,14 @@ int ISS_OrbPlayerImpl::render_startup() {
   }
   SDL_GLContext context = SDL_GL_CreateContext(window_.get());
   if (!context) {
-    const int code = fail(ORB_ERROR_WINDOW, "error: fail to create gl context: %s\n", SDL_GetError());
-    debug_trace("%s", GetLastErrorText());
+    const int code = error_.format(ORB_ERROR_WINDOW, "error: fail to create gl context: %s\n", SDL_GetError());
+    debug_trace("%s", error_.c_str());
     return code;
   }
   gl_context_ = std::make_unique<SdlGlContext>(context);
   if (SDL_GL_MakeCurrent(window_.get(), context) != 0) {
-    const int code = fail(ORB_ERROR_WINDOW, "error: fail to make current gl context: %s\n", SDL_GetError());
-    debug_trace("%s", GetLastErrorText());
+    const int code = error_.format(ORB_ERROR_WINDOW, "error: fail to make current gl context: %s\n", SDL_GetError());
+    debug_trace("%s", error_.c_str());
     return code;
   }
   if (SDL_GL_SetSwapInterval(1) != 0) debug_trace("swap interval refused (%s); pacing from the clock", SDL_GetError());
@@ -183,40 +143,43 @@ int ISS_OrbPlayerImpl::render_startup() {
   auto renderer = std::make_unique<ogl_rendererMgr>();
   std::vector<std::uint8_t> logo;
   RendererInit init;
-  init.calibration_path = params_->calibration_path;
-  init.logo_enabled = params_->logo_enabled != 0;
-  init.logo_angle_deg = params_->logo_angle;
-  init.no_calibration = params_->no_calibration != 0;
-  init.video_width = video_width_;
-  init.video_height = video_height_;
-  init.mount_mode = params_->mount_mode;
+  init.calibration_path = params.calibration_path;
+  init.logo_enabled = params.logo_enabled != 0;
+  init.logo_angle_deg = params.logo_angle;
+  init.no_calibration = params.no_calibration != 0;
+  init.video_width = frame_width_;
+  init.video_height = frame_height_;
+  init.mount_mode = params.mount_mode;
   if (init.logo_enabled) {
     std::string error;
-    if (!load_logo_picture(params_->logo_path, logo, init.logo_width, init.logo_height, error)) {
-      fail(ORB_ERROR, "%s", error.c_str());
+    if (!load_logo_picture(params.logo_path, logo, init.logo_width, init.logo_height, error)) {
+      error_.format(ORB_ERROR, "%s", error.c_str());
       debug_trace("%s", error.c_str());
       return ORB_ERROR;
     }
     init.logo_bgr = logo.data();
   }
   if (renderer->init(init) != 0) {
-    return fail(ORB_ERROR_WINDOW, "error: in OGL renderer, line: %d: %s\n", 570, renderer->error_text().c_str());
+    return error_.format(ORB_ERROR_WINDOW, "error: in OGL renderer, line: %d: %s\n", 570,
+                         renderer->error_text().c_str());
   }
-  std::lock_guard lock(viewport_mutex_);
+  std::lock_guard lock(mutex_);
   renderer_ = std::move(renderer);
   return apply_initial_viewports();
 }
 
 // Caller holds viewport_mutex_.
-int ISS_OrbPlayerImpl::apply_initial_viewports() {
+int RenderWindow::apply_initial_viewports() {
   for (int i = 0; i < kViewports; ++i) {
     ViewportState& vp = viewports_[static_cast<std::size_t>(i)];
     if (!vp.enabled) continue;
     if (renderer_->set_viewport_rect(i, vp.x, vp.y, vp.width, vp.height) != 0) {
-      return fail(ORB_ERROR_WINDOW, "error: in OGL renderer, line: %d: %s", 584, renderer_->error_text().c_str());
+      return error_.format(ORB_ERROR_WINDOW, "error: in OGL renderer, line: %d: %s", 584,
+                           renderer_->error_text().c_str());
     }
     if (renderer_->set_draw_mode(i, vp.draw_mode) != 0) {
-      return fail(ORB_ERROR_WINDOW, "error: in OGL renderer, line: %d: %s", 590, renderer_->error_text().c_str());
+      return error_.format(ORB_ERROR_WINDOW, "error: in OGL renderer, line: %d: %s", 590,
+                           renderer_->error_text().c_str());
     }
     vp.zoom = renderer_->viewport(i).camera().default_zoom();
     renderer_->set_zoom(i, vp.zoom);
@@ -226,8 +189,8 @@ int ISS_OrbPlayerImpl::apply_initial_viewports() {
   return 0;
 }
 
-int ISS_OrbPlayerImpl::serve_requests() {
-  std::lock_guard lock(viewport_mutex_);
+int RenderWindow::serve_requests() {
+  std::lock_guard lock(mutex_);
   if (draw_request_ != 0) {
     const int i = draw_request_ - 1;
     if (static_cast<unsigned>(i) >= kViewports) {
@@ -247,11 +210,13 @@ int ISS_OrbPlayerImpl::serve_requests() {
   if (rect_request_ != 0) {
     const int i = rect_request_ - 1;
     if (static_cast<unsigned>(i) >= kViewports) {
-      return fail(ORB_ERROR_WINDOW, "error: in OGL renderer, line: %d: %s\n", 659, renderer_->error_text().c_str());
+      return error_.format(ORB_ERROR_WINDOW, "error: in OGL renderer, line: %d: %s\n", 659,
+                           renderer_->error_text().c_str());
     }
     ViewportState& vp = viewports_[static_cast<std::size_t>(i)];
     if (renderer_->set_viewport_rect(i, vp.x, vp.y, vp.width, vp.height) != 0) {
-      return fail(ORB_ERROR_WINDOW, "error: in OGL renderer, line: %d: %s\n", 659, renderer_->error_text().c_str());
+      return error_.format(ORB_ERROR_WINDOW, "error: in OGL renderer, line: %d: %s\n", 659,
+                           renderer_->error_text().c_str());
     }
     rect_request_ = 0;
     request_cv_.notify_all();
@@ -271,30 +236,30 @@ int ISS_OrbPlayerImpl::serve_requests() {
 
 // Uploads the next picture when it is due (at most 30 ms ahead of the
 // clock). Otherwise sets `wait` to the time until it is due, or 20 ms.
-bool ISS_OrbPlayerImpl::show_due_frame(std::chrono::milliseconds& wait) {
+bool RenderWindow::show_due_frame(FrameRing& ring, const AudioClock& clock, std::chrono::milliseconds& wait) {
   wait = std::chrono::milliseconds(20);
-  if (paused_) return false;
-  const std::optional<int64_t> head = ring_.head_pts();
+  if (state_.paused()) return false;
+  const std::optional<int64_t> head = ring.head_pts();
   if (!head) return false;
-  const double ahead_ms = clock_units_to_ms(*head - read_clock());
+  const double ahead_ms = clock.units_to_ms(*head - clock.read());
   if (ahead_ms > kShowAheadMs) {
     wait = std::chrono::milliseconds(std::clamp(static_cast<int>(std::ceil(ahead_ms - kShowAheadMs)), 1, 20));
     return false;
   }
-  AvFramePtr frame = ring_.take();
+  AvFramePtr frame = ring.take();
   if (!frame) return false;
   const std::uint8_t* const planes[3] = {frame->data[0], frame->data[1], frame->data[2]};
-  std::lock_guard lock(viewport_mutex_);
-  renderer_->upload_frame(planes, frame->linesize, video_width_, video_height_);
+  std::lock_guard lock(mutex_);
+  renderer_->upload_frame(planes, frame->linesize, frame_width_, frame_height_);
   ++stats_.frames_shown;
-  stats_.last_shown_ms = clock_units_to_ms(*head);
+  stats_.last_shown_ms = clock.units_to_ms(*head);
   stats_.offset_sum_ms += ahead_ms;
   stats_.offset_abs_max_ms = std::max(stats_.offset_abs_max_ms, std::abs(ahead_ms));
   return true;
 }
 
 // Caller holds viewport_mutex_.
-int ISS_OrbPlayerImpl::viewport_at(int px, int py) const {
+int RenderWindow::viewport_at(int px, int py) const {
   for (int i = 0; i < kViewports; ++i) {
     const ViewportState& vp = viewports_[static_cast<std::size_t>(i)];
     const int dx = px - vp.x;
@@ -304,9 +269,9 @@ int ISS_OrbPlayerImpl::viewport_at(int px, int py) const {
   return 0;
 }
 
-void ISS_OrbPlayerImpl::handle_event(const SDL_Event& e, bool& dirty) {
-  std::lock_guard lock(viewport_mutex_);
-  if (stopping()) return;
+void RenderWindow::handle_event(const SDL_Event& e, bool& dirty) {
+  std::lock_guard lock(mutex_);
+  if (state_.stopping()) return;
   switch (e.type) {
     case SDL_MOUSEBUTTONDOWN:
       double_click_latch_ = false;
@@ -357,10 +322,10 @@ void ISS_OrbPlayerImpl::handle_event(const SDL_Event& e, bool& dirty) {
   }
 }
 
-void ISS_OrbPlayerImpl::release_window_resources() {
+void RenderWindow::release() {
   if (window_ && gl_context_) SDL_GL_MakeCurrent(window_.get(), gl_context_->get());
   {
-    std::lock_guard lock(viewport_mutex_);
+    std::lock_guard lock(mutex_);
     renderer_.reset();  // GL names go while the context is current
   }
   if (window_) {
