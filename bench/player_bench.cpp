@@ -1,17 +1,24 @@
-// Plays generated 1080p clips in a real window for a fixed time and prints
-// how many of the frames due in that span were shown, the audio-video
-// offset at display, and the CPU time per shown frame. Starts a virtual X
-// display when there is none. Figures only; nothing is asserted.
+// Plays generated clips (1080p at 60 and 30 fps, 2880x2880 and 3840x2160 at
+// 30 fps) in a real window for a fixed time and prints how many of the
+// frames due in that span were shown and how many were dropped, the
+// audio-video offset at display, the CPU time per shown frame and the
+// peak resident memory. One row overloads the renderer on purpose (four
+// views of 1080p60 at 1920x1080). Starts a virtual X display when there is
+// none. Figures only; nothing is asserted.
 #include <synth/fisheye_clip.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,6 +58,22 @@ pid_t start_display() {
   return 0;
 }
 
+// Peak resident memory since the last reset, in MB (the kernel's
+// high-water mark, which writing 5 to clear_refs starts again).
+void reset_peak_memory() { std::ofstream("/proc/self/clear_refs") << "5"; }
+double status_mb(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  while (status >> key) {
+    if (key == field) {
+      double kb = 0;
+      status >> kb;
+      return kb / 1024;
+    }
+  }
+  return 0;
+}
+
 struct Run {
   const char* clip;
   int fps;
@@ -59,6 +82,8 @@ struct Run {
 
 void measure(const std::string& media, const std::string& calibration, const Run& run, int window_w, int window_h,
              double seconds) {
+  reset_peak_memory();
+  const double before_mb = status_mb("VmRSS:");
   orb::player::ISS_OrbPlayerImpl player;
   MediaOpenParams params{media.c_str(), calibration.c_str(), "", 0, 0, -1, 0};
   if (player.OpenMedia(&params) != 0) {
@@ -89,17 +114,31 @@ void measure(const std::string& media, const std::string& calibration, const Run
   const int64_t clock_b = player.clock_ms();
   const double cpu_b = cpu_seconds();
   player.Stop();
+  const double peak_mb = status_mb("VmHWM:");
 
   const double due = static_cast<double>(clock_b - clock_a) / 1000.0 * run.fps;
   const auto shown = static_cast<double>(b.frames_shown - a.frames_shown);
   const double offset = shown > 0 ? (b.offset_sum_ms - a.offset_sum_ms) / shown : 0;
   std::printf(
       "%-9s %d viewport%s %4dx%-4d  shown %5.0f / %5.0f due = %5.1f %%  dropped %4llu  "
-      "av offset mean %+5.1f ms max %5.1f ms  cpu %5.1f ms/frame\n",
+      "av offset mean %+5.1f ms max %5.1f ms  cpu %5.1f ms/frame  peak rss %4.0f MB (%.0f before)\n",
       run.clip, run.viewports, run.viewports == 1 ? " " : "s", window_w, window_h, shown, due,
       due > 0 ? 100 * shown / due : 0, static_cast<unsigned long long>(b.frames_dropped - a.frames_dropped), offset,
-      b.offset_abs_max_ms, shown > 0 ? (cpu_b - cpu_a) * 1000 / shown : 0);
+      b.offset_abs_max_ms, shown > 0 ? (cpu_b - cpu_a) * 1000 / shown : 0, peak_mb, before_mb);
   std::fflush(stdout);
+}
+
+// Each run in a process of its own, so its memory figures are its own.
+void measure_apart(const std::string& media, const std::string& calibration, const Run& run, int window_w, int window_h,
+                   double seconds) {
+  std::fflush(stdout);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    measure(media, calibration, run, window_w, window_h, seconds);
+    std::fflush(stdout);
+    _exit(0);
+  }
+  if (pid > 0) waitpid(pid, nullptr, 0);
 }
 
 }  // namespace
@@ -111,25 +150,41 @@ int main(int argc, char** argv) {
   av_log_set_level(AV_LOG_ERROR);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   const pid_t xvfb = start_display();
+  // ONLY=2880 (or another part of a clip's name) runs the matching clips.
+  const char* only = std::getenv("ONLY");
+  struct Source {
+    const char* name;
+    int width, height, fps;
+    std::vector<Run> runs;  // viewports; a zero window size takes the default
+  };
+  const std::vector<Source> sources = {
+      {"1080p60", 1920, 1080, 60, {}},
+      {"1080p30", 1920, 1080, 30, {}},
+      {"2880sq30", 2880, 2880, 30, {}},
+      {"2160p30", 3840, 2160, 30, {}},
+  };
   orb::test::TempDir dir;
-  for (int fps : {60, 30}) {
+  for (const Source& source : sources) {
+    if (only && !std::strstr(source.name, only)) continue;
     orb::synth::ClipSpec spec;
-    spec.width = 1920;
-    spec.height = 1080;
-    spec.fps_num = fps;
+    spec.width = source.width;
+    spec.height = source.height;
+    spec.fps_num = source.fps;
     spec.seconds = seconds + 6;
     spec.fov_deg = 200;
     spec.audio = orb::synth::AudioTrack::kSine;
-    const std::string media = (dir.path() / ("clip" + std::to_string(fps) + ".mp4")).string();
-    const std::string calibration = (dir.path() / ("clip" + std::to_string(fps) + ".inf")).string();
+    const std::string media = (dir.path() / (std::string(source.name) + ".mp4")).string();
+    const std::string calibration = (dir.path() / (std::string(source.name) + ".inf")).string();
     if (const std::string e = orb::synth::write_clip(media, spec); !e.empty()) {
       std::fprintf(stderr, "%s\n", e.c_str());
       return 1;
     }
     orb::write_calibration_file(calibration.c_str(), orb::synth::clip_calibration(spec));
-    const std::string name = "1080p" + std::to_string(fps);
+    malloc_trim(0);  // the clip writer's memory goes back before the player's is measured
     for (int viewports : {1, 4})
-      measure(media, calibration, {name.c_str(), fps, viewports}, window_w, window_h, seconds);
+      measure_apart(media, calibration, {source.name, source.fps, viewports}, window_w, window_h, seconds);
+    // The renderer overloaded on purpose: four full-size views of 60 fps.
+    if (source.fps == 60) measure_apart(media, calibration, {source.name, source.fps, 4}, 1920, 1080, seconds);
   }
   if (xvfb > 0) {
     kill(xvfb, SIGTERM);

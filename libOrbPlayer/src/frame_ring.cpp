@@ -1,5 +1,7 @@
 #include "frame_ring.h"
 
+#include <algorithm>
+
 namespace orb::player {
 
 FrameRing::FrameRing() {
@@ -19,6 +21,27 @@ void FrameRing::reset() {
   changed_.notify_all();
 }
 
+int FrameRing::slots_for(int width, int height) {
+  const std::size_t bytes = std::size_t(std::max(width, 1)) * std::size_t(std::max(height, 1)) * 3 / 2;
+  return static_cast<int>(std::clamp<std::size_t>(kBudgetBytes / bytes, kMinSlots, kSlots));
+}
+
+void FrameRing::set_capacity(int slots) {
+  reset();
+  std::lock_guard lock(mutex_);
+  capacity_ = std::clamp(slots, 1, kSlots);
+}
+
+int FrameRing::capacity() const {
+  std::lock_guard lock(mutex_);
+  return capacity_;
+}
+
+bool FrameRing::full() const {
+  std::lock_guard lock(mutex_);
+  return count_ >= capacity_;
+}
+
 int FrameRing::count() const {
   std::lock_guard lock(mutex_);
   return count_;
@@ -36,7 +59,7 @@ void FrameRing::push(AvFramePtr& frame, int64_t pts) {
       std::lock_guard pts_lock(pts_mutex_);
       pts_.insert(pts);
     }
-    write_ = (write_ + 1) % kSlots;
+    write_ = (write_ + 1) % capacity_;
     ++generation_;
   }
   changed_.notify_all();
@@ -46,6 +69,11 @@ std::optional<int64_t> FrameRing::head_pts() const {
   std::lock_guard lock(pts_mutex_);
   if (pts_.empty()) return std::nullopt;
   return *pts_.begin();
+}
+
+void FrameRing::pending_pts(std::vector<int64_t>& out) const {
+  std::lock_guard lock(pts_mutex_);
+  out.assign(pts_.begin(), pts_.end());
 }
 
 AvFramePtr FrameRing::take() {
@@ -61,7 +89,7 @@ AvFramePtr FrameRing::take() {
     av_frame_move_ref(out.get(), slots_[static_cast<std::size_t>(read_)].get());
     filled_[static_cast<std::size_t>(read_)] = false;
     --count_;
-    read_ = (read_ + 1) % kSlots;
+    read_ = (read_ + 1) % capacity_;
   }
   changed_.notify_all();  // a decoder waiting for room
   return out;
@@ -84,7 +112,7 @@ namespace orb::player {
 void FrameRing::wait_for_room(std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
   const std::uint64_t seen = wakes_;
-  changed_.wait_for(lock, timeout, [&] { return count_ < kSlots || wakes_ != seen; });
+  changed_.wait_for(lock, timeout, [&] { return count_ < capacity_ || wakes_ != seen; });
 }
 
 void FrameRing::wake() {

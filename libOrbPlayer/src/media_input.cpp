@@ -46,6 +46,7 @@ int MediaInput::open(const char* path) {
   read_end_ms_ = 0;
   const AVRational rate = video_stream_->r_frame_rate;
   const float frame_rate = rate.den ? static_cast<float>(av_q2d(rate)) : 0;
+  frame_interval_ms_ = frame_rate > 0 && frame_rate < 1000 ? 1000.0 / frame_rate : 40;
   width_ = decoder_->width;
   height_ = decoder_->height;
   if (width_ <= 0 || height_ <= 0) return error_.format(ORB_ERROR, "error: the video has no picture size;\n");
@@ -66,7 +67,7 @@ int MediaInput::open(const char* path) {
   duration_ = TimeParts{static_cast<int32_t>(seconds / 60), static_cast<int32_t>(seconds % 60),
                         static_cast<int32_t>(ms - seconds * 1000)};
 
-  ring_.reset();
+  ring_.set_capacity(FrameRing::slots_for(width_, height_));
   if (!audio_.open(std::move(media.audio.decoder), audio_stream, error))
     return error_.format(ORB_ERROR, "%s", error.c_str());
   return 0;

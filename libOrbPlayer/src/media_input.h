@@ -35,6 +35,8 @@ class MediaInput {
   // --- what was opened (fixed while a playback runs)
   int width() const { return width_; }
   int height() const { return height_; }
+  // One picture's duration (40 ms when the stream does not say).
+  double frame_interval_ms() const { return frame_interval_ms_; }
   TimeParts duration() const { return duration_; }
   // The video's first timestamp, in the clock's units and in ms.
   int64_t start_in_clock() const;
@@ -79,6 +81,7 @@ class MediaInput {
   AvCodecContextPtr decoder_;
   std::mutex decoder_mutex_;  // decoding against a seek's flush
   int width_ = 0, height_ = 0;
+  double frame_interval_ms_ = 40;
   TimeParts duration_{};
   int64_t opened_size_ = -1;  // bytes of a local file when opened
 

@@ -138,7 +138,7 @@ int ISS_OrbPlayerImpl::IsPlaying() { return playing_; }
 
 PlaybackStats ISS_OrbPlayerImpl::stats() const {
   PlaybackStats s = view_.stats();
-  s.frames_dropped = input_.frames_dropped();
+  s.frames_dropped += input_.frames_dropped();
   return s;
 }
 

@@ -65,7 +65,7 @@ void ISS_OrbPlayerImpl::render_main() {
   if (code == 0) code = view_.start(*params_, input_.width(), input_.height());
   if (code == 0) {
     report_start(kRender, kRunning);
-    code = view_.run(input_.ring(), audio_);
+    code = view_.run(input_.ring(), audio_, input_.frame_interval_ms());
   }
   view_.release();
   audio_.close_output();

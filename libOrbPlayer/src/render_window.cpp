@@ -2,6 +2,7 @@
 // frame choice against the clock, mouse input, and presenting.
 #include "render_window.h"
 
+#include "frame_choice.h"
 #include "logo_picture.h"
 
 #include <common/debug_trace.h>
@@ -18,12 +19,11 @@
 namespace orb::player {
 namespace {
 
-constexpr double kShowAheadMs = 30;  // a picture is shown when at most this far ahead of the clock
 constexpr auto kIdleRedraw = std::chrono::milliseconds(250);
 
 }  // namespace
 
-int RenderWindow::run(FrameRing& ring, const AudioClock& clock) {
+int RenderWindow::run(FrameRing& ring, const AudioClock& clock, double frame_interval_ms) {
   int code = 0;
   auto last_draw = std::chrono::steady_clock::now();
   std::vector<SDL_Event> events;
@@ -33,7 +33,7 @@ int RenderWindow::run(FrameRing& ring, const AudioClock& clock) {
     if (code != 0) break;
     std::chrono::milliseconds wait{0};
     const std::uint64_t seen = ring.generation();
-    const bool shown = show_due_frame(ring, clock, wait);
+    const bool shown = show_due_frame(ring, clock, frame_interval_ms, wait);
     take_window_events(window_id, events);
     bool dirty = shown;
     for (const SDL_Event& e : events) handle_event(e, dirty);
@@ -168,7 +168,7 @@ int RenderWindow::start(const MediaOpenParams& params, int width, int height) {
   return apply_initial_viewports();
 }
 
-// Caller holds viewport_mutex_.
+// Caller holds the view lock.
 int RenderWindow::apply_initial_viewports() {
   for (int i = 0; i < kViewports; ++i) {
     ViewportState& vp = viewports_[static_cast<std::size_t>(i)];
@@ -234,31 +234,37 @@ int RenderWindow::serve_requests() {
   return 0;
 }
 
-// Uploads the next picture when it is due (at most 30 ms ahead of the
-// clock). Otherwise sets `wait` to the time until it is due, or 20 ms.
-bool RenderWindow::show_due_frame(FrameRing& ring, const AudioClock& clock, std::chrono::milliseconds& wait) {
+// Uploads the picture due now, past any the lag lets go (choose_frame).
+// Otherwise sets `wait` to the time until the next is due, or 20 ms.
+bool RenderWindow::show_due_frame(FrameRing& ring, const AudioClock& clock, double frame_interval_ms,
+                                  std::chrono::milliseconds& wait) {
   wait = std::chrono::milliseconds(20);
   if (state_.paused()) return false;
-  const std::optional<int64_t> head = ring.head_pts();
-  if (!head) return false;
-  const double ahead_ms = clock.units_to_ms(*head - clock.read());
-  if (ahead_ms > kShowAheadMs) {
-    wait = std::chrono::milliseconds(std::clamp(static_cast<int>(std::ceil(ahead_ms - kShowAheadMs)), 1, 20));
+  ring.pending_pts(pending_);
+  const int64_t now = clock.read();
+  ahead_ms_.clear();
+  for (const int64_t pts : pending_) ahead_ms_.push_back(clock.units_to_ms(pts - now));
+  const FrameChoice choice = choose_frame(ahead_ms_, frame_interval_ms);
+  if (!choice.show) {
+    wait = std::chrono::milliseconds(std::clamp(static_cast<int>(std::ceil(choice.wait_ms)), 1, 20));
     return false;
   }
+  for (int i = 0; i < choice.drop; ++i) ring.take();
   AvFramePtr frame = ring.take();
   if (!frame) return false;
   const std::uint8_t* const planes[3] = {frame->data[0], frame->data[1], frame->data[2]};
+  const double ahead_ms = ahead_ms_[static_cast<std::size_t>(choice.drop)];
   std::lock_guard lock(mutex_);
   renderer_->upload_frame(planes, frame->linesize, frame_width_, frame_height_);
+  stats_.frames_dropped += static_cast<std::uint64_t>(choice.drop);
   ++stats_.frames_shown;
-  stats_.last_shown_ms = clock.units_to_ms(*head);
+  stats_.last_shown_ms = clock.units_to_ms(pending_[static_cast<std::size_t>(choice.drop)]);
   stats_.offset_sum_ms += ahead_ms;
   stats_.offset_abs_max_ms = std::max(stats_.offset_abs_max_ms, std::abs(ahead_ms));
   return true;
 }
 
-// Caller holds viewport_mutex_.
+// Caller holds the view lock.
 int RenderWindow::viewport_at(int px, int py) const {
   for (int i = 0; i < kViewports; ++i) {
     const ViewportState& vp = viewports_[static_cast<std::size_t>(i)];

@@ -39,7 +39,7 @@ struct ViewportState {
 // What the render thread saw, for tests and the benchmark.
 struct PlaybackStats {
   std::uint64_t frames_shown = 0;
-  std::uint64_t frames_dropped = 0;  // decoded behind the clock, never shown
+  std::uint64_t frames_dropped = 0;  // decoded behind the clock, or superseded while late; never shown
   double offset_sum_ms = 0;          // frame timestamp minus clock when shown
   double offset_abs_max_ms = 0;
   double last_shown_ms = -1;  // timestamp of the picture shown last
@@ -82,13 +82,14 @@ class RenderWindow {
   // Serves requests, shows pictures from `ring` as `clock` reaches them,
   // handles the window's events and draws, until the playback stops or the
   // renderer fails (its code).
-  int run(FrameRing& ring, const AudioClock& clock);
+  int run(FrameRing& ring, const AudioClock& clock, double frame_interval_ms);
   void release();
 
  private:
   int apply_initial_viewports();
   int serve_requests();
-  bool show_due_frame(FrameRing& ring, const AudioClock& clock, std::chrono::milliseconds& wait);
+  bool show_due_frame(FrameRing& ring, const AudioClock& clock, double frame_interval_ms,
+                      std::chrono::milliseconds& wait);
   void handle_event(const SDL_Event& e, bool& dirty);
   int viewport_at(int px, int py) const;
   void apply_angles(int index);
@@ -118,6 +119,8 @@ class RenderWindow {
   int frame_width_ = 0, frame_height_ = 0;
   int mouse_x_ = 0, mouse_y_ = 0;
   bool double_click_latch_ = false;
+  std::vector<int64_t> pending_;  // the ring's timestamps, each pass
+  std::vector<double> ahead_ms_;
 };
 
 }  // namespace orb::player

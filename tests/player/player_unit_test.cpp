@@ -1,11 +1,13 @@
 // The player's pure parts: overlay date arithmetic, angle normalisation,
-// the order of pending pictures, and the logo loader.
+// the order of pending pictures, which picture is shown when, and the logo
+// loader.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include <cmath>
 
+#include "frame_choice.h"
 #include "frame_ring.h"
 #include "logo_picture.h"
 #include "recording_date.h"
@@ -75,13 +77,30 @@ TEST(FrameRing, SmallestTimestampIsDueFirst) {
   EXPECT_EQ(ring.take(), nullptr);
 }
 
-TEST(FrameRing, HoldsTwentyPictures) {
+TEST(FrameRing, HoldsTwentyPicturesOfHdAndFewerOfLargerOnes) {
   FrameRing ring;
   for (int i = 0; i < FrameRing::kSlots; ++i) {
+    EXPECT_FALSE(ring.full());
     AvFramePtr frame = make_frame();
     ring.push(frame, i);
   }
   EXPECT_TRUE(ring.full());
+  EXPECT_EQ(FrameRing::slots_for(1920, 1080), 20);
+  EXPECT_EQ(FrameRing::slots_for(2880, 2880), 5);
+  EXPECT_EQ(FrameRing::slots_for(7680, 7680), FrameRing::kMinSlots);
+  EXPECT_EQ(FrameRing::slots_for(0, 0), 20);
+  // A smaller ring fills at its size and keeps its order across the wrap.
+  ring.set_capacity(5);
+  EXPECT_EQ(ring.count(), 0);
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < 5; ++i) {
+      AvFramePtr frame = make_frame();
+      frame->pts = round * 10 + i;
+      ring.push(frame, round * 10 + i);
+    }
+    EXPECT_TRUE(ring.full());
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(ring.take()->pts, round * 10 + i);
+  }
 }
 
 // A picture file written with FFmpeg's own PNG (or JPEG) encoder.
@@ -118,6 +137,49 @@ void write_png(const std::filesystem::path& path, int width, int height, bool jp
   FILE* f = std::fopen(path.c_str(), "wb");
   std::fwrite(packet->data, 1, static_cast<std::size_t>(packet->size), f);
   std::fclose(f);
+}
+
+// Pictures 1/60 s apart, the first `lag_ms` behind the clock.
+std::vector<double> behind(double lag_ms, int count) {
+  std::vector<double> ahead;
+  for (int i = 0; i < count; ++i) ahead.push_back(-lag_ms + i * (1000.0 / 60));
+  return ahead;
+}
+
+TEST(FrameChoice, ASmallLagShowsLatePicturesOneByOne) {
+  // Under two intervals late: shown in turn, nothing dropped.
+  for (double lag : {0.0, 16.0, 33.0}) {
+    const FrameChoice c = choose_frame(behind(lag, 6), 1000.0 / 60);
+    EXPECT_TRUE(c.show) << lag;
+    EXPECT_EQ(c.drop, 0) << lag;
+  }
+}
+
+TEST(FrameChoice, AClockFarAheadDropsUntilThePictureIsOnTime) {
+  // Half a second behind: every superseded picture goes; the one shown
+  // trails the clock by at most two intervals.
+  const std::vector<double> ahead = behind(500, 40);
+  const FrameChoice c = choose_frame(ahead, 1000.0 / 60);
+  ASSERT_TRUE(c.show);
+  EXPECT_GT(c.drop, 25);
+  EXPECT_GE(ahead[static_cast<std::size_t>(c.drop)], -2 * 1000.0 / 60);
+  // Only the last picture waiting, however late: shown, not dropped.
+  EXPECT_EQ(choose_frame(behind(500, 1), 1000.0 / 60).drop, 0);
+  // The next picture not due yet: the late head is still the best there is.
+  const std::vector<double> gap = {-200, 100};
+  EXPECT_EQ(choose_frame(gap, 1000.0 / 60).drop, 0);
+  // 30 fps tolerates twice the lag of 60 fps.
+  EXPECT_EQ(choose_frame(behind(50, 6), 1000.0 / 30).drop, 0);
+  EXPECT_GT(choose_frame(behind(50, 6), 1000.0 / 60).drop, 0);
+}
+
+TEST(FrameChoice, APictureAheadOfTheClockWaitsUntilDue) {
+  const std::vector<double> ahead = {45, 62};
+  const FrameChoice c = choose_frame(ahead, 1000.0 / 60);
+  EXPECT_FALSE(c.show);
+  EXPECT_DOUBLE_EQ(c.wait_ms, 15);
+  EXPECT_TRUE(choose_frame(std::vector<double>{30}, 1000.0 / 60).show);  // due up to 30 ms early
+  EXPECT_FALSE(choose_frame({}, 1000.0 / 60).show);
 }
 
 TEST(LogoPicture, DecodesToPackedBgr) {
