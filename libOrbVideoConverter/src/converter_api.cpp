@@ -165,4 +165,12 @@ TimeParts* ISS_OrbVideoConverterImpl::GetDuration(TimeParts* out) {
 
 int ISS_OrbVideoConverterImpl::IsConverting() { return converting_; }
 
+int ISS_OrbVideoConverterImpl::SetKeyFrameInterval(int frames) {
+  if (frames < 1 || frames > 1000) {
+    return fail(ORB_ERROR, "error: a key-frame interval of %d pictures is out of range (1 to 1000);\n", frames);
+  }
+  key_frame_interval_ = frames;
+  return 0;
+}
+
 }  // namespace orb::converter

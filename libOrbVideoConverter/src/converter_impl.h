@@ -39,6 +39,7 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   int IsConverting() override;
   const char* GetLastErrorText() override;
   const char* GetNoticeText() override { return notice_; }
+  int SetKeyFrameInterval(int frames) override;
 
   int64_t frames_encoded() const { return encoded_; }
   int64_t frames_to_encode() const { return to_encode_; }
@@ -103,6 +104,7 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   AVStream* video_out_ = nullptr;
   AVStream* audio_out_ = nullptr;
   std::unique_ptr<AudioTranscoder> transcoder_;  // when the sound cannot be copied
+  int key_frame_interval_ = 0;                   // 0: the decoder's, else 12
   char notice_[256] = {};                        // said once the output is set up
   std::mutex write_mutex_;                       // every write to the output file
   int64_t audio_base_ = AV_NOPTS_VALUE;          // first audio timestamp of the conversion

@@ -121,7 +121,9 @@ int ISS_OrbVideoConverterImpl::add_video_stream() {
   c->height = params_->dst_height;
   c->time_base = av_inv_q(video_in_->r_frame_rate);  // one tick per frame
   c->framerate = video_in_->r_frame_rate;
-  c->gop_size = video_decoder_->gop_size > 0 ? video_decoder_->gop_size : 12;
+  c->gop_size = key_frame_interval_ > 0        ? key_frame_interval_
+                : video_decoder_->gop_size > 0 ? video_decoder_->gop_size
+                                               : 12;
   c->pix_fmt = AV_PIX_FMT_YUV420P;
   c->rc_max_rate = bit_rate;
   c->rc_min_rate = bit_rate;

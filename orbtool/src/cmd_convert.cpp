@@ -59,8 +59,9 @@ void show_progress(const RenderingStatistics& s, bool terminal, int recorded_sec
 
 int convert_main(int argc, char** argv) {
   std::string error;
-  const Args args = parse_args(
-      argc, argv, {"calib", "layout", "mount", "size", "bitrate", "view", "from", "to", "seconds"}, {}, error);
+  const Args args =
+      parse_args(argc, argv, {"calib", "layout", "mount", "size", "bitrate", "view", "from", "to", "seconds", "keyint"},
+                 {}, error);
   if (error.empty() && args.positional.size() != 2) error = "error: convert needs an input video and an output file";
   ConverterInitParams params{};
   if (error.empty()) fill_view_params(args, params, error);
@@ -76,6 +77,14 @@ int convert_main(int argc, char** argv) {
       length_ms = static_cast<int64_t>(*n * 1000 + 0.5);
   }
   if (error.empty() && length_ms >= 0 && to >= 0) error = "error: give --to or --seconds, not both";
+  int keyint = 12;  // as the conversion dialog writes
+  if (error.empty() && args.get("keyint")) {
+    const auto n = to_number(*args.get("keyint"));
+    if (!n || *n != static_cast<int>(*n) || *n < 1 || *n > 1000)
+      error = "error: --keyint must be a whole number of pictures from 1 to 1000";
+    else
+      keyint = static_cast<int>(*n);
+  }
   if (!error.empty()) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
@@ -97,7 +106,7 @@ int convert_main(int argc, char** argv) {
     std::fprintf(stderr, "error: cannot create a converter\n");
     return 1;
   }
-  if (converter->Init(&params) != 0) {
+  if (converter->SetKeyFrameInterval(keyint) != 0 || converter->Init(&params) != 0) {
     print_error(converter->GetLastErrorText());
     return 1;
   }

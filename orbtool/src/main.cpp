@@ -36,10 +36,10 @@ void usage(std::FILE* out) {
       "      prints a calibration file's fields and whether it is valid\n"
       "  convert IN OUT [--calib FILE] [--layout wide|ball|split2|split4|panorama] [--mount up|down|side]\n"
       "          [--size WxH] [--bitrate KBIT] [--view V:PITCH,YAW,ROLL[,ZOOM] ...] [--from MM:SS] [--to MM:SS]\n"
-      "          [--seconds N]\n"
+      "          [--seconds N] [--keyint N]\n"
       "      converts the views of a fisheye video (a file or a stream URL) into an H.265 video, sound\n"
       "      copied (or re-encoded as AAC when the container cannot hold it); a live stream converts\n"
-      "      for --to/--seconds, or until interrupted\n"
+      "      for --to/--seconds, or until interrupted; --keyint: a key frame every N pictures (12)\n"
       "  render IN OUT.png [--time SECONDS] [the view options of convert]\n"
       "      renders one still of a picture or a video frame through the same views\n");
 }

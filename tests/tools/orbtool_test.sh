@@ -55,6 +55,18 @@ check "calibrate refuses a field of view above 360" $(( $? == 2 ? 0 : 1 ))
 
 "$tool" convert "$work/clip.mp4" "$work/out.mp4" --size 320x160 --layout split2 > "$work/convert.out" 2>&1
 check "convert writes the views" $?
+
+# Key frames: every 12 pictures unless --keyint says otherwise.
+key_frames() {
+  ffprobe -v error -select_streams v -show_entries packet=flags -of csv=p=0 "$1" | grep -n K | cut -d: -f1 | tr '\n' ' '
+}
+[ "$(key_frames "$work/out.mp4")" = "1 13 25 " ]
+check "a key frame every 12 pictures by default" $?
+"$tool" convert "$work/clip.mp4" "$work/keyint.mp4" --size 320x160 --keyint 10 > /dev/null 2>&1 &&
+  [ "$(key_frames "$work/keyint.mp4")" = "1 11 21 " ]
+check "--keyint 10 puts one every 10" $?
+"$tool" convert "$work/clip.mp4" "$work/bad.mp4" --keyint 0 > /dev/null 2> "$work/keyint.err"
+check "--keyint 0 is refused" $(( $? == 2 ? 0 : 1 ))
 ffprobe -v error -select_streams v -count_frames -show_entries stream=codec_name,width,height,nb_read_frames \
   -of csv=p=0 "$work/out.mp4" > "$work/probe.out" 2>&1
 grep -q "^hevc,320,160,25$" "$work/probe.out"

@@ -53,6 +53,9 @@ class ISS_OrbVideoConverter {
   // What Init chose that the user should know (the sound re-encoded, say);
   // empty when nothing. Added last, so earlier callers keep their layout.
   virtual const char* GetNoticeText() = 0;
+  // A key frame every `frames` pictures (1 to 1000; 12 unless set), for the
+  // next Init. Added last, like GetNoticeText. 0, or 21 out of range.
+  virtual int SetKeyFrameInterval(int frames) = 0;
 };
 
 extern "C" {
