@@ -1,22 +1,27 @@
 #!/usr/bin/env bash
-# Converts the same generated 1080p30 fisheye clip with `orbtool convert` and
-# with the ffmpeg command line (v360 fisheye to flat, libx265 with the same
-# preset, tune, qp and key-frame interval (12, the converter's), audio
-# copied) at 1024x768 and at 1920x960, one after
-# the other in one run, and prints both frames-per-second figures and their
-# ratio, start-up included. Usage: bench/convert_vs_ffmpeg.sh [SECONDS]
-# (default 30; needs a built tree)
+# Converts generated fisheye clips (1920x1080, 2880x2880 and 3840x2160, 30
+# fps) to 1024x768 and 1920x960, one after the other in one run, and prints
+# frames per second, start-up included, for:
+#   ours     orbtool convert (ball layout, a key frame every 12 pictures)
+#   v360/12  ffmpeg's v360 fisheye to flat and libx265 with the same preset,
+#            tune, qp and key-frame interval, audio copied
+#   v360/x   the same with x265's default key-frame interval
+#   bound    ffmpeg decoding, scaling and encoding alike with no dewarp
+# and ours as a share of the bound.
+# Usage: bench/convert_vs_ffmpeg.sh [SECONDS] (default 30; needs a built tree;
+# SOURCES="1920x1080" runs fewer sources)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
+sources=${SOURCES:-1920x1080 2880x2880 3840x2160}
 tool=build/bin/orbtool
 [ -x "$tool" ] || { echo "error: build first (./test.sh or ./run.sh)" >&2; exit 1; }
 command -v ffmpeg > /dev/null || { echo "error: ffmpeg is not installed" >&2; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$tool" synth "$work/clip.mp4" --size 1920x1080 --fps 30 --seconds "$seconds" --fov 200 --audio sine > /dev/null
 frames=$((seconds * 30))
+x265=(-c:v libx265 -preset ultrafast -tune zero-latency -x265-params qp=20:log-level=error -c:a copy)
 
 elapsed() {  # runs the command, prints its wall time in seconds
   local start end
@@ -26,14 +31,19 @@ elapsed() {  # runs the command, prints its wall time in seconds
   awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }'
 }
 
-printf "%-10s %12s %12s %8s\n" size "orbtool fps" "ffmpeg fps" ratio
-for size in 1024x768 1920x960; do
-  w=${size%x*}
-  h=${size#*x}
-  ours=$(elapsed "$tool" convert "$work/clip.mp4" "$work/ours.mp4" --calib "$work/clip.inf" --size "$size" --layout ball)
-  theirs=$(elapsed ffmpeg -y -loglevel error -i "$work/clip.mp4" \
-    -vf "v360=input=fisheye:ih_fov=200:iv_fov=200:output=flat:h_fov=120:v_fov=90:pitch=50:w=$w:h=$h" \
-    -c:v libx265 -g 12 -preset ultrafast -tune zero-latency -x265-params qp=20:log-level=error -c:a copy "$work/theirs.mp4")
-  awk -v s="$size" -v f="$frames" -v a="$ours" -v b="$theirs" \
-    'BEGIN { printf "%-10s %12.1f %12.1f %7.2fx\n", s, f / a, f / b, (f / a) / (f / b) }'
+printf "%-10s %-9s %8s %8s %8s %8s %9s\n" source size ours v360/12 v360/x bound ours/bound
+for source in $sources; do
+  clip="$work/clip_$source.mp4"
+  "$tool" synth "$clip" --size "$source" --fps 30 --seconds "$seconds" --fov 200 --audio sine > /dev/null
+  for size in 1024x768 1920x960; do
+    w=${size%x*}
+    h=${size#*x}
+    v360="v360=input=fisheye:ih_fov=200:iv_fov=200:output=flat:h_fov=120:v_fov=90:pitch=50:w=$w:h=$h"
+    ours=$(elapsed "$tool" convert "$clip" "$work/ours.mp4" --calib "${clip%.mp4}.inf" --size "$size" --layout ball)
+    same=$(elapsed ffmpeg -y -loglevel error -i "$clip" -vf "$v360" -g 12 "${x265[@]}" "$work/v360.mp4")
+    default=$(elapsed ffmpeg -y -loglevel error -i "$clip" -vf "$v360" "${x265[@]}" "$work/v360x.mp4")
+    bound=$(elapsed ffmpeg -y -loglevel error -i "$clip" -vf "scale=$w:$h" -g 12 "${x265[@]}" "$work/bound.mp4")
+    awk -v src="$source" -v s="$size" -v f="$frames" -v a="$ours" -v b="$same" -v c="$default" -v d="$bound" \
+      'BEGIN { printf "%-10s %-9s %8.1f %8.1f %8.1f %8.1f %8.0f%%\n", src, s, f / a, f / b, f / c, f / d, 100 * d / a }'
+  done
 done

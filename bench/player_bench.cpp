@@ -3,8 +3,10 @@
 // frames due in that span were shown and how many were dropped, the
 // audio-video offset at display, the CPU time per shown frame and the
 // peak resident memory. One row overloads the renderer on purpose (four
-// views of 1080p60 at 1920x1080). Starts a virtual X display when there is
-// none. Figures only; nothing is asserted.
+// views of 1080p60 at 1920x1080). Then the view-turn latency: from a mouse
+// drag sent through XTEST to the return of the swap that shows the turned
+// view, paused and playing (median and 95th percentile). Starts a virtual X
+// display when there is none. Figures only; nothing is asserted.
 #include <synth/fisheye_clip.h>
 
 #include <csignal>
@@ -17,12 +19,16 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include <algorithm>
 
 #include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "player_impl.h"
+#include "x11_window.h"
+
+#include <X11/extensions/XTest.h>
 #include "temp_dir.h"
 
 extern "C" {
@@ -128,6 +134,61 @@ void measure(const std::string& media, const std::string& calibration, const Run
   std::fflush(stdout);
 }
 
+int64_t steady_ns() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Drags across the player's window (a host's child window, as the
+// applications embed it) one step at a time and times each step to the
+// swap that shows it.
+void measure_turns(const std::string& media, const std::string& calibration, const char* clip, bool paused) {
+  constexpr int kWidth = 960, kHeight = 540, kSteps = 40;
+  orb::test::X11Host host(kWidth, kHeight);
+  if (!host.ok()) return;
+  orb::player::ISS_OrbPlayerImpl player;
+  MediaOpenParams params{media.c_str(), calibration.c_str(), "", 0, 0, -1, 0};
+  if (player.OpenMedia(&params) != 0) return;
+  player.SetNativeWindow(host.child());
+  player.SetViewportRect(0, 0, kWidth, kHeight, 0);
+  player.SetDrawMode(5, 0);
+  if (player.Play(nullptr, nullptr, nullptr, nullptr, nullptr) != 0) return;
+  std::this_thread::sleep_for(2000ms);
+  if (paused) player.Pause();
+  std::this_thread::sleep_for(500ms);
+  Display* d = host.display();
+  XTestFakeMotionEvent(d, -1, kWidth / 2, kHeight / 2, CurrentTime);
+  XTestFakeButtonEvent(d, 1, True, CurrentTime);
+  XFlush(d);
+  std::this_thread::sleep_for(200ms);
+  std::vector<double> latencies;
+  for (int i = 0; i < kSteps; ++i) {
+    const std::uint64_t before = player.stats().turns_shown;
+    const int64_t sent = steady_ns();
+    XTestFakeMotionEvent(d, -1, kWidth / 2 + (i % 2 ? 6 : -6), kHeight / 2, CurrentTime);
+    XFlush(d);
+    const auto give_up = std::chrono::steady_clock::now() + 1s;
+    while (player.stats().turns_shown == before && std::chrono::steady_clock::now() < give_up)
+      std::this_thread::sleep_for(100us);
+    const orb::player::PlaybackStats s = player.stats();
+    if (s.turns_shown != before) latencies.push_back(static_cast<double>(s.last_turn_shown_ns - sent) / 1e6);
+    // Steps land at every phase of the render loop.
+    std::this_thread::sleep_for(std::chrono::milliseconds(37 + 7 * (i % 5)));
+  }
+  XTestFakeButtonEvent(d, 1, False, CurrentTime);
+  XFlush(d);
+  player.Stop();
+  std::sort(latencies.begin(), latencies.end());
+  const auto at = [&](double q) {
+    return latencies.empty() ? 0.0
+                             : latencies[std::min(latencies.size() - 1,
+                                                  static_cast<std::size_t>(q * static_cast<double>(latencies.size())))];
+  };
+  std::printf("%-9s view turn %-7s  %2zu of %d steps shown  median %5.1f ms  p95 %5.1f ms\n", clip,
+              paused ? "paused" : "playing", latencies.size(), kSteps, at(0.5), at(0.95));
+  std::fflush(stdout);
+}
+
 // Each run in a process of its own, so its memory figures are its own.
 void measure_apart(const std::string& media, const std::string& calibration, const Run& run, int window_w, int window_h,
                    double seconds) {
@@ -185,6 +246,17 @@ int main(int argc, char** argv) {
       measure_apart(media, calibration, {source.name, source.fps, viewports}, window_w, window_h, seconds);
     // The renderer overloaded on purpose: four full-size views of 60 fps.
     if (source.fps == 60) measure_apart(media, calibration, {source.name, source.fps, 4}, 1920, 1080, seconds);
+    if (source.height == 1080) {
+      for (bool paused : {true, false}) {
+        std::fflush(stdout);
+        if (const pid_t pid = fork(); pid == 0) {
+          measure_turns(media, calibration, source.name, paused);
+          _exit(0);
+        } else if (pid > 0) {
+          waitpid(pid, nullptr, 0);
+        }
+      }
+    }
   }
   if (xvfb > 0) {
     kill(xvfb, SIGTERM);

@@ -7,7 +7,7 @@ packages=(
   g++ cmake pkg-config ninja-build
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev libqt6svg6 libsdl2-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
-  libopencv-dev libepoxy-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libx11-dev libxcb1-dev
+  libopencv-dev libepoxy-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libx11-dev libxcb1-dev libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils imagemagick ffmpeg xdg-user-dirs dpkg-dev clang-format clang-tidy

@@ -10,6 +10,7 @@
 
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
@@ -52,10 +53,17 @@ int RenderWindow::run(FrameRing& ring, const AudioClock& clock, double frame_int
     if (dirty) {
       SDL_GL_SwapWindow(window_.get());
       last_draw = now;
+      if (turned_) {
+        turned_ = false;
+        const auto shown_at = std::chrono::steady_clock::now().time_since_epoch();
+        std::lock_guard lock(mutex_);
+        ++stats_.turns_shown;
+        stats_.last_turn_shown_ns = std::chrono::duration_cast<std::chrono::nanoseconds>(shown_at).count();
+      }
     }
     // Late pictures: one per pass, straight on. Otherwise sleep until the
     // next one is due (or arrives), never holding a lock.
-    if (!shown && wait.count() > 0) ring.wait_for_change(seen, wait);
+    if (!shown && wait.count() > 0) idle(ring, seen, wait);
   }
   return code;
 }
@@ -115,6 +123,12 @@ int RenderWindow::start(const MediaOpenParams& params, int width, int height) {
       debug_trace("%s", error_.c_str());
       return code;
     }
+  }
+  SDL_SysWMinfo wm;
+  SDL_VERSION(&wm.version);
+  if (SDL_GetWindowWMInfo(window_.get(), &wm) && wm.subsystem == SDL_SYSWM_X11) {
+    input_display_ = wm.info.x11.display;
+    input_fd_ = ConnectionNumber(wm.info.x11.display);
   }
   SDL_GetWindowSize(window_.get(), &w, &h);
   SDL_GetWindowPosition(window_.get(), &x, &y);
@@ -294,6 +308,7 @@ void RenderWindow::handle_event(const SDL_Event& e, bool& dirty) {
         vp.angles[1] += static_cast<float>(e.motion.xrel);
         apply_angles(i);
         dirty = true;
+        turned_ = true;
       }
       mouse_x_ = e.motion.x;
       mouse_y_ = e.motion.y;
@@ -341,6 +356,24 @@ void RenderWindow::release() {
   gl_context_.reset();
   window_.reset();  // a wrapped host window stays: SDL only forgets it
   x_display_ = nullptr;
+  input_display_ = nullptr;
+  input_fd_ = -1;
+}
+
+// Until `wait` passes; early when the window system has input, so a drag
+// is drawn at once, paused or between pictures. While playing with no
+// picture waiting, the next picture ends the wait instead.
+void RenderWindow::idle(FrameRing& ring, std::uint64_t seen, std::chrono::milliseconds wait) {
+  if (input_fd_ < 0 || (ring.count() == 0 && !state_.paused())) {
+    ring.wait_for_change(seen, wait);
+    return;
+  }
+  {
+    std::lock_guard lock(sdl_mutex());  // SDL reads the same connection
+    if (XEventsQueued(input_display_, QueuedAlready) > 0) return;
+  }
+  pollfd input{input_fd_, POLLIN, 0};
+  poll(&input, 1, static_cast<int>(wait.count()));
 }
 
 }  // namespace orb::player

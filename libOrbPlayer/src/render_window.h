@@ -23,6 +23,8 @@
 #include "sdl_support.h"
 #include "view_angles.h"
 
+typedef struct _XDisplay Display;
+
 namespace orb::player {
 
 inline constexpr int kViewports = 4;
@@ -44,6 +46,8 @@ struct PlaybackStats {
   double offset_abs_max_ms = 0;
   double last_shown_ms = -1;  // timestamp of the picture shown last
   std::uint64_t passes = 0;
+  std::uint64_t turns_shown = 0;   // swaps that showed a view turned by the mouse
+  int64_t last_turn_shown_ns = 0;  // steady clock, when the last of them returned
 };
 
 class RenderWindow {
@@ -86,6 +90,7 @@ class RenderWindow {
   void release();
 
  private:
+  void idle(FrameRing& ring, std::uint64_t seen, std::chrono::milliseconds wait);
   int apply_initial_viewports();
   int serve_requests();
   bool show_due_frame(FrameRing& ring, const AudioClock& clock, double frame_interval_ms,
@@ -115,10 +120,13 @@ class RenderWindow {
   // --- the render thread's alone
   SdlWindowPtr window_;
   std::unique_ptr<SdlGlContext> gl_context_;
-  void* x_display_ = nullptr;
+  void* x_display_ = nullptr;         // the host's window system, for host messages
+  Display* input_display_ = nullptr;  // SDL's connection, whose input ends an idle wait
+  int input_fd_ = -1;
   int frame_width_ = 0, frame_height_ = 0;
   int mouse_x_ = 0, mouse_y_ = 0;
   bool double_click_latch_ = false;
+  bool turned_ = false;           // a drag turned a view since the last swap
   std::vector<int64_t> pending_;  // the ring's timestamps, each pass
   std::vector<double> ahead_ms_;
 };
