@@ -1,10 +1,18 @@
 // The offscreen views on a picture whose halves differ: views land in
-// their places in the output, the right way up.
+// their places in the output, the right way up; and the map applied eight
+// pixels at a time gives the pixels one at a time does.
 #include <libOrbVideoConverter/ISS_OrbVideoConverter.h>
 #include <render/headless_gl.h>
 #include <render/offscreen_renderer.h>
+#include <render/remap_plan.h>
 
 #include <gtest/gtest.h>
+
+#include <random>
+
+extern "C" {
+#include <libavutil/frame.h>
+}
 
 #include "calibration_samples.h"
 #include "gl_fixture.h"
@@ -59,6 +67,42 @@ TEST(OffscreenRenderer, SideBySideViewportsFillTheirHalvesUpright) {
     EXPECT_EQ(at(x, 54)[2], 255) << x;
   }
   for (std::size_t i = 3; i < out.size(); i += 4) ASSERT_EQ(out[i], 255) << "a pixel no view covered";
+}
+
+AvFramePtr yuv_frame(int width, int height, int align) {
+  AvFramePtr frame = make_frame();
+  frame->format = AV_PIX_FMT_YUV420P;
+  frame->width = width;
+  frame->height = height;
+  if (av_frame_get_buffer(frame.get(), align) < 0) return nullptr;
+  return frame;
+}
+
+TEST(RemapPlan, EightAtATimeGivesThePixelsOneAtATimeDoes) {
+  std::mt19937 random(7);
+  // Odd source sizes, planes with no padding (taps at the very end of a
+  // plane), positions everywhere including the edges, pixels not shown.
+  for (const auto& [src_w, src_h, dst_w, dst_h] : {std::array{97, 61, 70, 50}, std::array{64, 32, 130, 66}}) {
+    std::vector<RemapPlan::Coord> coords(static_cast<std::size_t>(dst_w) * dst_h);
+    std::uniform_real_distribution<float> unit(-0.05f, 1.05f);
+    for (auto& c : coords) c = {unit(random), unit(random), random() % 10 != 0};
+    for (int x = 0; x < dst_w; ++x) coords[static_cast<std::size_t>(x)] = {1.0f, 1.0f, true};  // the last samples
+    RemapPlan plan;
+    plan.build(coords, dst_w, dst_h, src_w, src_h);
+    AvFramePtr src = yuv_frame(src_w, src_h, 1);
+    ASSERT_TRUE(src);
+    for (int p = 0; p < 3; ++p)
+      for (int i = 0; i < src->linesize[p] * (p ? (src_h + 1) / 2 : src_h); ++i)
+        src->data[p][i] = static_cast<std::uint8_t>(random());
+    AvFramePtr one = yuv_frame(dst_w, dst_h, 32), eight = yuv_frame(dst_w, dst_h, 32);
+    plan.apply(src.get(), one.get(), false);
+    plan.apply(src.get(), eight.get(), true);
+    for (int p = 0; p < 3; ++p)
+      for (int y = 0; y < (p ? dst_h / 2 : dst_h); ++y)
+        for (int x = 0; x < (p ? dst_w / 2 : dst_w); ++x)
+          ASSERT_EQ(one->data[p][y * one->linesize[p] + x], eight->data[p][y * eight->linesize[p] + x])
+              << "plane " << p << " at " << x << "," << y << " of " << dst_w << "x" << dst_h;
+  }
 }
 
 }  // namespace

@@ -22,27 +22,31 @@ class RemapPlan {
   void build(const std::vector<Coord>& coords, int dst_w, int dst_h, int src_w, int src_h);
 
   // Fills `dst` (YUV 4:2:0, output size) from `src` (YUV 4:2:0, source size).
-  void apply(const AVFrame* src, AVFrame* dst);
+  // Eight pixels at a time where the processor has AVX2 (the same values
+  // to the bit); `vector` false keeps to one at a time.
+  void apply(const AVFrame* src, AVFrame* dst, bool vector = true);
   // The same for packed RGBA pictures (rows top first, no padding); black
   // is opaque black.
   void apply_rgba(const std::uint8_t* src, int src_w, std::uint8_t* dst) const;
 
- private:
   // The top-left of four source samples and the weights of the right and
   // lower ones (0..128). Compact, since every frame reads every tap.
   struct Tap {
     std::int32_t offset = -1;  // into the plane at `stride`; negative: black
     std::uint8_t fx = 0, fy = 0;
   };
+
+ private:
   struct Plane {
     std::vector<Tap> taps;
     std::vector<std::int32_t> xs, ys;  // positions, to lay offsets out for another stride
     int stride = 0;
+    int rows = 0;  // of the source plane
     void rebase(int new_stride);
   };
   static void tap_for(float sx, float sy, int w, int h, Plane& plane, std::size_t i);
   static void remap(const Plane& plane, int w, int h, const std::uint8_t* src, std::uint8_t* dst, int dst_stride,
-                    std::uint8_t black);
+                    std::uint8_t black, bool vector);
 
   int dst_w_ = 0, dst_h_ = 0;
   Plane luma_;
