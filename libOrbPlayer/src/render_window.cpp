@@ -104,17 +104,6 @@ int RenderWindow::start(const MediaOpenParams& params, int width, int height) {
       debug_trace("%s", error_.c_str());
       return code;
     }
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (SDL_GetWindowWMInfo(window_.get(), &info) && info.subsystem == SDL_SYSWM_X11) {
-      // SDL selects no input on a foreign window; without this no mouse event
-      // arrives. Keys are left to pass up to the host's window: the player
-      // has none of its own, and the host's keys must work over the picture.
-      x_display_ = info.info.x11.display;
-      XSelectInput(info.info.x11.display, info.info.x11.window,
-                   ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                       EnterWindowMask | LeaveWindowMask | FocusChangeMask | PropertyChangeMask);
-    }
   } else {
     window_.reset(
         SDL_CreateWindow("Orbivue VR Player", x, y, w, h, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE));
@@ -127,8 +116,16 @@ int RenderWindow::start(const MediaOpenParams& params, int width, int height) {
   SDL_SysWMinfo wm;
   SDL_VERSION(&wm.version);
   if (SDL_GetWindowWMInfo(window_.get(), &wm) && wm.subsystem == SDL_SYSWM_X11) {
-    input_display_ = wm.info.x11.display;
-    input_fd_ = ConnectionNumber(wm.info.x11.display);
+    x_display_ = wm.info.x11.display;
+    input_fd_ = ConnectionNumber(x_display_);
+    if (native) {
+      // SDL selects no input on a foreign window; without this no mouse event
+      // arrives. Keys are left to pass up to the host's window: the player
+      // has none of its own, and the host's keys must work over the picture.
+      XSelectInput(x_display_, wm.info.x11.window,
+                   ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                       EnterWindowMask | LeaveWindowMask | FocusChangeMask | PropertyChangeMask);
+    }
   }
   SDL_GetWindowSize(window_.get(), &w, &h);
   SDL_GetWindowPosition(window_.get(), &x, &y);
@@ -356,7 +353,6 @@ void RenderWindow::release() {
   gl_context_.reset();
   window_.reset();  // a wrapped host window stays: SDL only forgets it
   x_display_ = nullptr;
-  input_display_ = nullptr;
   input_fd_ = -1;
 }
 
@@ -370,7 +366,7 @@ void RenderWindow::idle(FrameRing& ring, std::uint64_t seen, std::chrono::millis
   }
   {
     std::lock_guard lock(sdl_mutex());  // SDL reads the same connection
-    if (XEventsQueued(input_display_, QueuedAlready) > 0) return;
+    if (XEventsQueued(x_display_, QueuedAlready) > 0) return;
   }
   pollfd input{input_fd_, POLLIN, 0};
   poll(&input, 1, static_cast<int>(wait.count()));

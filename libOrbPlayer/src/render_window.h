@@ -120,8 +120,7 @@ class RenderWindow {
   // --- the render thread's alone
   SdlWindowPtr window_;
   std::unique_ptr<SdlGlContext> gl_context_;
-  void* x_display_ = nullptr;         // the host's window system, for host messages
-  Display* input_display_ = nullptr;  // SDL's connection, whose input ends an idle wait
+  Display* x_display_ = nullptr;  // SDL's connection: host messages go out on it, its input ends an idle wait
   int input_fd_ = -1;
   int frame_width_ = 0, frame_height_ = 0;
   int mouse_x_ = 0, mouse_y_ = 0;
