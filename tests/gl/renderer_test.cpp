@@ -40,7 +40,17 @@ bool is_black(const Image& img, int x, int y) {
   return p[0] == 0 && p[1] == 0 && p[2] == 0;
 }
 
-using Renderer = GlTest;
+struct GoldenView {
+  int mode;
+  float pitch, yaw;
+};
+
+class Renderer : public GlTest {
+ protected:
+  // Two views side by side, with a logo over the unseen pole, against a
+  // reviewed picture.
+  void expect_golden(const char* name, GoldenView left, GoldenView right);
+};
 
 TEST_F(Renderer, SourceModeShowsThePictureAsItIs) {
   // 1919x1079: plane rows that are not multiples of 4 bytes.
@@ -96,10 +106,10 @@ TEST_F(Renderer, PanoramaModeUnwrapsTheLensAsTheLensModelSays) {
     for (int x = 0; x < kOutW; x += 11) ASSERT_TRUE(is_black(actual, x, y)) << x << "," << y;
 }
 
-TEST_F(Renderer, WideAngleViewMatchesItsGoldenImage) {
+void Renderer::expect_golden(const char* name, GoldenView left, GoldenView right) {
   constexpr int kW = 1920, kH = 1080, kOutW = 192, kOutH = 108;
   auto target = make_target(kOutW, kOutH);
-  // A 16x16 logo of four coloured quarters, for the cap over the unseen pole.
+  // A 16x16 logo of four coloured quarters.
   std::vector<std::uint8_t> logo(16 * 16 * 3);
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 16; ++x) {
@@ -110,23 +120,35 @@ TEST_F(Renderer, WideAngleViewMatchesItsGoldenImage) {
     }
   ogl_rendererMgr mgr;
   ASSERT_EQ(init_manager(mgr, example_calibration(), kW, kH, &logo, 16), 0) << mgr.error_text();
-  ASSERT_EQ(mgr.set_viewport_rect(0, 0, 0, kOutW / 2, kOutH), 0);
-  ASSERT_EQ(mgr.set_viewport_rect(1, kOutW / 2, 0, kOutW / 2, kOutH), 0);
-  ASSERT_EQ(mgr.set_draw_mode(0, DRAW_MODE_WIDE_ANGLE), 0);
-  ASSERT_EQ(mgr.set_view_angles(0, 60, 30, 0), 0);
-  ASSERT_EQ(mgr.set_draw_mode(1, DRAW_MODE_LITTLE_PLANET), 0);
-  ASSERT_EQ(mgr.set_view_angles(1, 0, 0, 0), 0);
+  int index = 0;
+  for (const GoldenView& view : {left, right}) {
+    ASSERT_EQ(mgr.set_viewport_rect(index, index * kOutW / 2, 0, kOutW / 2, kOutH), 0);
+    ASSERT_EQ(mgr.set_draw_mode(index, view.mode), 0);
+    ASSERT_EQ(mgr.set_view_angles(index, view.pitch, view.yaw, 0), 0);
+    ++index;
+  }
   ASSERT_EQ(upload(mgr, position_frame(kW, kH)), 0);
   ASSERT_EQ(mgr.draw_all({1, 1, 0, 0}), 0);
   const Image actual = read_back(*target);
 
+  const std::string file = std::string(name) + ".ppm";
   if (const char* dir = std::getenv("ORB_WRITE_GOLDENS")) {  // explicit, reviewed refresh only
-    write_ppm(std::filesystem::path(dir) / "wide_and_planet.ppm", actual);
+    write_ppm(std::filesystem::path(dir) / file, actual);
   }
-  const auto golden = read_ppm(std::filesystem::path(ORB_GOLDEN_DIR) / "wide_and_planet.ppm");
+  const auto golden = read_ppm(std::filesystem::path(ORB_GOLDEN_DIR) / file);
   ASSERT_TRUE(golden.has_value()) << "missing golden; review one made with ORB_WRITE_GOLDENS=<dir>";
-  const Comparison c = compare_images(*golden, actual, 8, 0.01, test_output_dir(), "wide_and_planet");
+  const Comparison c = compare_images(*golden, actual, 8, 0.01, test_output_dir(), name);
   EXPECT_TRUE(c.same) << c.report;
+}
+
+TEST_F(Renderer, WideAngleViewMatchesItsGoldenImage) {
+  expect_golden("wide_and_planet", {DRAW_MODE_WIDE_ANGLE, 60, 30}, {DRAW_MODE_LITTLE_PLANET, 0, 0});
+}
+
+// The ball shows the sphere's near side over its far side; the logo and the
+// picture meet on both.
+TEST_F(Renderer, BallAndPerspectiveViewsMatchTheirGoldenImage) {
+  expect_golden("ball_and_perspective", {DRAW_MODE_ORTHOGRAPHIC, -60, 40}, {DRAW_MODE_PERSPECTIVE, -35, 120});
 }
 
 TEST_F(Renderer, ViewportsDrawOnlyInsideTheirRectanglesWhenEnabled) {
