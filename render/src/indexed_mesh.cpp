@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 
 namespace orb {
 namespace {
@@ -19,6 +20,37 @@ struct KeyHash {
     return static_cast<std::size_t>(h);
   }
 };
+
+Band triangle_band(const IndexedMesh& mesh, std::size_t first) {
+  const Band band = band_of(mesh.texture_indices[mesh.elements[first]]);
+  for (std::size_t k = 1; k < 3; ++k) {
+    if (band_of(mesh.texture_indices[mesh.elements[first + k]]) != band) return Band::kAny;
+  }
+  return band;
+}
+
+// A counting sort of the triangles by band, each band keeping its order.
+void group_by_band(IndexedMesh& mesh) {
+  const std::size_t triangles = mesh.elements.size() / 3;
+  std::vector<Band> band(triangles);
+  for (std::size_t t = 0; t < triangles; ++t) {
+    band[t] = triangle_band(mesh, t * 3);
+    mesh.bands[static_cast<std::size_t>(band[t])].count += 3;
+  }
+  std::size_t first = 0;
+  for (ElementRange& range : mesh.bands) {
+    range.first = first;
+    first += range.count;
+  }
+  std::vector<std::uint32_t> grouped(triangles * 3);
+  std::array<std::size_t, kBandCount> next{};
+  for (std::size_t b = 0; b < next.size(); ++b) next[b] = mesh.bands[b].first;
+  for (std::size_t t = 0; t < triangles; ++t) {
+    std::size_t& at = next[static_cast<std::size_t>(band[t])];
+    for (std::size_t k = 0; k < 3; ++k) grouped[at++] = mesh.elements[t * 3 + k];
+  }
+  mesh.elements = std::move(grouped);
+}
 
 }  // namespace
 
@@ -49,6 +81,7 @@ IndexedMesh index_mesh(const VertexFactory& factory) {
     }
     mesh.elements.push_back(it->second);
   }
+  group_by_band(mesh);
   return mesh;
 }
 

@@ -112,10 +112,13 @@ int OffscreenRenderer::init(OffscreenViews& views, int input_width, int input_he
   attributes_.texture_coord = glGetAttribLocation(p, "TexCoord");
   attributes_.left_weights = glGetAttribLocation(p, "aLeftWeights");
   attributes_.tex_index = glGetAttribLocation(p, "aTexIndex");
-  uniforms_.mvp_matrix = glGetUniformLocation(p, "uMVPMatrix");
-  uniforms_.st_matrix = glGetUniformLocation(p, "uSTMatrix");
+  StitchUniforms uniforms;
+  uniforms.mvp_matrix = glGetUniformLocation(p, "uMVPMatrix");
+  uniforms.st_matrix = glGetUniformLocation(p, "uSTMatrix");
+  shared_.program.fill(p);  // one program draws every band
+  shared_.uniforms.fill(uniforms);
   const float flip[16] = {1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 1, 0, 1};  // texture y becomes 1 - y
-  glUniformMatrix4fv(uniforms_.st_matrix, 1, GL_FALSE, flip);
+  glUniformMatrix4fv(uniforms.st_matrix, 1, GL_FALSE, flip);
   if (gl_failed(error, 230)) return ORB_ERROR;
 
   for (int i = 0; i < count_; ++i) {
@@ -144,7 +147,7 @@ int OffscreenRenderer::init(OffscreenViews& views, int input_width, int input_he
     }
     vp.view.fit_to_video(input_width, input_height);  // the same camera at another resolution
     vp.view.configure(i, false, 0, false);
-    vp.view.bind_resources(&uniforms_, &attributes_, p);
+    vp.view.bind_resources(&shared_, &attributes_);
     if (create_framebuffer(vp, error) != 0) return ORB_ERROR;
     vp.view.set_rect(0, 0, vp.width, vp.height);
     const int mode = views.draw_mode[i];
@@ -195,7 +198,6 @@ int OffscreenRenderer::create_framebuffer(Viewport& vp, std::string& error) {
 
 int OffscreenRenderer::build_remap(RemapPlan& plan, std::string& error) {
   glUseProgram(program_.get());
-  glEnable(GL_DEPTH_TEST);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   std::vector<RemapPlan::Coord> coords(static_cast<std::size_t>(views_->width) * views_->height,
                                        RemapPlan::Coord{0, 0, false});

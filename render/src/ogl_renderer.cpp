@@ -1,10 +1,12 @@
 #include <common/debug_trace.h>
 #include <render/ogl_renderer.h>
 
+#include <geometry/draw_mode.h>
 #include <render/gl_check.h>
 
 #include "indexed_mesh.h"
 
+#include <cstdint>
 #include <cstdio>
 
 namespace orb {
@@ -38,10 +40,9 @@ void ogl_renderer::configure(int number, bool logo, int logo_angle_deg, bool no_
   camera_.reset_model();
 }
 
-void ogl_renderer::bind_resources(const StitchUniforms* uniforms, const StitchAttributes* attributes, GLuint program) {
-  uniforms_ = uniforms;
+void ogl_renderer::bind_resources(const StitchPrograms* programs, const StitchAttributes* attributes) {
+  programs_ = programs;
   attributes_ = attributes;
-  program_ = program;
   camera_.rebuild_view();
 }
 
@@ -86,7 +87,7 @@ int ogl_renderer::upload_mesh() {
   for (GlBuffer& b : buffers_) b.reset();
   elements_.reset();
   mesh_uploaded_ = false;
-  glUseProgram(program_);
+  glUseProgram(programs_->program[static_cast<std::size_t>(Band::kAny)]);
   if (gl_error_at_viewport(kSource, 265, number_)) return 1;
   // Shared corners are shaded once; the triangles are the factory's own.
   const IndexedMesh mesh = index_mesh(factory_);
@@ -102,6 +103,7 @@ int ogl_renderer::upload_mesh() {
                mesh.elements.data(), GL_STATIC_DRAW);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   vertex_count_ = static_cast<int>(mesh.elements.size());
+  for (std::size_t b = 0; b < bands_.size(); ++b) bands_[b] = {mesh.bands[b].first, mesh.bands[b].count};
   mesh_uploaded_ = true;
   return 0;
 }
@@ -111,17 +113,30 @@ int ogl_renderer::draw() {
     debug_trace("error: vp %d vertex is not inited, please set draw mode first;\n", number_);
     return 1;
   }
-  glUseProgram(program_);
   glViewport(rect_.x, rect_.y, rect_.width, rect_.height);
+  // Seen from inside, or flat, no two triangles cover the same pixel, so
+  // depth only matters for the ball (the sphere from outside) and the
+  // little planet (from its surface); elsewhere it would be a cost per pixel.
+  const int mode = camera_.draw_mode();
+  if (mode == DRAW_MODE_ORTHOGRAPHIC || mode == DRAW_MODE_LITTLE_PLANET) {
+    glEnable(GL_DEPTH_TEST);
+  } else {
+    glDisable(GL_DEPTH_TEST);
+  }
   bind_attribute(buffers_[kPositions], attributes_->position, 3);
   bind_attribute(buffers_[kTextureCoords], attributes_->texture_coord, 4);
   bind_attribute(buffers_[kWeights], attributes_->left_weights, 1);
   bind_attribute(buffers_[kIndices], attributes_->tex_index, 1);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   const Mat4 mvp = camera_.mvp();
-  glUniformMatrix4fv(uniforms_->mvp_matrix, 1, GL_FALSE, mvp.data());
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, elements_.get());
-  glDrawElements(GL_TRIANGLES, vertex_count_, GL_UNSIGNED_INT, nullptr);
+  for (std::size_t b = 0; b < bands_.size(); ++b) {
+    if (bands_[b].count == 0) continue;
+    glUseProgram(programs_->program[b]);
+    glUniformMatrix4fv(programs_->uniforms[b].mvp_matrix, 1, GL_FALSE, mvp.data());
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(bands_[b].count), GL_UNSIGNED_INT,
+                   reinterpret_cast<const void*>(bands_[b].first * sizeof(std::uint32_t)));
+  }
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   return gl_error_at_viewport(kSource, 325, number_) ? 1 : 0;
 }

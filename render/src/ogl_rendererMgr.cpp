@@ -42,9 +42,11 @@ int ogl_rendererMgr::init(const RendererInit& params) {
   video_width_ = params.video_width;
   video_height_ = params.video_height;
   if (create_textures(params) != 0) return 1;
-  if (generate_stitching_program(program_) != 0) return 1;
+  for (std::size_t b = 0; b < programs_.size(); ++b) {
+    if (generate_stitching_program(programs_[b], static_cast<Band>(b)) != 0) return 1;
+    shared_.program[b] = programs_[b].get();
+  }
   if (bind_shader_inputs() != 0) return 1;
-  glEnable(GL_DEPTH_TEST);
   for (int i = 0; i < kMaxViewports; ++i) {
     ogl_renderer& vp = viewports_[static_cast<std::size_t>(i)];
     if (int result = vp.load_calibration(params.no_calibration, params.mount_mode, params.calibration_path);
@@ -58,7 +60,7 @@ int ogl_rendererMgr::init(const RendererInit& params) {
                   video_height_);
     }
     vp.configure(i, params.logo_enabled, params.logo_angle_deg, params.no_calibration);
-    vp.bind_resources(&uniforms_, &attributes_, program_.get());
+    vp.bind_resources(&shared_, &attributes_);
   }
   return 0;
 }
@@ -101,35 +103,42 @@ int ogl_rendererMgr::create_textures(const RendererInit& params) {
 }
 
 int ogl_rendererMgr::bind_shader_inputs() {
-  const GLuint p = program_.get();
-  glUseProgram(p);
   struct AttributeStep {
-    const char* name;
     GLint* location;
+    GLuint slot;
     GLint components;
     int line;
   };
   const AttributeStep attributes[] = {
-      {stitch::kPosition, &attributes_.position, 3, 333},
-      {stitch::kTextureCoord, &attributes_.texture_coord, 4, 339},
-      {stitch::kLeftWeights, &attributes_.left_weights, 1, 345},
-      {stitch::kTexIndex, &attributes_.tex_index, 1, 350},
+      {&attributes_.position, stitch::kPositionSlot, 3, 333},
+      {&attributes_.texture_coord, stitch::kTextureCoordSlot, 4, 339},
+      {&attributes_.left_weights, stitch::kLeftWeightsSlot, 1, 345},
+      {&attributes_.tex_index, stitch::kTexIndexSlot, 1, 350},
   };
   for (const AttributeStep& a : attributes) {
-    *a.location = glGetAttribLocation(p, a.name);
-    glEnableVertexAttribArray(static_cast<GLuint>(*a.location));
-    glVertexAttribPointer(static_cast<GLuint>(*a.location), a.components, GL_FLOAT, GL_FALSE, 0, nullptr);
+    *a.location = static_cast<GLint>(a.slot);
+    glEnableVertexAttribArray(a.slot);
+    glVertexAttribPointer(a.slot, a.components, GL_FLOAT, GL_FALSE, 0, nullptr);
     if (gl_error_into(error_text_, a.line)) return 1;
   }
+  for (std::size_t b = 0; b < programs_.size(); ++b) {
+    if (bind_uniforms(programs_[b].get(), shared_.uniforms[b]) != 0) return 1;
+  }
+  return 0;
+}
+
+int ogl_rendererMgr::bind_uniforms(GLuint p, StitchUniforms& uniforms) {
+  glUseProgram(p);
   const float zero[16] = {};
-  uniforms_.mvp_matrix = glGetUniformLocation(p, stitch::kMvpMatrix);
-  glUniformMatrix4fv(uniforms_.mvp_matrix, 1, GL_FALSE, zero);
+  // A variant without a uniform reports -1, which GL ignores in the calls.
+  uniforms.mvp_matrix = glGetUniformLocation(p, stitch::kMvpMatrix);
+  glUniformMatrix4fv(uniforms.mvp_matrix, 1, GL_FALSE, zero);
   if (gl_error_into(error_text_, 355)) return 1;
-  uniforms_.st_matrix = glGetUniformLocation(p, stitch::kStMatrix);
-  glUniformMatrix4fv(uniforms_.st_matrix, 1, GL_FALSE, texture_matrix_.data());
+  uniforms.st_matrix = glGetUniformLocation(p, stitch::kStMatrix);
+  glUniformMatrix4fv(uniforms.st_matrix, 1, GL_FALSE, texture_matrix_.data());
   if (gl_error_into(error_text_, 359)) return 1;
-  uniforms_.color_conversion = glGetUniformLocation(p, stitch::kColorConversion);
-  glUniformMatrix3fv(uniforms_.color_conversion, 1, GL_FALSE, kColorConversion);
+  uniforms.color_conversion = glGetUniformLocation(p, stitch::kColorConversion);
+  glUniformMatrix3fv(uniforms.color_conversion, 1, GL_FALSE, kColorConversion);
   if (gl_error_into(error_text_, 363)) return 1;
   struct SamplerStep {
     const char* name;
@@ -138,10 +147,10 @@ int ogl_rendererMgr::bind_shader_inputs() {
     int line;
   };
   const SamplerStep samplers[] = {
-      {stitch::kTextureY, &uniforms_.texture_y, 0, 367},
-      {stitch::kTextureU, &uniforms_.texture_u, 1, 371},
-      {stitch::kTextureV, &uniforms_.texture_v, 2, 375},
-      {stitch::kLogoTexture, &uniforms_.logo_texture, 3, 379},
+      {stitch::kTextureY, &uniforms.texture_y, 0, 367},
+      {stitch::kTextureU, &uniforms.texture_u, 1, 371},
+      {stitch::kTextureV, &uniforms.texture_v, 2, 375},
+      {stitch::kLogoTexture, &uniforms.logo_texture, 3, 379},
   };
   for (const SamplerStep& s : samplers) {
     *s.location = glGetUniformLocation(p, s.name);

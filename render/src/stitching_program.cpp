@@ -4,6 +4,8 @@
 #include <render/shader.h>
 
 #include <cstdio>
+#include <string>
+#include <utility>
 
 namespace orb {
 namespace {
@@ -29,9 +31,10 @@ void main() {
 
 // Index bands tolerate interpolation error; coordinates outside the picture
 // in bands 1 and 2 are opaque black like index 0. Software rasterisers run
-// every branch, so the picture is sampled once for bands 1, 2 and the first
-// area of 3, and only the blend's second area costs a second lookup.
-constexpr const char* kFragmentSource = R"(#version 430 compatibility
+// every branch of a shader, taken or not, so each band has a variant of its
+// own (BAND, set before this text) that does only its own lookups; BAND_ANY
+// serves triangles whose corners lie in different bands.
+constexpr const char* kFragmentBody = R"(
 varying vec4 fragTextureCoord;
 varying float index;
 varying float frag_left_weights;
@@ -52,25 +55,49 @@ bool in_picture(vec2 p) {
   return p.x >= 0.0 && p.x <= 1.0 && p.y >= 0.0 && p.y <= 1.0;
 }
 
+vec4 picture_at(vec2 p) {
+  return in_picture(p) ? vec4(rgb_at(p), 1.0) : vec4(0.0, 0.0, 0.0, 1.0);
+}
+
+vec4 blend() {
+  float w = frag_left_weights;
+  return vec4(w * rgb_at(fragTextureCoord.xy) + (1.0 - w) * rgb_at(fragTextureCoord.zw), 1.0);
+}
+
 void main() {
-  const vec4 black = vec4(0.0, 0.0, 0.0, 1.0);
-  bool second_band = index > 1.9 && index < 2.1;
-  vec2 p = second_band ? fragTextureCoord.zw : fragTextureCoord.xy;
-  vec3 c = rgb_at(p);
-  vec4 colour;
+#if BAND == BAND_BLACK
+  gl_FragColor = vec4(0.0, 0.0, 0.0, 1.0);
+#elif BAND == BAND_PICTURE
+  gl_FragColor = picture_at(fragTextureCoord.xy);
+#elif BAND == BAND_SECOND_PICTURE
+  gl_FragColor = picture_at(fragTextureCoord.zw);
+#elif BAND == BAND_BLEND
+  gl_FragColor = blend();
+#elif BAND == BAND_LOGO
+  gl_FragColor = texture2D(logoTexture, fragTextureCoord.xy);
+#else
   if (index >= 3.1) {
-    colour = texture2D(logoTexture, fragTextureCoord.xy);
+    gl_FragColor = texture2D(logoTexture, fragTextureCoord.xy);
   } else if (index >= 2.9) {
-    float w = frag_left_weights;
-    colour = vec4(w * c + (1.0 - w) * rgb_at(fragTextureCoord.zw), 1.0);
-  } else if (second_band || (index > 0.9 && index < 1.1)) {
-    colour = in_picture(p) ? vec4(c, 1.0) : black;
+    gl_FragColor = blend();
+  } else if (index > 1.9 && index < 2.1) {
+    gl_FragColor = picture_at(fragTextureCoord.zw);
+  } else if (index > 0.9 && index < 1.1) {
+    gl_FragColor = picture_at(fragTextureCoord.xy);
   } else {
-    colour = black;
+    gl_FragColor = vec4(0.0, 0.0, 0.0, 1.0);
   }
-  gl_FragColor = colour;
+#endif
 }
 )";
+
+std::string fragment_source(Band band) {
+  std::string text = "#version 430 compatibility\n";
+  const char* names[] = {"BAND_BLACK", "BAND_PICTURE", "BAND_SECOND_PICTURE", "BAND_BLEND", "BAND_LOGO", "BAND_ANY"};
+  for (int i = 0; i < kBandCount; ++i) text += "#define " + std::string(names[i]) + " " + std::to_string(i) + "\n";
+  text += "#define BAND " + std::to_string(static_cast<int>(band)) + "\n";
+  return text + kFragmentBody;
+}
 
 }  // namespace
 
@@ -97,6 +124,14 @@ int build_stitching_program(GlProgram& program, const char* vertex_source, const
   }
   glAttachShader(linked.get(), vertex.shader.get());
   glAttachShader(linked.get(), fragment.shader.get());
+  // The same attribute slots in every variant: a viewport's vertex arrays
+  // serve whichever program draws its next band.
+  for (const auto& [name, slot] : {std::pair{stitch::kPosition, stitch::kPositionSlot},
+                                   std::pair{stitch::kTextureCoord, stitch::kTextureCoordSlot},
+                                   std::pair{stitch::kLeftWeights, stitch::kLeftWeightsSlot},
+                                   std::pair{stitch::kTexIndex, stitch::kTexIndexSlot}}) {
+    glBindAttribLocation(linked.get(), slot, name);
+  }
   std::string log;
   if (link_program(linked.get(), log)) {
     program = std::move(linked);  // the shaders are deleted now; they stay attached
@@ -110,8 +145,16 @@ int build_stitching_program(GlProgram& program, const char* vertex_source, const
   return 1;
 }
 
-int generate_stitching_program(GlProgram& program) {
-  return build_stitching_program(program, kVertexSource, kFragmentSource);
+Band band_of(float index) {
+  if (index >= 3.1f) return Band::kLogo;
+  if (index >= 2.9f) return Band::kBlend;
+  if (index > 1.9f && index < 2.1f) return Band::kSecondPicture;
+  if (index > 0.9f && index < 1.1f) return Band::kPicture;
+  return Band::kBlack;
+}
+
+int generate_stitching_program(GlProgram& program, Band band) {
+  return build_stitching_program(program, kVertexSource, fragment_source(band).c_str());
 }
 
 }  // namespace orb

@@ -43,6 +43,7 @@ bool is_black(const Image& img, int x, int y) {
 struct GoldenView {
   int mode;
   float pitch, yaw;
+  float zoom = 0;  // 0: the mode's own
 };
 
 class Renderer : public GlTest {
@@ -125,6 +126,10 @@ void Renderer::expect_golden(const char* name, GoldenView left, GoldenView right
     ASSERT_EQ(mgr.set_viewport_rect(index, index * kOutW / 2, 0, kOutW / 2, kOutH), 0);
     ASSERT_EQ(mgr.set_draw_mode(index, view.mode), 0);
     ASSERT_EQ(mgr.set_view_angles(index, view.pitch, view.yaw, 0), 0);
+    float zoom = view.zoom;
+    if (zoom != 0) {
+      ASSERT_EQ(mgr.set_zoom(index, zoom), 0);
+    }
     ++index;
   }
   ASSERT_EQ(upload(mgr, position_frame(kW, kH)), 0);
@@ -145,10 +150,11 @@ TEST_F(Renderer, WideAngleViewMatchesItsGoldenImage) {
   expect_golden("wide_and_planet", {DRAW_MODE_WIDE_ANGLE, 60, 30}, {DRAW_MODE_LITTLE_PLANET, 0, 0});
 }
 
-// The ball shows the sphere's near side over its far side; the logo and the
-// picture meet on both.
+// The ball's near clipping plane moves with its zoom: zoomed out, a wide rim
+// shows the sphere's near side over its far side. The logo and the picture
+// meet in both views.
 TEST_F(Renderer, BallAndPerspectiveViewsMatchTheirGoldenImage) {
-  expect_golden("ball_and_perspective", {DRAW_MODE_ORTHOGRAPHIC, -60, 40}, {DRAW_MODE_PERSPECTIVE, -35, 120});
+  expect_golden("ball_and_perspective", {DRAW_MODE_ORTHOGRAPHIC, 60, 40, 0.3f}, {DRAW_MODE_PERSPECTIVE, -35, 120});
 }
 
 TEST_F(Renderer, ViewportsDrawOnlyInsideTheirRectanglesWhenEnabled) {

@@ -31,7 +31,7 @@ class StitchingProgram : public GlTest {
   }
 
   // Colour of the quad's centre pixel.
-  std::array<int, 4> draw(const QuadInputs& in) {
+  std::array<int, 4> draw(const QuadInputs& in, Band band = Band::kAny) {
     const float positions[] = {-1, -1, 0, 1, -1, 0, -1, 1, 0, 1, 1, 0};
     float coords[16], indices[4], weights[4];
     for (int v = 0; v < 4; ++v) {
@@ -47,10 +47,10 @@ class StitchingProgram : public GlTest {
     glViewport(0, 0, kSize, kSize);
     glClearColor(0.3f, 0.3f, 0.3f, 0.5f);  // anything the quad fails to cover shows
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glUseProgram(mgr_.program());
+    glUseProgram(mgr_.program(band));
     mgr_.bind_textures();
     const Mat4 identity = identity_matrix();
-    glUniformMatrix4fv(mgr_.uniforms().mvp_matrix, 1, GL_FALSE, identity.data());
+    glUniformMatrix4fv(mgr_.uniforms(band).mvp_matrix, 1, GL_FALSE, identity.data());
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     const StitchAttributes& a = mgr_.attributes();
     auto feed = [](GLint location, int components, const float* data) {
@@ -141,6 +141,32 @@ TEST_F(StitchingProgram, BlendWeighsTheTwoPictureAreas) {
   in.weight = 0.25f;
   const int mix = static_cast<int>(std::lround(0.25 * grey(60) + 0.75 * grey(200)));
   expect_colour(draw(in), {mix, mix, mix, 255}, 2, "weight 0.25");
+}
+
+// Each band's triangles are drawn by a variant of their own; it must draw
+// what the variant deciding per pixel draws.
+TEST_F(StitchingProgram, EachBandsVariantDrawsWhatTheGeneralOneDraws) {
+  upload_grey_halves(60, 200);
+  std::vector<QuadInputs> cases;
+  for (float index : {0.0f, 1.0f, 2.0f, 3.0f, 4.0f}) {
+    for (float x : {0.25f, 0.75f, 1.3f}) {
+      QuadInputs in;
+      in.index = index;
+      in.xy[0] = x;
+      in.zw[0] = 1.0f - x;
+      in.weight = 0.3f;
+      cases.push_back(in);
+    }
+  }
+  for (const QuadInputs& in : cases) {
+    const Band band = band_of(in.index);
+    ASSERT_NE(band, Band::kAny);
+    const std::string what = "index " + std::to_string(in.index) + " x " + std::to_string(in.xy[0]);
+    expect_colour(draw(in, band), draw(in), 0, what);
+  }
+  EXPECT_EQ(band_of(1.12f), Band::kBlack);
+  EXPECT_EQ(band_of(2.95f), Band::kBlend);
+  EXPECT_EQ(band_of(3.2f), Band::kLogo);
 }
 
 TEST_F(StitchingProgram, FailuresAreReportedAndLeaveNoProgram) {

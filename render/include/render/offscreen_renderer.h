@@ -79,7 +79,7 @@ class OffscreenRenderer {
   const OffscreenViews* views_ = nullptr;
   int input_width_ = 0, input_height_ = 0;
   GlProgram program_;
-  StitchUniforms uniforms_;
+  StitchPrograms shared_;
   StitchAttributes attributes_;
   std::array<Viewport, 4> viewports_;
   int count_ = 0;

@@ -5,6 +5,7 @@
 #include <geometry/vertex_factory.h>
 #include <geometry/view_camera.h>
 #include <render/gl_handles.h>
+#include <render/stitching_program.h>
 
 #include <array>
 
@@ -20,6 +21,13 @@ struct StitchAttributes {
 struct StitchUniforms {
   GLint texture_y = -1, texture_u = -1, texture_v = -1, logo_texture = -1;
   GLint mvp_matrix = -1, st_matrix = -1, color_conversion = -1;
+};
+
+// The programs a viewport draws its bands with, and their uniforms; a
+// renderer with a single program puts it in every slot.
+struct StitchPrograms {
+  std::array<GLuint, kBandCount> program{};
+  std::array<StitchUniforms, kBandCount> uniforms{};
 };
 
 struct ViewportRect {
@@ -40,7 +48,7 @@ class ogl_renderer {
   }
   // The same camera recorded at another resolution: the lens scaled to it.
   CalibrationFit fit_to_video(int width, int height) { return factory_.fit_to_video(width, height); }
-  void bind_resources(const StitchUniforms* uniforms, const StitchAttributes* attributes, GLuint program);
+  void bind_resources(const StitchPrograms* programs, const StitchAttributes* attributes);
 
   // 0, or 1 when a GL error is pending.
   int set_rect(int x, int y, int width, int height);
@@ -64,11 +72,14 @@ class ogl_renderer {
   // Positions, texture coordinates, weights, indices: filled once per mesh
   // build (the arrays only change then).
   std::array<GlBuffer, 4> buffers_;
-  GlBuffer elements_;     // corners of the triangles, into the shared vertices
+  GlBuffer elements_;     // corners of the triangles, into the shared vertices, by band
   int vertex_count_ = 0;  // corners drawn
-  const StitchUniforms* uniforms_ = nullptr;
+  struct BandRange {
+    std::size_t first = 0, count = 0;  // elements
+  };
+  std::array<BandRange, kBandCount> bands_{};
+  const StitchPrograms* programs_ = nullptr;
   const StitchAttributes* attributes_ = nullptr;
-  GLuint program_ = 0;
   int number_ = 0;
   bool mesh_uploaded_ = false;
   bool logo_ = false;

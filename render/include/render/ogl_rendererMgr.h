@@ -1,7 +1,7 @@
 #pragma once
 // The panorama renderer of one player or converter: four viewports, the
 // Y/U/V plane textures each frame is uploaded into, the logo texture and
-// the stitching program. Constructed, used and destroyed on one thread with
+// the stitching program's variants. Constructed, used and destroyed on one thread with
 // its GL context current.
 #include <render/gl_handles.h>
 #include <render/ogl_renderer.h>
@@ -60,21 +60,25 @@ class ogl_rendererMgr {
   // Overlay text (date and time of the play position) is kept as data only.
   void set_overlay_text(const char* text);
   const char* overlay_text() const { return overlay_text_.data(); }
-  GLuint program() const { return program_.get(); }
-  const StitchUniforms& uniforms() const { return uniforms_; }
+  // A band's program variant and its uniforms; kAny decides per pixel.
+  GLuint program(Band band = Band::kAny) const { return shared_.program[static_cast<std::size_t>(band)]; }
+  const StitchUniforms& uniforms(Band band = Band::kAny) const {
+    return shared_.uniforms[static_cast<std::size_t>(band)];
+  }
   const StitchAttributes& attributes() const { return attributes_; }
 
  private:
   int create_textures(const RendererInit& params);
   int bind_shader_inputs();
+  int bind_uniforms(GLuint program, StitchUniforms& uniforms);
   bool valid_index(int index) const;
 
   std::array<ogl_renderer, kMaxViewports> viewports_;
   enum Plane { kY, kU, kV, kLogo };
   std::array<GlTexture, 4> textures_;
-  StitchUniforms uniforms_;
+  std::array<GlProgram, kBandCount> programs_;  // one per band
+  StitchPrograms shared_;                       // their names and uniforms, for the viewports
   StitchAttributes attributes_;
-  GlProgram program_;
   std::string error_text_;  // last setup failure
   std::array<float, 16> texture_matrix_{};
   std::array<char, 72> overlay_text_{};
