@@ -136,8 +136,10 @@ int convert_main(int argc, char** argv) {
   const bool terminal = isatty(STDOUT_FILENO) != 0;
   const auto started = std::chrono::steady_clock::now();
   auto last = started;
+  // A short look: the end of a conversion is noticed within 10 ms, not a
+  // tenth of a second later.
   while (converter->IsConverting()) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (g_interrupted) {
       converter->Stop();
       break;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 namespace orb {
 namespace {
@@ -23,54 +24,72 @@ inline void remap_taps(const RemapPlan::Tap* t, int first, int end, const std::u
     out[x] = t[x].offset < 0 ? black : bilinear(src + t[x].offset, stride, t[x].fx, t[x].fy);
 }
 
-// The same, eight taps at a time: two gathers of four bytes fetch each
-// tap's two rows (the bytes past the second sample are read and not used,
-// so taps within 4 bytes of the plane's end go one at a time). The sums
-// are those of bilinear(), in 32-bit lanes, so the pixels are identical.
-__attribute__((target("avx2"))) void remap_row_avx2(const RemapPlan::Tap* t, int w, const std::uint8_t* src,
-                                                    std::ptrdiff_t stride, std::ptrdiff_t plane_bytes,
-                                                    std::uint8_t* out, std::uint8_t black) {
+// Eight taps' bilinear sums from one plane, as bilinear() computes them,
+// in 32-bit lanes, packed to eight bytes. `at` are offsets known to be
+// safe; `fx`, `fy` the weights of the right and lower samples.
+__attribute__((target("avx2"))) inline __m128i bilinear8(const std::uint8_t* src, std::ptrdiff_t stride, __m256i at,
+                                                         __m256i fx, __m256i fy, __m256i black_v, __m256i is_black) {
+  const __m256i bytes = _mm256_set1_epi32(0xff);
+  const __m256i full = _mm256_set1_epi32(128);
+  // Two gathers of four bytes fetch each tap's two rows (the bytes past the
+  // second sample are read and not used).
+  const __m256i top = _mm256_i32gather_epi32(reinterpret_cast<const int*>(src), at, 1);
+  const __m256i bottom = _mm256_i32gather_epi32(reinterpret_cast<const int*>(src + stride), at, 1);
+  const __m256i gx = _mm256_sub_epi32(full, fx);
+  const __m256i upper = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_and_si256(top, bytes), gx),
+                                         _mm256_mullo_epi32(_mm256_and_si256(_mm256_srli_epi32(top, 8), bytes), fx));
+  const __m256i lower = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_and_si256(bottom, bytes), gx),
+                                         _mm256_mullo_epi32(_mm256_and_si256(_mm256_srli_epi32(bottom, 8), bytes), fx));
+  __m256i v = _mm256_add_epi32(_mm256_mullo_epi32(upper, _mm256_sub_epi32(full, fy)), _mm256_mullo_epi32(lower, fy));
+  v = _mm256_srli_epi32(_mm256_add_epi32(v, _mm256_set1_epi32(8192)), 14);
+  v = _mm256_blendv_epi8(v, black_v, is_black);
+  const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+  return _mm_packus_epi16(words, words);
+}
+
+// Taps [first, end) of one row into `planes` planes that share the taps
+// (U and V), eight at a time; the same pixels as remap_taps(). Taps within
+// 4 bytes of a plane's end, and a row's last few, go one at a time. Eight
+// black taps in a row cost no lookup.
+template <int kPlanes>
+__attribute__((target("avx2"))) void remap_row_avx2(const RemapPlan::Tap* t, int first, int end,
+                                                    const std::uint8_t* const* src, std::ptrdiff_t stride,
+                                                    std::ptrdiff_t plane_bytes, std::uint8_t* const* out,
+                                                    std::uint8_t black) {
   static_assert(sizeof(RemapPlan::Tap) == 8, "taps are read as pairs of 32-bit words");
   const __m256i evens_then_odds = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
   const __m256i bytes = _mm256_set1_epi32(0xff);
-  const __m256i full = _mm256_set1_epi32(128);
-  const __m256i round = _mm256_set1_epi32(8192);
   const __m256i black_v = _mm256_set1_epi32(black);
+  const __m128i black_bytes = _mm_set1_epi8(static_cast<char>(black));
   // The last offset whose second row's four bytes stay inside the plane.
   const auto safe_limit = static_cast<int>(std::min<std::ptrdiff_t>(plane_bytes - stride - 4, INT32_MAX));
   const __m256i limit = _mm256_set1_epi32(safe_limit);
-  int x = 0;
-  for (; x + 8 <= w; x += 8) {
+  int x = first;
+  for (; x + 8 <= end; x += 8) {
     const __m256i a =
         _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + x)), evens_then_odds);
     const __m256i b =
         _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + x + 4)), evens_then_odds);
     const __m256i offsets = _mm256_permute2x128_si256(a, b, 0x20);
-    const __m256i weights = _mm256_permute2x128_si256(a, b, 0x31);
-    if (_mm256_movemask_epi8(_mm256_cmpgt_epi32(offsets, limit)) != 0) {
-      remap_taps(t, x, x + 8, src, stride, out, black);
+    const __m256i is_black = _mm256_cmpgt_epi32(_mm256_setzero_si256(), offsets);
+    if (_mm256_movemask_epi8(is_black) == -1) {
+      for (int p = 0; p < kPlanes; ++p) _mm_storel_epi64(reinterpret_cast<__m128i*>(out[p] + x), black_bytes);
       continue;
     }
-    const __m256i is_black = _mm256_cmpgt_epi32(_mm256_setzero_si256(), offsets);
-    const __m256i at = _mm256_andnot_si256(is_black, offsets);
-    const __m256i top = _mm256_i32gather_epi32(reinterpret_cast<const int*>(src), at, 1);
-    const __m256i bottom = _mm256_i32gather_epi32(reinterpret_cast<const int*>(src + stride), at, 1);
+    if (_mm256_movemask_epi8(_mm256_cmpgt_epi32(offsets, limit)) != 0) {
+      for (int p = 0; p < kPlanes; ++p) remap_taps(t, x, x + 8, src[p], stride, out[p], black);
+      continue;
+    }
+    const __m256i weights = _mm256_permute2x128_si256(a, b, 0x31);
     const __m256i fx = _mm256_and_si256(weights, bytes);
     const __m256i fy = _mm256_and_si256(_mm256_srli_epi32(weights, 8), bytes);
-    const __m256i gx = _mm256_sub_epi32(full, fx);
-    const __m256i upper = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_and_si256(top, bytes), gx),
-                                           _mm256_mullo_epi32(_mm256_and_si256(_mm256_srli_epi32(top, 8), bytes), fx));
-    const __m256i lower =
-        _mm256_add_epi32(_mm256_mullo_epi32(_mm256_and_si256(bottom, bytes), gx),
-                         _mm256_mullo_epi32(_mm256_and_si256(_mm256_srli_epi32(bottom, 8), bytes), fx));
-    __m256i v = _mm256_add_epi32(_mm256_mullo_epi32(upper, _mm256_sub_epi32(full, fy)), _mm256_mullo_epi32(lower, fy));
-    v = _mm256_srli_epi32(_mm256_add_epi32(v, round), 14);
-    v = _mm256_blendv_epi8(v, black_v, is_black);
-    // Eight 32-bit values (at most 255) to eight bytes.
-    const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(words, words));
+    const __m256i at = _mm256_andnot_si256(is_black, offsets);
+    for (int p = 0; p < kPlanes; ++p) {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(out[p] + x),
+                       bilinear8(src[p], stride, at, fx, fy, black_v, is_black));
+    }
   }
-  remap_taps(t, x, w, src, stride, out, black);
+  for (int p = 0; p < kPlanes; ++p) remap_taps(t, x, end, src[p], stride, out[p], black);
 }
 
 bool has_avx2() {
@@ -142,30 +161,61 @@ void RemapPlan::build(const std::vector<Coord>& coords, int dst_w, int dst_h, in
       v /= static_cast<float>(shown);
       tap_for(u * half_w - 0.5f, v * half_h - 0.5f, src_cw, src_ch, chroma_, static_cast<std::size_t>(y) * cw + x);
     }
+  luma_.find_spans(dst_w, dst_h);
+  chroma_.find_spans(cw, ch);
   luma_.stride = chroma_.stride = -1;  // offsets laid out at the first frame
 }
 
-void RemapPlan::remap(const Plane& plane, int w, int h, const std::uint8_t* src, std::uint8_t* dst, int dst_stride,
-                      std::uint8_t black, bool vector) {
+void RemapPlan::Plane::find_spans(int w, int h) {
+  first.assign(static_cast<std::size_t>(h), 0);
+  end.assign(static_cast<std::size_t>(h), 0);
+  for (int y = 0; y < h; ++y) {
+    const std::int32_t* row = xs.data() + static_cast<std::ptrdiff_t>(y) * w;
+    int a = 0, b = w;
+    while (a < b && row[a] < 0) ++a;
+    while (b > a && row[b - 1] < 0) --b;
+    first[static_cast<std::size_t>(y)] = a;
+    end[static_cast<std::size_t>(y)] = b;
+  }
+}
+
+void RemapPlan::remap(const Plane& plane, int w, int h, const std::uint8_t* const* src, std::uint8_t* const* dst,
+                      const int* dst_stride, int planes, std::uint8_t black, bool vector) {
   const std::ptrdiff_t stride = plane.stride;
   const bool avx2 = vector && has_avx2();
   for (int y = 0; y < h; ++y) {
     const Tap* t = plane.taps.data() + static_cast<std::ptrdiff_t>(y) * w;
-    std::uint8_t* out = dst + static_cast<std::ptrdiff_t>(y) * dst_stride;
-    if (avx2)
-      remap_row_avx2(t, w, src, stride, stride * plane.rows, out, black);
+    const int first = plane.first[static_cast<std::size_t>(y)], end = plane.end[static_cast<std::size_t>(y)];
+    std::uint8_t* out[2];
+    for (int p = 0; p < planes; ++p) {
+      out[p] = dst[p] + static_cast<std::ptrdiff_t>(y) * dst_stride[p];
+      // The black either side of what the row shows is written, not looked up.
+      std::memset(out[p], black, static_cast<std::size_t>(first));
+      std::memset(out[p] + end, black, static_cast<std::size_t>(w - end));
+    }
+    if (avx2 && planes == 2)
+      remap_row_avx2<2>(t, first, end, src, stride, stride * plane.rows, out, black);
+    else if (avx2)
+      remap_row_avx2<1>(t, first, end, src, stride, stride * plane.rows, out, black);
     else
-      remap_taps(t, 0, w, src, stride, out, black);
+      for (int p = 0; p < planes; ++p) remap_taps(t, first, end, src[p], stride, out[p], black);
   }
 }
 
 void RemapPlan::apply(const AVFrame* src, AVFrame* dst, bool vector) {
   if (luma_.stride != src->linesize[0]) luma_.rebase(src->linesize[0]);
-  remap(luma_, dst_w_, dst_h_, src->data[0], dst->data[0], dst->linesize[0], 16, vector);
-  // U and V share the map; their offsets follow each plane's own stride.
+  remap(luma_, dst_w_, dst_h_, &src->data[0], &dst->data[0], &dst->linesize[0], 1, 16, vector);
+  // U and V share the map; their offsets follow the planes' stride, and
+  // they go through together when it is the same.
+  const int cw = dst_w_ / 2, ch = dst_h_ / 2;
+  if (src->linesize[1] == src->linesize[2]) {
+    if (chroma_.stride != src->linesize[1]) chroma_.rebase(src->linesize[1]);
+    remap(chroma_, cw, ch, &src->data[1], &dst->data[1], &dst->linesize[1], 2, 128, vector);
+    return;
+  }
   for (int plane = 1; plane <= 2; ++plane) {
     if (chroma_.stride != src->linesize[plane]) chroma_.rebase(src->linesize[plane]);
-    remap(chroma_, dst_w_ / 2, dst_h_ / 2, src->data[plane], dst->data[plane], dst->linesize[plane], 128, vector);
+    remap(chroma_, cw, ch, &src->data[plane], &dst->data[plane], &dst->linesize[plane], 1, 128, vector);
   }
 }
 

@@ -81,27 +81,44 @@ AvFramePtr yuv_frame(int width, int height, int align) {
 TEST(RemapPlan, EightAtATimeGivesThePixelsOneAtATimeDoes) {
   std::mt19937 random(7);
   // Odd source sizes, planes with no padding (taps at the very end of a
-  // plane), positions everywhere including the edges, pixels not shown.
+  // plane), positions everywhere including the edges; pixels not shown at
+  // random, or all round a disc (black margins, rows and runs).
   for (const auto& [src_w, src_h, dst_w, dst_h] : {std::array{97, 61, 70, 50}, std::array{64, 32, 130, 66}}) {
-    std::vector<RemapPlan::Coord> coords(static_cast<std::size_t>(dst_w) * dst_h);
-    std::uniform_real_distribution<float> unit(-0.05f, 1.05f);
-    for (auto& c : coords) c = {unit(random), unit(random), random() % 10 != 0};
-    for (int x = 0; x < dst_w; ++x) coords[static_cast<std::size_t>(x)] = {1.0f, 1.0f, true};  // the last samples
-    RemapPlan plan;
-    plan.build(coords, dst_w, dst_h, src_w, src_h);
-    AvFramePtr src = yuv_frame(src_w, src_h, 1);
-    ASSERT_TRUE(src);
-    for (int p = 0; p < 3; ++p)
-      for (int i = 0; i < src->linesize[p] * (p ? (src_h + 1) / 2 : src_h); ++i)
-        src->data[p][i] = static_cast<std::uint8_t>(random());
-    AvFramePtr one = yuv_frame(dst_w, dst_h, 32), eight = yuv_frame(dst_w, dst_h, 32);
-    plan.apply(src.get(), one.get(), false);
-    plan.apply(src.get(), eight.get(), true);
-    for (int p = 0; p < 3; ++p)
-      for (int y = 0; y < (p ? dst_h / 2 : dst_h); ++y)
-        for (int x = 0; x < (p ? dst_w / 2 : dst_w); ++x)
-          ASSERT_EQ(one->data[p][y * one->linesize[p] + x], eight->data[p][y * eight->linesize[p] + x])
-              << "plane " << p << " at " << x << "," << y << " of " << dst_w << "x" << dst_h;
+    for (bool disc : {false, true}) {
+      std::vector<RemapPlan::Coord> coords(static_cast<std::size_t>(dst_w) * dst_h);
+      std::uniform_real_distribution<float> unit(-0.05f, 1.05f);
+      for (std::size_t i = 0; i < coords.size(); ++i) {
+        const float dx = static_cast<float>(static_cast<int>(i) % dst_w) - 0.5f * static_cast<float>(dst_w);
+        const float dy = static_cast<float>(static_cast<int>(i) / dst_w) - 0.5f * static_cast<float>(dst_h);
+        const bool shown = disc ? dx * dx + dy * dy < 0.16f * static_cast<float>(dst_h * dst_h) : random() % 10 != 0;
+        coords[i] = {unit(random), unit(random), shown};
+      }
+      for (int x = 0; x < dst_w; ++x) coords[static_cast<std::size_t>(x)] = {1.0f, 1.0f, !disc};  // the last samples
+      RemapPlan plan;
+      plan.build(coords, dst_w, dst_h, src_w, src_h);
+      AvFramePtr src = yuv_frame(src_w, src_h, 1);
+      ASSERT_TRUE(src);
+      for (int p = 0; p < 3; ++p)
+        for (int i = 0; i < src->linesize[p] * (p ? (src_h + 1) / 2 : src_h); ++i)
+          src->data[p][i] = static_cast<std::uint8_t>(random());
+      AvFramePtr one = yuv_frame(dst_w, dst_h, 32), eight = yuv_frame(dst_w, dst_h, 32);
+      plan.apply(src.get(), one.get(), false);
+      plan.apply(src.get(), eight.get(), true);
+      int black = 0;
+      for (int p = 0; p < 3; ++p)
+        for (int y = 0; y < (p ? dst_h / 2 : dst_h); ++y)
+          for (int x = 0; x < (p ? dst_w / 2 : dst_w); ++x) {
+            const std::uint8_t a = one->data[p][y * one->linesize[p] + x];
+            ASSERT_EQ(a, eight->data[p][y * eight->linesize[p] + x])
+                << "plane " << p << " at " << x << "," << y << " of " << dst_w << "x" << dst_h
+                << (disc ? ", disc" : "");
+            if (p == 0 && !coords[static_cast<std::size_t>(y) * dst_w + x].shown) {
+              ASSERT_EQ(a, 16) << "unshown pixel " << x << "," << y;
+              ++black;
+            }
+          }
+      EXPECT_GT(black, dst_w * dst_h / 20);
+    }
   }
 }
 

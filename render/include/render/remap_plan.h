@@ -41,12 +41,15 @@ class RemapPlan {
     std::vector<Tap> taps;
     std::vector<std::int32_t> xs, ys;  // positions, to lay offsets out for another stride
     int stride = 0;
-    int rows = 0;  // of the source plane
+    int rows = 0;                          // of the source plane
+    std::vector<std::int32_t> first, end;  // per output row: its shown taps lie in [first, end)
     void rebase(int new_stride);
+    void find_spans(int w, int h);
   };
   static void tap_for(float sx, float sy, int w, int h, Plane& plane, std::size_t i);
-  static void remap(const Plane& plane, int w, int h, const std::uint8_t* src, std::uint8_t* dst, int dst_stride,
-                    std::uint8_t black, bool vector);
+  // `planes` (1, or 2 for U and V at one stride) planes through the same taps.
+  static void remap(const Plane& plane, int w, int h, const std::uint8_t* const* src, std::uint8_t* const* dst,
+                    const int* dst_stride, int planes, std::uint8_t black, bool vector);
 
   int dst_w_ = 0, dst_h_ = 0;
   Plane luma_;
