@@ -87,6 +87,7 @@ int ogl_renderer::upload_mesh() {
   for (GlBuffer& b : buffers_) b.reset();
   elements_.reset();
   mesh_uploaded_ = false;
+  if (programs_ == nullptr) return 1;  // no programs bound yet: nothing can draw the mesh
   glUseProgram(programs_->program[static_cast<std::size_t>(Band::kAny)]);
   if (gl_error_at_viewport(kSource, 265, number_)) return 1;
   // Shared corners are shaded once; the triangles are the factory's own.
