@@ -12,6 +12,7 @@
 
 #include "audio_transcoder.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -120,7 +121,12 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   std::vector<AvFramePtr> spare_;  // frames to reuse, guarded by queue_mutex_
   bool producer_done_ = false;     // guarded by queue_mutex_
   static constexpr std::size_t kQueueLimit = 3;
-  static constexpr std::size_t kPrebuffer = 12;  // pictures decoded while the views are drawn
+  // Pictures decoded while the views are drawn: what 64 MB holds, 4 to 24
+  // (20 of 1080p, 5 of 2880x2880).
+  static std::size_t prebuffer_for(int width, int height) {
+    const std::size_t bytes = std::size_t(std::max(width, 1)) * std::size_t(std::max(height, 1)) * 3 / 2;
+    return std::clamp<std::size_t>((std::size_t{64} << 20) / bytes, 4, 24);
+  }
 
   // --- flags and counters shared with the caller's thread
   std::atomic<bool> stop_{false};

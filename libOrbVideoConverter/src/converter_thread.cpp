@@ -60,7 +60,8 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
   int decoded = 0;
   // At least one picture is decoded before the start counts as made: a stop
   // right after Start still finishes a file with a picture in it.
-  while ((!plan_done || waiting.empty()) && waiting.size() < kPrebuffer && !stop_) {
+  const std::size_t prebuffer = prebuffer_for(map_width_, map_height_);
+  while ((!plan_done || waiting.empty()) && waiting.size() < prebuffer && !stop_) {
     decoded = decode_picture();
     if (decoded != 0) break;
     AvFramePtr frame = make_frame();

@@ -47,15 +47,52 @@ __attribute__((target("avx2"))) inline __m128i bilinear8(const std::uint8_t* src
   return _mm_packus_epi16(words, words);
 }
 
+// A near block's 16-byte window of one half: 4 rows of 4 bytes, or 2 of 8,
+// each row loaded straight into the register.
+__attribute__((target("avx2"))) inline __m128i window16(const std::uint8_t* p, std::ptrdiff_t stride, bool wide) {
+  if (wide) {
+    return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + stride)));
+  }
+  const auto row = [&](int k) {
+    std::int32_t v;
+    std::memcpy(&v, p + k * stride, 4);
+    return _mm_cvtsi32_si128(v);
+  };
+  return _mm_unpacklo_epi64(_mm_unpacklo_epi32(row(0), row(1)), _mm_unpacklo_epi32(row(2), row(3)));
+}
+
+// The same sums for a near block: both halves' windows shuffled into each
+// tap's top and bottom sample pairs. `wx`, `wy` hold (128 - f, f) as 16-bit
+// pairs; both sums stay below 2^15.
+__attribute__((target("avx2"))) inline __m128i bilinear8_near(const std::uint8_t* src, std::ptrdiff_t stride,
+                                                              const RemapPlan::NearBlock& near, __m256i wx, __m256i wy,
+                                                              __m256i black_v, __m256i is_black) {
+  const __m256i windows =
+      _mm256_inserti128_si256(_mm256_castsi128_si256(window16(src + near.base[0], stride, (near.wide & 1) != 0)),
+                              window16(src + near.base[1], stride, (near.wide & 2) != 0), 1);
+  const __m256i picked = _mm256_shuffle_epi8(windows, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(near.pick)));
+  // Lane h holds its taps' top pairs, then their bottom pairs: regrouped,
+  // all eight top pairs, then all eight bottom pairs.
+  const __m256i pairs = _mm256_permute4x64_epi64(picked, 0xD8);
+  const __m256i upper = _mm256_madd_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(pairs)), wx);
+  const __m256i below = _mm256_madd_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(pairs, 1)), wx);
+  __m256i v = _mm256_madd_epi16(_mm256_or_si256(upper, _mm256_slli_epi32(below, 16)), wy);
+  v = _mm256_srli_epi32(_mm256_add_epi32(v, _mm256_set1_epi32(8192)), 14);
+  v = _mm256_blendv_epi8(v, black_v, is_black);
+  const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+  return _mm_packus_epi16(words, words);
+}
+
 // Taps [first, end) of one row into `planes` planes that share the taps
 // (U and V), eight at a time; the same pixels as remap_taps(). Taps within
 // 4 bytes of a plane's end, and a row's last few, go one at a time. Eight
 // black taps in a row cost no lookup.
 template <int kPlanes>
-__attribute__((target("avx2"))) void remap_row_avx2(const RemapPlan::Tap* t, int first, int end,
-                                                    const std::uint8_t* const* src, std::ptrdiff_t stride,
-                                                    std::ptrdiff_t plane_bytes, std::uint8_t* const* out,
-                                                    std::uint8_t black) {
+__attribute__((target("avx2"))) void remap_row_avx2(const RemapPlan::Tap* t, const RemapPlan::NearBlock* near,
+                                                    int first, int end, const std::uint8_t* const* src,
+                                                    std::ptrdiff_t stride, std::ptrdiff_t plane_bytes,
+                                                    std::uint8_t* const* out, std::uint8_t black) {
   static_assert(sizeof(RemapPlan::Tap) == 8, "taps are read as pairs of 32-bit words");
   const __m256i evens_then_odds = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
   const __m256i bytes = _mm256_set1_epi32(0xff);
@@ -64,8 +101,23 @@ __attribute__((target("avx2"))) void remap_row_avx2(const RemapPlan::Tap* t, int
   // The last offset whose second row's four bytes stay inside the plane.
   const auto safe_limit = static_cast<int>(std::min<std::ptrdiff_t>(plane_bytes - stride - 4, INT32_MAX));
   const __m256i limit = _mm256_set1_epi32(safe_limit);
+  const __m256i full = _mm256_set1_epi32(128);
   int x = first;
-  for (; x + 8 <= end; x += 8) {
+  const __m256i bit_of_lane = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+  for (; x + 8 <= end; x += 8, ++near) {
+    if (near->base[0] >= 0) {
+      const __m256i fx = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(near->fx)));
+      const __m256i fy = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(near->fy)));
+      const __m256i flags = _mm256_and_si256(_mm256_set1_epi32(near->black), bit_of_lane);
+      const __m256i is_black = _mm256_cmpeq_epi32(flags, bit_of_lane);
+      const __m256i wx = _mm256_or_si256(_mm256_sub_epi32(full, fx), _mm256_slli_epi32(fx, 16));
+      const __m256i wy = _mm256_or_si256(_mm256_sub_epi32(full, fy), _mm256_slli_epi32(fy, 16));
+      for (int p = 0; p < kPlanes; ++p) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out[p] + x),
+                         bilinear8_near(src[p], stride, *near, wx, wy, black_v, is_black));
+      }
+      continue;
+    }
     const __m256i a =
         _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + x)), evens_then_odds);
     const __m256i b =
@@ -76,13 +128,13 @@ __attribute__((target("avx2"))) void remap_row_avx2(const RemapPlan::Tap* t, int
       for (int p = 0; p < kPlanes; ++p) _mm_storel_epi64(reinterpret_cast<__m128i*>(out[p] + x), black_bytes);
       continue;
     }
+    const __m256i weights = _mm256_permute2x128_si256(a, b, 0x31);
+    const __m256i fx = _mm256_and_si256(weights, bytes);
+    const __m256i fy = _mm256_and_si256(_mm256_srli_epi32(weights, 8), bytes);
     if (_mm256_movemask_epi8(_mm256_cmpgt_epi32(offsets, limit)) != 0) {
       for (int p = 0; p < kPlanes; ++p) remap_taps(t, x, x + 8, src[p], stride, out[p], black);
       continue;
     }
-    const __m256i weights = _mm256_permute2x128_si256(a, b, 0x31);
-    const __m256i fx = _mm256_and_si256(weights, bytes);
-    const __m256i fy = _mm256_and_si256(_mm256_srli_epi32(weights, 8), bytes);
     const __m256i at = _mm256_andnot_si256(is_black, offsets);
     for (int p = 0; p < kPlanes; ++p) {
       _mm_storel_epi64(reinterpret_cast<__m128i*>(out[p] + x),
@@ -116,6 +168,73 @@ void RemapPlan::Plane::rebase(int new_stride) {
   stride = new_stride;
   for (std::size_t i = 0; i < taps.size(); ++i) {
     if (xs[i] >= 0) taps[i].offset = ys[i] * new_stride + xs[i];
+  }
+  find_near_blocks();
+}
+
+namespace {
+
+// One half of a near block: its window and its taps' picks, or false when
+// its samples lie too far apart. `xs`, `ys` are its four taps' positions.
+bool near_half(const std::int32_t* xs, const std::int32_t* ys, std::ptrdiff_t stride, std::ptrdiff_t plane_bytes,
+               std::int32_t& base, bool& wide, std::uint8_t* pick) {
+  int x0 = INT32_MAX, y0 = INT32_MAX, x1 = -1, y1 = -1;
+  for (int i = 0; i < 4; ++i) {
+    if (xs[i] < 0) continue;
+    x0 = std::min(x0, xs[i]);
+    x1 = std::max(x1, xs[i]);
+    y0 = std::min(y0, ys[i]);
+    y1 = std::max(y1, ys[i]);
+  }
+  if (x1 < 0) x0 = y0 = x1 = y1 = 0;  // all black: any window inside the plane
+  // Each tap reads columns x, x + 1 of rows y, y + 1.
+  wide = y1 == y0 && x1 - x0 > 2;
+  const int cols = wide ? 8 : 4, rows = wide ? 2 : 4;
+  if (x1 - x0 + 2 > cols || y1 - y0 + 2 > rows) return false;
+  const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(y0) * stride + x0;
+  if (at + (rows - 1) * stride + cols > plane_bytes) return false;
+  base = static_cast<std::int32_t>(at);
+  for (int i = 0; i < 4; ++i) {
+    if (xs[i] < 0) continue;  // black: any samples do
+    const int top = (ys[i] - y0) * cols + (xs[i] - x0);
+    pick[2 * i] = static_cast<std::uint8_t>(top);
+    pick[2 * i + 1] = static_cast<std::uint8_t>(top + 1);
+    pick[8 + 2 * i] = static_cast<std::uint8_t>(top + cols);
+    pick[8 + 2 * i + 1] = static_cast<std::uint8_t>(top + cols + 1);
+  }
+  return true;
+}
+
+}  // namespace
+
+void RemapPlan::Plane::find_near_blocks() {
+  near.clear();
+  near_start.assign(first.size(), 0);
+  const std::ptrdiff_t plane_bytes = static_cast<std::ptrdiff_t>(stride) * rows;
+  for (std::size_t y = 0; y < first.size(); ++y) {
+    near_start[y] = static_cast<std::int32_t>(near.size());
+    for (int x = first[y]; x + 8 <= end[y]; x += 8) {
+      const std::size_t at = y * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+      NearBlock block;
+      bool wide[2] = {false, false};
+      bool ok = true;
+      for (std::size_t h = 0; h < 2 && ok; ++h) {
+        ok = near_half(&xs[at + 4 * h], &ys[at + 4 * h], stride, plane_bytes, block.base[h], wide[h],
+                       &block.pick[16 * h]);
+      }
+      for (std::size_t i = 0; i < 8; ++i) {
+        if (xs[at + i] < 0) block.black = static_cast<std::uint8_t>(block.black | (1u << i));
+        block.fx[i] = taps[at + i].fx;
+        block.fy[i] = taps[at + i].fy;
+      }
+      // Eight black taps cost no lookup on the taps' own path.
+      if (ok && block.black != 0xff) {
+        block.wide = static_cast<std::uint8_t>((wide[0] ? 1 : 0) | (wide[1] ? 2 : 0));
+      } else {
+        block = NearBlock{};
+      }
+      near.push_back(block);
+    }
   }
 }
 
@@ -167,6 +286,7 @@ void RemapPlan::build(const std::vector<Coord>& coords, int dst_w, int dst_h, in
 }
 
 void RemapPlan::Plane::find_spans(int w, int h) {
+  width = w;
   first.assign(static_cast<std::size_t>(h), 0);
   end.assign(static_cast<std::size_t>(h), 0);
   for (int y = 0; y < h; ++y) {
@@ -193,10 +313,11 @@ void RemapPlan::remap(const Plane& plane, int w, int h, const std::uint8_t* cons
       std::memset(out[p], black, static_cast<std::size_t>(first));
       std::memset(out[p] + end, black, static_cast<std::size_t>(w - end));
     }
+    const NearBlock* near = plane.near.data() + plane.near_start[static_cast<std::size_t>(y)];
     if (avx2 && planes == 2)
-      remap_row_avx2<2>(t, first, end, src, stride, stride * plane.rows, out, black);
+      remap_row_avx2<2>(t, near, first, end, src, stride, stride * plane.rows, out, black);
     else if (avx2)
-      remap_row_avx2<1>(t, first, end, src, stride, stride * plane.rows, out, black);
+      remap_row_avx2<1>(t, near, first, end, src, stride, stride * plane.rows, out, black);
     else
       for (int p = 0; p < planes; ++p) remap_taps(t, first, end, src[p], stride, out[p], black);
   }

@@ -84,40 +84,46 @@ TEST(RemapPlan, EightAtATimeGivesThePixelsOneAtATimeDoes) {
   // plane), positions everywhere including the edges; pixels not shown at
   // random, or all round a disc (black margins, rows and runs).
   for (const auto& [src_w, src_h, dst_w, dst_h] : {std::array{97, 61, 70, 50}, std::array{64, 32, 130, 66}}) {
+    // Positions at random, or smooth and slanted as a view's are (rows of
+    // the output cross rows of the source; the last rows are reached).
     for (bool disc : {false, true}) {
-      std::vector<RemapPlan::Coord> coords(static_cast<std::size_t>(dst_w) * dst_h);
-      std::uniform_real_distribution<float> unit(-0.05f, 1.05f);
-      for (std::size_t i = 0; i < coords.size(); ++i) {
-        const float dx = static_cast<float>(static_cast<int>(i) % dst_w) - 0.5f * static_cast<float>(dst_w);
-        const float dy = static_cast<float>(static_cast<int>(i) / dst_w) - 0.5f * static_cast<float>(dst_h);
-        const bool shown = disc ? dx * dx + dy * dy < 0.16f * static_cast<float>(dst_h * dst_h) : random() % 10 != 0;
-        coords[i] = {unit(random), unit(random), shown};
-      }
-      for (int x = 0; x < dst_w; ++x) coords[static_cast<std::size_t>(x)] = {1.0f, 1.0f, !disc};  // the last samples
-      RemapPlan plan;
-      plan.build(coords, dst_w, dst_h, src_w, src_h);
-      AvFramePtr src = yuv_frame(src_w, src_h, 1);
-      ASSERT_TRUE(src);
-      for (int p = 0; p < 3; ++p)
-        for (int i = 0; i < src->linesize[p] * (p ? (src_h + 1) / 2 : src_h); ++i)
-          src->data[p][i] = static_cast<std::uint8_t>(random());
-      AvFramePtr one = yuv_frame(dst_w, dst_h, 32), eight = yuv_frame(dst_w, dst_h, 32);
-      plan.apply(src.get(), one.get(), false);
-      plan.apply(src.get(), eight.get(), true);
-      int black = 0;
-      for (int p = 0; p < 3; ++p)
-        for (int y = 0; y < (p ? dst_h / 2 : dst_h); ++y)
-          for (int x = 0; x < (p ? dst_w / 2 : dst_w); ++x) {
-            const std::uint8_t a = one->data[p][y * one->linesize[p] + x];
-            ASSERT_EQ(a, eight->data[p][y * eight->linesize[p] + x])
-                << "plane " << p << " at " << x << "," << y << " of " << dst_w << "x" << dst_h
-                << (disc ? ", disc" : "");
-            if (p == 0 && !coords[static_cast<std::size_t>(y) * dst_w + x].shown) {
-              ASSERT_EQ(a, 16) << "unshown pixel " << x << "," << y;
-              ++black;
+      for (bool smooth : {false, true}) {
+        std::vector<RemapPlan::Coord> coords(static_cast<std::size_t>(dst_w) * dst_h);
+        std::uniform_real_distribution<float> unit(-0.05f, 1.05f);
+        for (std::size_t i = 0; i < coords.size(); ++i) {
+          const float fx = static_cast<float>(static_cast<int>(i) % dst_w) / static_cast<float>(dst_w);
+          const float fy = static_cast<float>(static_cast<int>(i) / dst_w) / static_cast<float>(dst_h);
+          const float dx = fx - 0.5f, dy = (fy - 0.5f) * static_cast<float>(dst_h) / static_cast<float>(dst_w);
+          const bool shown = disc ? dx * dx + dy * dy < 0.04f : random() % 10 != 0;
+          coords[i] = smooth ? RemapPlan::Coord{0.2f + 0.7f * fx * fx, 0.75f * fy + 0.3f * fx, shown}
+                             : RemapPlan::Coord{unit(random), unit(random), shown};
+        }
+        for (int x = 0; x < dst_w; ++x) coords[static_cast<std::size_t>(x)] = {1.0f, 1.0f, !disc};  // the last samples
+        RemapPlan plan;
+        plan.build(coords, dst_w, dst_h, src_w, src_h);
+        AvFramePtr src = yuv_frame(src_w, src_h, 1);
+        ASSERT_TRUE(src);
+        for (int p = 0; p < 3; ++p)
+          for (int i = 0; i < src->linesize[p] * (p ? (src_h + 1) / 2 : src_h); ++i)
+            src->data[p][i] = static_cast<std::uint8_t>(random());
+        AvFramePtr one = yuv_frame(dst_w, dst_h, 32), eight = yuv_frame(dst_w, dst_h, 32);
+        plan.apply(src.get(), one.get(), false);
+        plan.apply(src.get(), eight.get(), true);
+        int black = 0;
+        for (int p = 0; p < 3; ++p)
+          for (int y = 0; y < (p ? dst_h / 2 : dst_h); ++y)
+            for (int x = 0; x < (p ? dst_w / 2 : dst_w); ++x) {
+              const std::uint8_t a = one->data[p][y * one->linesize[p] + x];
+              ASSERT_EQ(a, eight->data[p][y * eight->linesize[p] + x])
+                  << "plane " << p << " at " << x << "," << y << " of " << dst_w << "x" << dst_h
+                  << (disc ? ", disc" : "");
+              if (p == 0 && !coords[static_cast<std::size_t>(y) * dst_w + x].shown) {
+                ASSERT_EQ(a, 16) << "unshown pixel " << x << "," << y;
+                ++black;
+              }
             }
-          }
-      EXPECT_GT(black, dst_w * dst_h / 20);
+        EXPECT_GT(black, dst_w * dst_h / 20);
+      }
     }
   }
 }

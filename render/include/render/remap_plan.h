@@ -35,16 +35,32 @@ class RemapPlan {
     std::int32_t offset = -1;  // into the plane at `stride`; negative: black
     std::uint8_t fx = 0, fy = 0;
   };
+  // Eight taps of a row whose samples lie close together (most of them):
+  // each half's four taps read their samples from a 16-byte window of the
+  // source (4 rows of 4 bytes, or 2 rows of 8) with byte shuffles, which
+  // cost less than gathers.
+  // It carries its taps' weights too, so a near block reads nothing else.
+  struct NearBlock {
+    std::int32_t base[2] = {-1, -1};  // each half's window: its top-left sample; negative: not near
+    std::uint8_t wide = 0;            // bit h: half h's window is 2 rows of 8
+    std::uint8_t black = 0;           // bit i: tap i shows black
+    std::uint8_t fx[8] = {}, fy[8] = {};
+    std::uint8_t pick[32] = {};  // per half: its taps' top sample pairs, then their bottom pairs
+  };
 
  private:
   struct Plane {
     std::vector<Tap> taps;
     std::vector<std::int32_t> xs, ys;  // positions, to lay offsets out for another stride
     int stride = 0;
+    int width = 0;                         // of the output plane
     int rows = 0;                          // of the source plane
     std::vector<std::int32_t> first, end;  // per output row: its shown taps lie in [first, end)
+    std::vector<NearBlock> near;           // per row, its blocks of eight from `first`
+    std::vector<std::int32_t> near_start;  // per row: the index of its first block
     void rebase(int new_stride);
     void find_spans(int w, int h);
+    void find_near_blocks();
   };
   static void tap_for(float sx, float sy, int w, int h, Plane& plane, std::size_t i);
   // `planes` (1, or 2 for U and V at one stride) planes through the same taps.
