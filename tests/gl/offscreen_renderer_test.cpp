@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 extern "C" {
@@ -84,10 +85,11 @@ TEST(RemapPlan, EightAtATimeGivesThePixelsOneAtATimeDoes) {
   // plane), positions everywhere including the edges; pixels not shown at
   // random, or all round a disc (black margins, rows and runs).
   for (const auto& [src_w, src_h, dst_w, dst_h] : {std::array{97, 61, 70, 50}, std::array{64, 32, 130, 66}}) {
-    // Positions at random, or smooth and slanted as a view's are (rows of
-    // the output cross rows of the source; the last rows are reached).
+    // Positions at random, or smooth as a view's are: slanted (rows of the
+    // output cross rows of the source; the last rows are reached) or turned
+    // a quarter (rows of the output run down columns of the source).
     for (bool disc : {false, true}) {
-      for (bool smooth : {false, true}) {
+      for (int mapping : {0, 1, 2}) {
         std::vector<RemapPlan::Coord> coords(static_cast<std::size_t>(dst_w) * dst_h);
         std::uniform_real_distribution<float> unit(-0.05f, 1.05f);
         for (std::size_t i = 0; i < coords.size(); ++i) {
@@ -95,8 +97,10 @@ TEST(RemapPlan, EightAtATimeGivesThePixelsOneAtATimeDoes) {
           const float fy = static_cast<float>(static_cast<int>(i) / dst_w) / static_cast<float>(dst_h);
           const float dx = fx - 0.5f, dy = (fy - 0.5f) * static_cast<float>(dst_h) / static_cast<float>(dst_w);
           const bool shown = disc ? dx * dx + dy * dy < 0.04f : random() % 10 != 0;
-          coords[i] = smooth ? RemapPlan::Coord{0.2f + 0.7f * fx * fx, 0.75f * fy + 0.3f * fx, shown}
-                             : RemapPlan::Coord{unit(random), unit(random), shown};
+          coords[i] = mapping == 1 ? RemapPlan::Coord{0.2f + 0.7f * fx * fx, 0.75f * fy + 0.3f * fx, shown}
+                      : mapping == 2
+                          ? RemapPlan::Coord{0.3f + 0.4f * fy, 0.05f + 0.9f * std::fmod(2.5f * fx, 1.0f), shown}
+                          : RemapPlan::Coord{unit(random), unit(random), shown};
         }
         for (int x = 0; x < dst_w; ++x) coords[static_cast<std::size_t>(x)] = {1.0f, 1.0f, !disc};  // the last samples
         RemapPlan plan;
@@ -116,7 +120,7 @@ TEST(RemapPlan, EightAtATimeGivesThePixelsOneAtATimeDoes) {
               const std::uint8_t a = one->data[p][y * one->linesize[p] + x];
               ASSERT_EQ(a, eight->data[p][y * eight->linesize[p] + x])
                   << "plane " << p << " at " << x << "," << y << " of " << dst_w << "x" << dst_h
-                  << (disc ? ", disc" : "");
+                  << (disc ? ", disc" : "") << ", mapping " << mapping;
               if (p == 0 && !coords[static_cast<std::size_t>(y) * dst_w + x].shown) {
                 ASSERT_EQ(a, 16) << "unshown pixel " << x << "," << y;
                 ++black;

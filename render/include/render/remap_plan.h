@@ -37,15 +37,21 @@ class RemapPlan {
   };
   // Eight taps of a row whose samples lie close together (most of them):
   // each half's four taps read their samples from a 16-byte window of the
-  // source (4 rows of 4 bytes, or 2 rows of 8) with byte shuffles, which
+  // source (4 rows of 4 bytes, 2 of 8 or 8 of 2) with byte shuffles, which
   // cost less than gathers.
   // It carries its taps' weights too, so a near block reads nothing else.
   struct NearBlock {
-    std::int32_t base[2] = {-1, -1};  // each half's window: its top-left sample; negative: not near
-    std::uint8_t wide = 0;            // bit h: half h's window is 2 rows of 8
+    std::int32_t x = 0;               // the block's first tap in its row
+    std::int32_t base[2] = {-1, -1};  // each half's window: its top-left sample
+    std::uint8_t shape = 0;           // bits 2h, 2h + 1: half h's window (see window16)
     std::uint8_t black = 0;           // bit i: tap i shows black
     std::uint8_t fx[8] = {}, fy[8] = {};
     std::uint8_t pick[32] = {};  // per half: its taps' top sample pairs, then their bottom pairs
+  };
+  // One row's blocks of eight: the near ones, and the first taps of the others.
+  struct RowBlocks {
+    const NearBlock *near, *near_end;
+    const std::int32_t *far, *far_end;
   };
 
  private:
@@ -56,8 +62,11 @@ class RemapPlan {
     int width = 0;                         // of the output plane
     int rows = 0;                          // of the source plane
     std::vector<std::int32_t> first, end;  // per output row: its shown taps lie in [first, end)
-    std::vector<NearBlock> near;           // per row, its blocks of eight from `first`
-    std::vector<std::int32_t> near_start;  // per row: the index of its first block
+    // Each row's blocks of eight from `first`: the near ones, and where the
+    // others start; row y's are [start[y], start[y + 1]).
+    std::vector<NearBlock> near;
+    std::vector<std::int32_t> far;
+    std::vector<std::int32_t> near_start, far_start;
     void rebase(int new_stride);
     void find_spans(int w, int h);
     void find_near_blocks();
