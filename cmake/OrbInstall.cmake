@@ -9,7 +9,7 @@ include(CMakePackageConfigHelpers)
 set(ORB_PRIVATE_DIR ${CMAKE_INSTALL_LIBDIR}/orb)
 
 install(TARGETS ostrel orbtool Dioptra RUNTIME DESTINATION ${ORB_PRIVATE_DIR})
-install(TARGETS verbix LIBRARY DESTINATION ${ORB_PRIVATE_DIR})
+install(TARGETS verbix orbtool_views LIBRARY DESTINATION ${ORB_PRIVATE_DIR})
 install(TARGETS OrbPlayer OrbVideoConverter orb_api EXPORT OrbSuiteTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES libOrbPlayer/include/libOrbPlayer/ISS_OrbPlayer.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/libOrbPlayer)

@@ -3,6 +3,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 #include <common/debug_trace.h>
+#include <common/paths.h>
 #include <common/version.h>
 
 #include <cstdio>
@@ -10,13 +11,13 @@ extern "C" {
 #include <cstring>
 #include <string>
 
+#include <dlfcn.h>
+
+#include "views_module.h"
+
 namespace orb::tool {
-int play_main(int argc, char** argv);
 int synth_main(int argc, char** argv);
-int calibrate_main(int argc, char** argv);
-int inspect_main(int argc, char** argv);
 int convert_main(int argc, char** argv);
-int render_main(int argc, char** argv);
 }  // namespace orb::tool
 
 namespace {
@@ -44,6 +45,23 @@ void usage(std::FILE* out) {
       "      renders one still of a picture or a video frame through the same views\n");
 }
 
+// play, calibrate, inspect and render, from the module beside orbtool.
+int run_views_command(const std::string& command, int argc, char** argv) {
+  const std::string path = (orb::executable_dir() / kViewsModuleFile).string();
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    std::fprintf(stderr, "error: cannot load %s: %s\n", path.c_str(), dlerror());
+    return 1;
+  }
+  const auto entry = reinterpret_cast<ViewsModuleMain>(dlsym(module, kViewsModuleEntry));
+  if (entry == nullptr) {
+    std::fprintf(stderr, "error: %s has no %s\n", path.c_str(), kViewsModuleEntry);
+    dlclose(module);
+    return 1;
+  }
+  return entry(command.c_str(), argc, argv);  // left loaded: its threads and handlers may outlive the call
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,12 +76,11 @@ int main(int argc, char** argv) {
   av_log_set_level(AV_LOG_ERROR);
   orb::trace_only_when_asked();
   const std::string command = argv[1];
-  if (command == "play") return orb::tool::play_main(argc - 2, argv + 2);
   if (command == "synth") return orb::tool::synth_main(argc - 2, argv + 2);
-  if (command == "calibrate") return orb::tool::calibrate_main(argc - 2, argv + 2);
-  if (command == "inspect") return orb::tool::inspect_main(argc - 2, argv + 2);
   if (command == "convert") return orb::tool::convert_main(argc - 2, argv + 2);
-  if (command == "render") return orb::tool::render_main(argc - 2, argv + 2);
+  if (command == "play" || command == "calibrate" || command == "inspect" || command == "render") {
+    return run_views_command(command, argc - 2, argv + 2);
+  }
   std::fprintf(stderr, "error: unknown command '%s' (try orbtool --help)\n", command.c_str());
   return 2;
 }

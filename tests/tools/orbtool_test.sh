@@ -37,6 +37,16 @@ check "inspect refuses a short file" $(( status != 0 ? 0 : 1 ))
 grep -q "^error: .*too short" "$work/short.err"
 check "with one error line" $?
 
+# The picture commands live in a module beside the program: without it they
+# fail with one line, and convert still starts.
+mkdir "$work/lone" && cp "$(readlink -f "$tool")" "$work/lone/orbtool"
+LD_LIBRARY_PATH="$(dirname "$(readlink -f "$tool")")" "$work/lone/orbtool" inspect "$work/found.inf" \
+  > /dev/null 2> "$work/lone.err"
+status=$?
+check "a picture command without its module fails" $(( status == 1 ? 0 : 1 ))
+grep -q "^error: cannot load .*orbtool_views.so" "$work/lone.err" && [ "$(wc -l < "$work/lone.err")" -eq 1 ]
+check "with one error line naming the module" $?
+
 printf 'not a picture' > "$work/junk.jpg"
 "$tool" calibrate "$work/junk.jpg" -o "$work/junk.inf" > /dev/null 2> "$work/junk.err"
 status=$?
