@@ -47,12 +47,31 @@ __attribute__((target("avx2"))) inline __m128i bilinear8(const std::uint8_t* src
   return _mm_packus_epi16(words, words);
 }
 
+// The columns of each window shape, and each shape's picks of a tap's
+// samples from its top-left one: (+0, +1) for its top pair, (+cols,
+// +cols + 1) for its bottom pair.
+constexpr int kWindowColumns[4] = {4, 8, 2, 3};
+
 // A near block's 16-byte window of one half, each row loaded straight into
-// the register: 4 rows of 4 bytes (shape 0), 2 of 8 (1) or 8 of 2 (2).
+// the register: 4 rows of 4 bytes (shape 0), 2 of 8 (1), 8 of 2 (2) or 5
+// of 3 (3, the last byte unused).
 __attribute__((target("avx2"))) inline __m128i window16(const std::uint8_t* p, std::ptrdiff_t stride, int shape) {
+  const auto row32 = [&](int k) {
+    std::uint32_t v;
+    std::memcpy(&v, p + k * stride, 4);
+    return v;
+  };
   if (shape == 1) {
     return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + stride)));
+  }
+  if (shape == 3) {
+    // Rows of three at bytes 0, 3, 6, 9 and 12.
+    const std::uint64_t r2 = row32(2);
+    const std::uint64_t lo = (row32(0) & 0xffffffu) | (std::uint64_t{row32(1) & 0xffffffu} << 24) | (r2 << 48);
+    const std::uint64_t hi =
+        ((r2 >> 16) & 0xffu) | (std::uint64_t{row32(3) & 0xffffffu} << 8) | (std::uint64_t{row32(4)} << 32);
+    return _mm_set_epi64x(static_cast<long long>(hi), static_cast<long long>(lo));
   }
   if (shape == 2) {
     __m128i w = _mm_setzero_si128();
@@ -67,24 +86,44 @@ __attribute__((target("avx2"))) inline __m128i window16(const std::uint8_t* p, s
     w = _mm_insert_epi16(w, v[6], 6);
     return _mm_insert_epi16(w, v[7], 7);
   }
-  const auto row = [&](int k) {
-    std::int32_t v;
-    std::memcpy(&v, p + k * stride, 4);
-    return _mm_cvtsi32_si128(v);
-  };
-  return _mm_unpacklo_epi64(_mm_unpacklo_epi32(row(0), row(1)), _mm_unpacklo_epi32(row(2), row(3)));
+  return _mm_setr_epi32(static_cast<int>(row32(0)), static_cast<int>(row32(1)), static_cast<int>(row32(2)),
+                        static_cast<int>(row32(3)));
 }
+
+// What each byte of a shuffle adds to its tap's top-left sample, for the
+// 16 pairs of the halves' shapes (first half's in the low lane).
+struct PickOffsets {
+  alignas(32) std::uint8_t bytes[16][32];
+  constexpr PickOffsets() : bytes{} {
+    for (int shapes = 0; shapes < 16; ++shapes)
+      for (int h = 0; h < 2; ++h)
+        for (int j = 0; j < 16; ++j) {
+          const int cols = kWindowColumns[(shapes >> (2 * h)) & 3];
+          bytes[shapes][16 * h + j] = static_cast<std::uint8_t>((j & 1) + (j >= 8 ? cols : 0));
+        }
+  }
+};
+constexpr PickOffsets kPickOffsets;
 
 // The same sums for a near block: both halves' windows shuffled into each
 // tap's top and bottom sample pairs. `wx`, `wy` hold (128 - f, f) as 16-bit
 // pairs; both sums stay below 2^15.
 __attribute__((target("avx2"))) inline __m128i bilinear8_near(const std::uint8_t* src, std::ptrdiff_t stride,
-                                                              const RemapPlan::NearBlock& near, __m256i wx, __m256i wy,
-                                                              __m256i black_v, __m256i is_black) {
-  const __m256i windows =
-      _mm256_inserti128_si256(_mm256_castsi128_si256(window16(src + near.base[0], stride, near.shape & 3)),
-                              window16(src + near.base[1], stride, near.shape >> 2), 1);
-  const __m256i picked = _mm256_shuffle_epi8(windows, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(near.pick)));
+                                                              const RemapPlan::NearBlock& near, __m256i taps,
+                                                              __m256i wx, __m256i wy, __m256i black_v,
+                                                              __m256i is_black) {
+  const int shape0 = (near.tap[0] >> 5) & 3, shape1 = (near.tap[4] >> 5) & 3;
+  const std::uint8_t* first = src + near.base;
+  const __m256i windows = _mm256_inserti128_si256(_mm256_castsi128_si256(window16(first, stride, shape0)),
+                                                  window16(first + near.next, stride, shape1), 1);
+  // Each byte's tap (taps 0-3 in the low lane, 4-7 in the high), its
+  // top-left sample, plus the byte's place in the pairs.
+  const __m256i of_tap =
+      _mm256_setr_epi8(0, 0, 1, 1, 2, 2, 3, 3, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 4, 4, 5, 5, 6, 6, 7, 7);
+  const __m256i tops = _mm256_and_si256(_mm256_shuffle_epi8(taps, of_tap), _mm256_set1_epi8(0x0f));
+  const __m256i pick = _mm256_add_epi8(
+      tops, _mm256_load_si256(reinterpret_cast<const __m256i*>(kPickOffsets.bytes[shape0 | (shape1 << 2)])));
+  const __m256i picked = _mm256_shuffle_epi8(windows, pick);
   // Lane h holds its taps' top pairs, then their bottom pairs: regrouped,
   // all eight top pairs, then all eight bottom pairs.
   const __m256i pairs = _mm256_permute4x64_epi64(picked, 0xD8);
@@ -116,19 +155,21 @@ __attribute__((target("avx2"))) void remap_row_avx2(const RemapPlan::Tap* t, con
   const auto safe_limit = static_cast<int>(std::min<std::ptrdiff_t>(plane_bytes - stride - 4, INT32_MAX));
   const __m256i limit = _mm256_set1_epi32(safe_limit);
   const __m256i full = _mm256_set1_epi32(128);
-  const __m256i bit_of_lane = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+  const __m256i black_bit = _mm256_set1_epi32(0x10);
   // Near blocks first, then the others: two loops whose branches the
   // processor can predict, whatever the mix.
   for (const RemapPlan::NearBlock* near = blocks.near; near != blocks.near_end; ++near) {
+    const __m128i tap_bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(near->tap));
+    const __m256i taps = _mm256_broadcastsi128_si256(_mm_unpacklo_epi64(tap_bytes, tap_bytes));
     const __m256i fx = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(near->fx)));
     const __m256i fy = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(near->fy)));
-    const __m256i flags = _mm256_and_si256(_mm256_set1_epi32(near->black), bit_of_lane);
-    const __m256i is_black = _mm256_cmpeq_epi32(flags, bit_of_lane);
+    const __m256i is_black =
+        _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_cvtepu8_epi32(tap_bytes), black_bit), black_bit);
     const __m256i wx = _mm256_or_si256(_mm256_sub_epi32(full, fx), _mm256_slli_epi32(fx, 16));
     const __m256i wy = _mm256_or_si256(_mm256_sub_epi32(full, fy), _mm256_slli_epi32(fy, 16));
     for (int p = 0; p < kPlanes; ++p) {
       _mm_storel_epi64(reinterpret_cast<__m128i*>(out[p] + near->x),
-                       bilinear8_near(src[p], stride, *near, wx, wy, black_v, is_black));
+                       bilinear8_near(src[p], stride, *near, taps, wx, wy, black_v, is_black));
     }
   }
   for (const std::int32_t* far = blocks.far; far != blocks.far_end; ++far) {
@@ -190,10 +231,11 @@ void RemapPlan::Plane::rebase(int new_stride) {
 
 namespace {
 
-// One half of a near block: its window and its taps' picks, or false when
-// its samples lie too far apart. `xs`, `ys` are its four taps' positions.
+// One half of a near block: its window and its taps' top-left samples in
+// it, or false when its samples lie too far apart. `xs`, `ys` are its four
+// taps' positions.
 bool near_half(const std::int32_t* xs, const std::int32_t* ys, std::ptrdiff_t stride, std::ptrdiff_t plane_bytes,
-               std::int32_t& base, int& shape, std::uint8_t* pick) {
+               std::ptrdiff_t& base, int& shape, std::uint8_t* tap) {
   int x0 = INT32_MAX, y0 = INT32_MAX, x1 = -1, y1 = -1;
   for (int i = 0; i < 4; ++i) {
     if (xs[i] < 0) continue;
@@ -203,24 +245,24 @@ bool near_half(const std::int32_t* xs, const std::int32_t* ys, std::ptrdiff_t st
     y1 = std::max(y1, ys[i]);
   }
   if (x1 < 0) x0 = y0 = x1 = y1 = 0;  // all black: any window inside the plane
-  // Each tap reads columns x, x + 1 of rows y, y + 1.
-  // The window whose shape holds the taps' samples: a row of up to 8
-  // columns, 4 rows of up to 4, or a column pair of up to 8 rows.
-  shape = y1 == y0 && x1 - x0 > 2 ? 1 : x1 == x0 && y1 - y0 > 2 ? 2 : 0;
-  const int cols = shape == 1 ? 8 : shape == 2 ? 2 : 4, rows = 16 / cols;
-  if (x1 - x0 + 2 > cols || y1 - y0 + 2 > rows) return false;
-  const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(y0) * stride + x0;
-  if (at + (rows - 1) * stride + cols > plane_bytes) return false;
-  base = static_cast<std::int32_t>(at);
-  for (int i = 0; i < 4; ++i) {
-    if (xs[i] < 0) continue;  // black: any samples do
-    const int top = (ys[i] - y0) * cols + (xs[i] - x0);
-    pick[2 * i] = static_cast<std::uint8_t>(top);
-    pick[2 * i + 1] = static_cast<std::uint8_t>(top + 1);
-    pick[8 + 2 * i] = static_cast<std::uint8_t>(top + cols);
-    pick[8 + 2 * i + 1] = static_cast<std::uint8_t>(top + cols + 1);
+  // Each tap reads columns x, x + 1 of rows y, y + 1. The cheapest window
+  // that holds them all: a row of up to 8 columns, 4 rows of up to 4, 5 of
+  // up to 3, or a column pair of up to 8 rows.
+  for (const int s : {1, 0, 3, 2}) {
+    const int cols = kWindowColumns[s], rows = s == 3 ? 5 : 16 / cols;
+    if (x1 - x0 + 2 > cols || y1 - y0 + 2 > rows) continue;
+    const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(y0) * stride + x0;
+    // Rows of three are loaded four bytes at a time.
+    if (at + (rows - 1) * stride + std::max(cols, 4) > plane_bytes) return false;
+    base = at;
+    shape = s;
+    for (int i = 0; i < 4; ++i) {
+      const int top = xs[i] < 0 ? 0 : (ys[i] - y0) * cols + (xs[i] - x0);  // black: any samples do
+      tap[i] = static_cast<std::uint8_t>(top | (xs[i] < 0 ? 0x10 : 0) | (s << 5));
+    }
+    return true;
   }
-  return true;
+  return false;
 }
 
 }  // namespace
@@ -231,27 +273,31 @@ void RemapPlan::Plane::find_near_blocks() {
   near_start.assign(first.size() + 1, 0);
   far_start.assign(first.size() + 1, 0);
   const std::ptrdiff_t plane_bytes = static_cast<std::ptrdiff_t>(stride) * rows;
+  const auto shapes = [](const NearBlock& b) { return ((b.tap[0] >> 5) & 3) | (((b.tap[4] >> 5) & 3) << 2); };
   for (std::size_t y = 0; y < first.size(); ++y) {
     near_start[y] = static_cast<std::int32_t>(near.size());
     far_start[y] = static_cast<std::int32_t>(far.size());
     for (int x = first[y]; x + 8 <= end[y]; x += 8) {
       const std::size_t at = y * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
       NearBlock block;
-      block.x = x;
+      std::ptrdiff_t base[2] = {0, 0};
       int shape[2] = {0, 0};
-      bool ok = true;
-      for (std::size_t h = 0; h < 2 && ok; ++h) {
-        ok = near_half(&xs[at + 4 * h], &ys[at + 4 * h], stride, plane_bytes, block.base[h], shape[h],
-                       &block.pick[16 * h]);
-      }
+      bool ok = x <= UINT16_MAX;
+      for (std::size_t h = 0; h < 2 && ok; ++h)
+        ok = near_half(&xs[at + 4 * h], &ys[at + 4 * h], stride, plane_bytes, base[h], shape[h], &block.tap[4 * h]);
+      // The halves' windows lie a few rows apart at most.
+      ok = ok && base[0] <= INT32_MAX && base[1] - base[0] >= INT16_MIN && base[1] - base[0] <= INT16_MAX;
+      bool all_black = true;
       for (std::size_t i = 0; i < 8; ++i) {
-        if (xs[at + i] < 0) block.black = static_cast<std::uint8_t>(block.black | (1u << i));
+        all_black = all_black && xs[at + i] < 0;
         block.fx[i] = taps[at + i].fx;
         block.fy[i] = taps[at + i].fy;
       }
       // Eight black taps cost no lookup on the taps' own path.
-      if (ok && block.black != 0xff) {
-        block.shape = static_cast<std::uint8_t>(shape[0] | (shape[1] << 2));
+      if (ok && !all_black) {
+        block.x = static_cast<std::uint16_t>(x);
+        block.base = static_cast<std::int32_t>(base[0]);
+        block.next = static_cast<std::int16_t>(base[1] - base[0]);
         near.push_back(block);
       } else {
         far.push_back(x);
@@ -259,7 +305,7 @@ void RemapPlan::Plane::find_near_blocks() {
     }
     // A row's near blocks by window shape: fewer mispredicted branches.
     std::stable_sort(near.begin() + near_start[y], near.end(),
-                     [](const NearBlock& a, const NearBlock& b) { return a.shape < b.shape; });
+                     [&](const NearBlock& a, const NearBlock& b) { return shapes(a) < shapes(b); });
   }
   near_start.back() = static_cast<std::int32_t>(near.size());
   far_start.back() = static_cast<std::int32_t>(far.size());

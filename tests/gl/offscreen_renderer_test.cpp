@@ -86,10 +86,11 @@ TEST(RemapPlan, EightAtATimeGivesThePixelsOneAtATimeDoes) {
   // random, or all round a disc (black margins, rows and runs).
   for (const auto& [src_w, src_h, dst_w, dst_h] : {std::array{97, 61, 70, 50}, std::array{64, 32, 130, 66}}) {
     // Positions at random, or smooth as a view's are: slanted (rows of the
-    // output cross rows of the source; the last rows are reached) or turned
-    // a quarter (rows of the output run down columns of the source).
+    // output cross rows of the source; the last rows are reached), turned
+    // a quarter (rows of the output run down columns of the source) or
+    // steep (down a few columns at once).
     for (bool disc : {false, true}) {
-      for (int mapping : {0, 1, 2}) {
+      for (int mapping : {0, 1, 2, 3}) {
         std::vector<RemapPlan::Coord> coords(static_cast<std::size_t>(dst_w) * dst_h);
         std::uniform_real_distribution<float> unit(-0.05f, 1.05f);
         for (std::size_t i = 0; i < coords.size(); ++i) {
@@ -100,7 +101,8 @@ TEST(RemapPlan, EightAtATimeGivesThePixelsOneAtATimeDoes) {
           coords[i] = mapping == 1 ? RemapPlan::Coord{0.2f + 0.7f * fx * fx, 0.75f * fy + 0.3f * fx, shown}
                       : mapping == 2
                           ? RemapPlan::Coord{0.3f + 0.4f * fy, 0.05f + 0.9f * std::fmod(2.5f * fx, 1.0f), shown}
-                          : RemapPlan::Coord{unit(random), unit(random), shown};
+                      : mapping == 3 ? RemapPlan::Coord{0.2f + 0.3f * fx + 0.2f * fy, 0.05f + 0.9f * fx, shown}
+                                     : RemapPlan::Coord{unit(random), unit(random), shown};
         }
         for (int x = 0; x < dst_w; ++x) coords[static_cast<std::size_t>(x)] = {1.0f, 1.0f, !disc};  // the last samples
         RemapPlan plan;

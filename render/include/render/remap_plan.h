@@ -37,16 +37,18 @@ class RemapPlan {
   };
   // Eight taps of a row whose samples lie close together (most of them):
   // each half's four taps read their samples from a 16-byte window of the
-  // source (4 rows of 4 bytes, 2 of 8 or 8 of 2) with byte shuffles, which
-  // cost less than gathers.
-  // It carries its taps' weights too, so a near block reads nothing else.
-  struct NearBlock {
-    std::int32_t x = 0;               // the block's first tap in its row
-    std::int32_t base[2] = {-1, -1};  // each half's window: its top-left sample
-    std::uint8_t shape = 0;           // bits 2h, 2h + 1: half h's window (see window16)
-    std::uint8_t black = 0;           // bit i: tap i shows black
+  // source (4 rows of 4 bytes, 2 of 8, 8 of 2 or 5 of 3) with byte
+  // shuffles, which cost less than gathers. It carries its taps' weights
+  // too, so a near block reads nothing else; 32 bytes, since every frame
+  // streams them all from memory.
+  struct alignas(32) NearBlock {
+    std::uint16_t x = 0;     // the block's first tap in its row
+    std::int16_t next = 0;   // the second half's window, from the first's
+    std::int32_t base = -1;  // the first half's window: its top-left sample
+    // Per tap: bits 0-3 its top-left sample in its half's window, bit 4
+    // black, bits 5-6 its half's window shape (see window16).
+    std::uint8_t tap[8] = {};
     std::uint8_t fx[8] = {}, fy[8] = {};
-    std::uint8_t pick[32] = {};  // per half: its taps' top sample pairs, then their bottom pairs
   };
   // One row's blocks of eight: the near ones, and the first taps of the others.
   struct RowBlocks {
