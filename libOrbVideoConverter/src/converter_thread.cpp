@@ -10,13 +10,28 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <render/offscreen_renderer.h>
 #include <render/remap_plan.h>
 
 namespace orb::converter {
-namespace {}  // namespace
+namespace {
+
+// x265 lowers its workers by 10 (nice); the encoder sets the pace of a
+// conversion, so decoding and the map stand no higher than its workers and
+// fill their idle moments instead of pre-empting them.
+void stand_with_encoder_workers() {
+  errno = 0;
+  const int now = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+  if (errno == 0) setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), now + 10);
+}
+
+}  // namespace
 
 AvFramePtr ISS_OrbVideoConverterImpl::take_output_frame() {
   {
@@ -79,6 +94,7 @@ void ISS_OrbVideoConverterImpl::conversion_main() {
   }
   start_tick_ms_ = now_ms();
   std::thread encoder(&ISS_OrbVideoConverterImpl::encode_main, this);
+  stand_with_encoder_workers();  // the encoding thread keeps its standing
   start_result_ = 1;
   announce_progress();
 
