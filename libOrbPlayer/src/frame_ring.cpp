@@ -1,5 +1,7 @@
 #include "frame_ring.h"
 
+#include <av/picture_budget.h>
+
 #include <algorithm>
 
 namespace orb::player {
@@ -22,8 +24,7 @@ void FrameRing::reset() {
 }
 
 int FrameRing::slots_for(int width, int height) {
-  const std::size_t bytes = std::size_t(std::max(width, 1)) * std::size_t(std::max(height, 1)) * 3 / 2;
-  return static_cast<int>(std::clamp<std::size_t>(kBudgetBytes / bytes, kMinSlots, kSlots));
+  return pictures_within(kBudgetBytes, width, height, kMinSlots, kSlots);
 }
 
 void FrameRing::set_capacity(int slots) {

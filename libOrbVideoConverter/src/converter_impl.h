@@ -9,6 +9,7 @@
 #include <av/av_ptr.h>
 #include <av/decoding_input.h>
 #include <av/frame_convert.h>
+#include <av/picture_budget.h>
 
 #include "audio_transcoder.h"
 
@@ -124,8 +125,7 @@ class ISS_OrbVideoConverterImpl final : public ISS_OrbVideoConverter {
   // Pictures decoded while the views are drawn: what 64 MB holds, 4 to 24
   // (20 of 1080p, 5 of 2880x2880).
   static std::size_t prebuffer_for(int width, int height) {
-    const std::size_t bytes = std::size_t(std::max(width, 1)) * std::size_t(std::max(height, 1)) * 3 / 2;
-    return std::clamp<std::size_t>((std::size_t{64} << 20) / bytes, 4, 24);
+    return static_cast<std::size_t>(pictures_within(std::size_t{64} << 20, width, height, 4, 24));
   }
 
   // --- flags and counters shared with the caller's thread

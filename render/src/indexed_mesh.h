@@ -13,10 +13,6 @@ namespace orb {
 
 class VertexFactory;
 
-struct ElementRange {
-  std::size_t first = 0, count = 0;  // in elements
-};
-
 struct IndexedMesh {
   std::vector<float> positions;         // 3 per vertex
   std::vector<float> texture_coords;    // 4 per vertex

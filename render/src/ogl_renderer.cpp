@@ -104,7 +104,7 @@ int ogl_renderer::upload_mesh() {
                mesh.elements.data(), GL_STATIC_DRAW);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   vertex_count_ = static_cast<int>(mesh.elements.size());
-  for (std::size_t b = 0; b < bands_.size(); ++b) bands_[b] = {mesh.bands[b].first, mesh.bands[b].count};
+  bands_ = mesh.bands;
   mesh_uploaded_ = true;
   return 0;
 }

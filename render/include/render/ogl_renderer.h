@@ -74,10 +74,7 @@ class ogl_renderer {
   std::array<GlBuffer, 4> buffers_;
   GlBuffer elements_;     // corners of the triangles, into the shared vertices, by band
   int vertex_count_ = 0;  // corners drawn
-  struct BandRange {
-    std::size_t first = 0, count = 0;  // elements
-  };
-  std::array<BandRange, kBandCount> bands_{};
+  std::array<ElementRange, kBandCount> bands_{};
   const StitchPrograms* programs_ = nullptr;
   const StitchAttributes* attributes_ = nullptr;
   int number_ = 0;

@@ -5,6 +5,8 @@
 // It comes in one variant per band, plus one for any band.
 #include <render/gl_handles.h>
 
+#include <cstddef>
+
 namespace orb {
 
 // Names the renderer looks up in the program.
@@ -36,6 +38,10 @@ enum class Band : int { kBlack, kPicture, kSecondPicture, kBlend, kLogo, kAny };
 inline constexpr int kBandCount = 6;
 // The band of one index value, with the program's tolerances.
 Band band_of(float index);
+// One band's triangles in an element list.
+struct ElementRange {
+  std::size_t first = 0, count = 0;  // in elements
+};
 
 // Builds the stitching program's variant for `band` into `program`: 0, or 1
 // after printing why (standard output and the diagnostic channel);
