@@ -47,9 +47,8 @@ __attribute__((target("avx2"))) inline __m128i bilinear8(const std::uint8_t* src
   return _mm_packus_epi16(words, words);
 }
 
-// The columns of each window shape, and each shape's picks of a tap's
-// samples from its top-left one: (+0, +1) for its top pair, (+cols,
-// +cols + 1) for its bottom pair.
+// The columns of each window shape: a tap's bottom pair lies that many
+// bytes after its top pair in the window.
 constexpr int kWindowColumns[4] = {4, 8, 2, 3};
 
 // A near block's 16-byte window of one half, each row loaded straight into
@@ -252,8 +251,9 @@ bool near_half(const std::int32_t* xs, const std::int32_t* ys, std::ptrdiff_t st
     const int cols = kWindowColumns[s], rows = s == 3 ? 5 : 16 / cols;
     if (x1 - x0 + 2 > cols || y1 - y0 + 2 > rows) continue;
     const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(y0) * stride + x0;
-    // Rows of three are loaded four bytes at a time.
-    if (at + (rows - 1) * stride + std::max(cols, 4) > plane_bytes) return false;
+    // Rows of three are loaded four bytes at a time; at the plane's end,
+    // another shape may still fit.
+    if (at + (rows - 1) * stride + std::max(cols, 4) > plane_bytes) continue;
     base = at;
     shape = s;
     for (int i = 0; i < 4; ++i) {
