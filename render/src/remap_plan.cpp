@@ -304,8 +304,10 @@ void RemapPlan::Plane::find_near_blocks() {
       }
     }
     // A row's near blocks by window shape: fewer mispredicted branches.
-    std::stable_sort(near.begin() + near_start[y], near.end(),
-                     [&](const NearBlock& a, const NearBlock& b) { return shapes(a) < shapes(b); });
+    // (Not stable_sort: its scratch buffer ignores the blocks' alignment.)
+    std::sort(near.begin() + near_start[y], near.end(), [&](const NearBlock& a, const NearBlock& b) {
+      return shapes(a) != shapes(b) ? shapes(a) < shapes(b) : a.x < b.x;
+    });
   }
   near_start.back() = static_cast<std::int32_t>(near.size());
   far_start.back() = static_cast<std::int32_t>(far.size());
