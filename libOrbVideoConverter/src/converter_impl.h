@@ -13,7 +13,6 @@
 
 #include "audio_transcoder.h"
 
-#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>

@@ -51,6 +51,9 @@ __attribute__((target("avx2"))) inline __m128i bilinear8(const std::uint8_t* src
 // bytes after its top pair in the window.
 constexpr int kWindowColumns[4] = {4, 8, 2, 3};
 
+// A near block's tap byte: its half's window shape.
+constexpr int window_shape(std::uint8_t tap) { return (tap >> 5) & 3; }
+
 // A near block's 16-byte window of one half, each row loaded straight into
 // the register: 4 rows of 4 bytes (shape 0), 2 of 8 (1), 8 of 2 (2) or 5
 // of 3 (3, the last byte unused).
@@ -111,7 +114,7 @@ __attribute__((target("avx2"))) inline __m128i bilinear8_near(const std::uint8_t
                                                               const RemapPlan::NearBlock& near, __m256i taps,
                                                               __m256i wx, __m256i wy, __m256i black_v,
                                                               __m256i is_black) {
-  const int shape0 = (near.tap[0] >> 5) & 3, shape1 = (near.tap[4] >> 5) & 3;
+  const int shape0 = window_shape(near.tap[0]), shape1 = window_shape(near.tap[4]);
   const std::uint8_t* first = src + near.base;
   const __m256i windows = _mm256_inserti128_si256(_mm256_castsi128_si256(window16(first, stride, shape0)),
                                                   window16(first + near.next, stride, shape1), 1);
@@ -273,7 +276,7 @@ void RemapPlan::Plane::find_near_blocks() {
   near_start.assign(first.size() + 1, 0);
   far_start.assign(first.size() + 1, 0);
   const std::ptrdiff_t plane_bytes = static_cast<std::ptrdiff_t>(stride) * rows;
-  const auto shapes = [](const NearBlock& b) { return ((b.tap[0] >> 5) & 3) | (((b.tap[4] >> 5) & 3) << 2); };
+  const auto shapes = [](const NearBlock& b) { return window_shape(b.tap[0]) | (window_shape(b.tap[4]) << 2); };
   for (std::size_t y = 0; y < first.size(); ++y) {
     near_start[y] = static_cast<std::int32_t>(near.size());
     far_start[y] = static_cast<std::int32_t>(far.size());
