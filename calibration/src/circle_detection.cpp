@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "coarse_circle.h"
+#include "contrast_image.h"
 #include "rim_consensus.h"
 #include "rim_profile.h"
 
@@ -15,11 +16,11 @@ namespace {
 using lens::Circle;
 using lens::Point2;
 
-cv::Mat to_gray(const cv::Mat& picture) {
-  if (picture.channels() == 1) return picture;
-  cv::Mat gray;
-  cv::cvtColor(picture, gray, picture.channels() == 4 ? cv::COLOR_BGRA2GRAY : cv::COLOR_BGR2GRAY);
-  return gray;
+cv::Mat to_bgr(const cv::Mat& picture) {
+  if (picture.channels() == 3) return picture;
+  cv::Mat bgr;
+  cv::cvtColor(picture, bgr, picture.channels() == 4 ? cv::COLOR_BGRA2BGR : cv::COLOR_GRAY2BGR);
+  return bgr;
 }
 
 LensCircle nothing(const char* reason) {
@@ -90,8 +91,9 @@ LensCircle detect_lens_circle(const cv::Mat& picture, const CircleDetectParams& 
     return none;
   };
   if (width < 8 || height < 8) return none_found("the picture is too small to hold a lens circle");
+  const cv::Mat bgr = to_bgr(picture);
   cv::Mat gray_full;
-  to_gray(picture).convertTo(gray_full, CV_32F);
+  lens::contrast_image(bgr, lens::surround_colour(bgr)).convertTo(gray_full, CV_32F);
   cv::Mat fine_picture;
   cv::GaussianBlur(gray_full, fine_picture, cv::Size(5, 5), 1.0);
 
@@ -115,7 +117,8 @@ LensCircle detect_lens_circle(const cv::Mat& picture, const CircleDetectParams& 
   lens::RayOptions options;
   options.t_from = 0.25 * coarse->r;
   options.t_to = std::hypot(work.cols, work.rows);
-  options.min_strength = std::max(1.5, 4 * surround.noise);
+  options.min_strength = std::max(3.0, 4 * surround.noise);
+  options.surround_level = surround.threshold();
   const double ox = std::clamp(coarse->cx, 2.0, work.cols - 3.0), oy = std::clamp(coarse->cy, 2.0, work.rows - 3.0);
   const std::vector<lens::RayProfile> rays = lens::ray_profiles(work, ox, oy, options);
   lens::ConsensusLimits limits;
@@ -123,13 +126,17 @@ LensCircle detect_lens_circle(const cv::Mat& picture, const CircleDetectParams& 
   limits.r_max = 0.75 * std::hypot(work.cols, work.rows);
   limits.x_max = work.cols - 1;
   limits.y_max = work.rows - 1;
-  limits.plain_roughness = std::max(2.0, 3 * surround.noise);
-  const std::optional<lens::RimCircle> rim = lens::rim_consensus(rays, ox, oy, limits);
+  limits.surround_level = surround.threshold();
+  limits.noise = surround.noise;
+  limits.min_ring = 3.5 / scale;  // a lens's colour fringe is 2-3 px wide at any picture size
+  const std::optional<lens::RimCircle> rim = lens::rim_consensus(work, rays, ox, oy, limits);
   if (!rim) return none_found("no circular rim with a plain, dark outside");
 
   // Working pixel centres map to picture pixel centres as (x + 0.5) s - 0.5.
   Circle circle{(rim->circle.cx + 0.5) * sx - 0.5, (rim->circle.cy + 0.5) * sy - 0.5, rim->circle.r * 0.5 * (sx + sy)};
-  const double band = 2.5 * scale + 3;
+  // Narrow: the working image placed the rim within a pixel, and a halo's
+  // edge a little further out must not draw the fit.
+  const double band = 1.5 * scale + 2;
   FineRim fine;
   for (int pass = 0; pass < 2; ++pass) {  // the second pass's rays cross the rim squarely
     FineRim next = fine_rim(fine_picture, circle, pass == 0 ? band : band * 0.6, options.min_strength);

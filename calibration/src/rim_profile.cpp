@@ -16,6 +16,17 @@ float sample(const cv::Mat& picture, double x, double y) {
   return top + (bottom - top) * fy;
 }
 
+std::vector<float> ring_samples(const cv::Mat& picture, double cx, double cy, double rho, int count, double border) {
+  std::vector<float> out(static_cast<std::size_t>(count), NAN);
+  const double x_max = picture.cols - 1 - border, y_max = picture.rows - 1 - border;
+  for (int i = 0; i < count; ++i) {
+    const double angle = 2 * M_PI * i / count;
+    const double x = cx + rho * std::cos(angle), y = cy + rho * std::sin(angle);
+    if (x >= border && y >= border && x <= x_max && y <= y_max) out[static_cast<std::size_t>(i)] = sample(picture, x, y);
+  }
+  return out;
+}
+
 namespace {
 
 template <typename F>
@@ -81,15 +92,42 @@ std::vector<RayProfile> ray_profiles(const cv::Mat& picture, double cx, double c
       const double offset = denominator < 0 ? 0.5 * (drop[j - 1] - drop[j + 1]) / denominator : 0.0;
       ray.edges.push_back({ray.t0 + ray.step * (j + std::clamp(offset, -0.5, 0.5)), d});
     }
+    // Where the scene ends: after the edge the ray stays at the surround's
+    // level for a while (or until the frame's border).
+    if (options.surround_level >= 0) {
+      for (RimEdge& e : ray.edges) {
+        // Past the edge's own blur, and above what JPEG rings beside it.
+        const double start = e.t + 2.5, span = std::max(3.0, options.plain_share * e.t);
+        const double level = options.surround_level + 0.1 * e.strength;
+        const auto from = static_cast<std::size_t>(std::max(0.0, std::ceil((start - ray.t0) / ray.step)));
+        const auto to = std::min(ray.values.size(), static_cast<std::size_t>((start + span - ray.t0) / ray.step) + 1);
+        bool dark = true;
+        for (std::size_t j = from; dark && j < to; ++j) dark = ray.values[j] <= level;
+        e.ends_scene = dark;
+      }
+    }
+    std::vector<RimEdge> kept;
+    auto keep = [&](const RimEdge& e) {
+      for (const RimEdge& k2 : kept) {
+        if (std::abs(k2.t - e.t) < 2.0) return;  // one edge per two pixels: the first kept of a cluster
+      }
+      kept.push_back(e);
+    };
+    // The first two that end the scene, the outermost two, then the strongest.
+    int ending = 0;
+    for (const RimEdge& e : ray.edges) {
+      if (e.ends_scene && ending < 2) {
+        keep(e);
+        ++ending;
+      }
+    }
+    for (auto e = ray.edges.rbegin(); e != ray.edges.rend() && e - ray.edges.rbegin() < 2; ++e) keep(*e);
     std::sort(ray.edges.begin(), ray.edges.end(),
               [](const RimEdge& a, const RimEdge& b) { return a.strength > b.strength; });
-    // One edge per two pixels: the strongest of a cluster.
-    std::vector<RimEdge> kept;
+    const std::size_t extra = kept.size() + static_cast<std::size_t>(options.max_edges);
     for (const RimEdge& e : ray.edges) {
-      if (static_cast<int>(kept.size()) >= options.max_edges) break;
-      bool near = false;
-      for (const RimEdge& k2 : kept) near = near || std::abs(k2.t - e.t) < 2.0;
-      if (!near) kept.push_back(e);
+      if (kept.size() >= extra) break;
+      keep(e);
     }
     ray.edges = std::move(kept);
   }

@@ -14,9 +14,16 @@ namespace orb::lens {
 // pixel-centre position; the caller keeps (x, y) inside [0, cols-1] x [0, rows-1].
 float sample(const cv::Mat& picture, double x, double y);
 
+// The picture on the circle of radius `rho` around (cx, cy) at `count`
+// angles from angle 0; NaN where it lies outside the frame (or within
+// `border` of its edge).
+std::vector<float> ring_samples(const cv::Mat& picture, double cx, double cy, double rho, int count,
+                                double border = 1.5);
+
 struct RimEdge {
   double t = 0;         // distance from the ray's origin, pixels, sub-pixel
   double strength = 0;  // brightness lost across two pixels
+  bool ends_scene = false;  // the ray stays at the surround's level after it, for a while or to the frame
 };
 
 struct RayProfile {
@@ -37,11 +44,15 @@ struct RayOptions {
   double t_from = 0, t_to = 0;  // distances to search
   double border = 1.5;          // samples closer than this to the frame's edge are not taken
   double min_strength = 2;      // weaker steps are not edges
-  int max_edges = 3;
+  int max_edges = 3;            // the strongest; and besides them the outermost two and the first two that end the scene
+  double surround_level = -1;   // at most this is the surround (below 0: not judged)
+  double plain_share = 0.03;    // how far, as a share of the distance, the surround must last after an edge
 };
 
 // Profiles along `options.rays` directions from (cx, cy); each lists its
-// outward-dark edges. A ray that leaves the frame ends there: the frame's
+// outward-dark edges: the strongest, the outermost, and the first after
+// which the ray stays dark (where the scene ends, whatever text or glow
+// lies further out). A ray that leaves the frame ends there: the frame's
 // own border is never an edge.
 std::vector<RayProfile> ray_profiles(const cv::Mat& picture, double cx, double cy, const RayOptions& options);
 

@@ -165,6 +165,7 @@ std::string write_clip(const std::string& path, const ClipSpec& spec) {
       for (auto* plane : {&picture.u, &picture.v})
         for (auto& c : *plane) c = static_cast<std::uint8_t>(128 + (c - 128) * k);
     }
+    if (spec.overlay) spec.overlay(n, picture);
     if (av_frame_make_writable(vframe.get()) < 0) return fail("out of memory");
     const int widths[3] = {picture.width, picture.chroma_width(), picture.chroma_width()};
     const int heights[3] = {picture.height, picture.chroma_height(), picture.chroma_height()};

@@ -6,22 +6,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "camera_overlays.h"
 #include "synthetic_picture.h"
 
 namespace orb::test {
 namespace {
-
-float uniform(std::mt19937& rng, float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); }
-
-// Distance of every pixel centre from (cx, cy).
-cv::Mat distance_map(int width, int height, float cx, float cy) {
-  cv::Mat d(height, width, CV_32F);
-  for (int y = 0; y < height; ++y) {
-    auto* row = d.ptr<float>(y);
-    for (int x = 0; x < width; ++x) row[x] = std::hypot(static_cast<float>(x) - cx, static_cast<float>(y) - cy);
-  }
-  return d;
-}
 
 // Darkens towards the rim: 1 - strength at the circle, 1 in the middle.
 void vignette(cv::Mat& picture, const cv::Mat& distance, float radius, float strength) {
@@ -77,6 +66,38 @@ cv::Mat ordinary_picture(int width, int height, std::mt19937& rng) {
   return picture;
 }
 
+// What the kinds of real footage add around the circle, and the lens's softness.
+void add_artefacts(cv::Mat& picture, PictureKind kind, const cv::Mat& distance, const Rim& rim, std::mt19937& rng) {
+  switch (kind) {
+    case PictureKind::kText: burn_text(picture, rim, rng() % 3 != 0, rng); break;
+    case PictureKind::kHalo: add_halo(picture, rim, rng); break;
+    case PictureKind::kFringe: add_fringe(picture, rim, rng); break;
+    case PictureKind::kDarkRim: darken_rim_sector(picture, rim, rng); break;
+    case PictureKind::kCutFringe:
+      add_fringe(picture, rim, rng);
+      burn_text(picture, rim, false, rng);
+      break;
+    case PictureKind::kLightSurround: {
+      // Paper: near white with a little grain.
+      cv::Mat paper(picture.size(), CV_32FC3);
+      cv::randn(paper, cv::Scalar::all(uniform(rng, 205, 245)), cv::Scalar::all(uniform(rng, 1, 4)));
+      paper.copyTo(picture, distance >= rim.radius);
+      break;
+    }
+    case PictureKind::kSeaRim: add_sea(picture, rim, rng); break;
+    case PictureKind::kRecording:
+      // Each with its own chance, as cameras combine them.
+      if (rng() % 3 == 0) darken_rim_sector(picture, rim, rng);
+      if (rng() % 3 == 0) add_fringe(picture, rim, rng);
+      if (rng() % 3 == 0) add_halo(picture, rim, rng);
+      burn_text(picture, rim, rng() % 2 == 0, rng);
+      picture = picture * (1.0f - 16.0f / 255.0f) + cv::Scalar::all(16);  // video's black is not 0
+      break;
+    default: return;  // the older kinds keep their hard rim
+  }
+  soften(picture, rng);
+}
+
 }  // namespace
 
 const char* kind_name(PictureKind kind) {
@@ -91,6 +112,16 @@ const char* kind_name(PictureKind kind) {
     case PictureKind::kFullFrame: return "full frame";
     case PictureKind::kOrdinary: return "ordinary";
     case PictureKind::kBlack: return "black";
+    case PictureKind::kText: return "text";
+    case PictureKind::kHalo: return "halo";
+    case PictureKind::kFringe: return "fringe";
+    case PictureKind::kDarkRim: return "dark rim";
+    case PictureKind::kCutFringe: return "cut fringe";
+    case PictureKind::kLightSurround: return "light surround";
+    case PictureKind::kTestPattern: return "test pattern";
+    case PictureKind::kSeaRim: return "sea rim";
+    case PictureKind::kRecording: return "recording";
+    case PictureKind::kGreyText: return "grey text";
     default: return "?";
   }
 }
@@ -110,7 +141,13 @@ CameraPicture camera_picture(PictureKind kind, int width, int height, std::mt199
       r_lo = 0.27f;
       r_hi = 0.40f;
       break;
+    case PictureKind::kRecording:
+      spread = 0.06f;
+      r_lo = 0.40f;
+      r_hi = rng() % 3 == 0 && width != height ? 0.6f : 0.49f;  // some cut at top and bottom
+      break;
     case PictureKind::kCutCircle:
+    case PictureKind::kCutFringe:
       spread = 0.03f;
       r_lo = 0.53f;
       r_hi = width == height ? 0.56f : 0.62f;
@@ -147,6 +184,13 @@ CameraPicture camera_picture(PictureKind kind, int width, int height, std::mt199
       out.radius = 0;
       vignetting = 0;
       break;
+    case PictureKind::kGreyText:
+      picture = cv::Mat(height, width, CV_32FC3, cv::Scalar::all(uniform(rng, 60, 170)));
+      burn_text(picture, {mid_x, mid_y, 0.45f * short_side}, true, rng);
+      out.radius = 0;
+      vignetting = 0;
+      break;
+    case PictureKind::kTestPattern: picture = test_pattern(width, height, {out.cx, out.cy, out.radius}, rng); break;
     case PictureKind::kFlatDisc: {
       const bool bright = rng() % 2;
       const float level = bright ? uniform(rng, 180, 240) : uniform(rng, 35, 70);
@@ -162,6 +206,10 @@ CameraPicture camera_picture(PictureKind kind, int width, int height, std::mt199
   if (out.radius > 0) {
     const cv::Mat d = distance_map(width, height, out.cx, out.cy);
     if (kind == PictureKind::kLowContrast) vignetting = uniform(rng, 0.7f, 0.85f);
+    if (kind == PictureKind::kRecording) {
+      vignetting = uniform(rng, 0.3f, 0.7f);
+      out.jpeg_quality = static_cast<int>(uniform(rng, 40, 70.99f));
+    }
     vignette(picture, d, out.radius, vignetting);
     if (kind == PictureKind::kDarkScene) picture *= uniform(rng, 0.1f, 0.25f);
     if (kind == PictureKind::kHousing) {
@@ -184,6 +232,7 @@ CameraPicture camera_picture(PictureKind kind, int width, int height, std::mt199
       const float lift = uniform(rng, 20, 35);
       picture = picture * (1.0f - lift / 255.0f) + cv::Scalar::all(lift);
     }
+    add_artefacts(picture, kind, d, {out.cx, out.cy, out.radius}, rng);
   } else if (vignetting > 0) {
     vignette(picture, distance_map(width, height, mid_x, mid_y), 0.5f * std::hypot(w, h), vignetting);
   }

@@ -1,8 +1,9 @@
 #pragma once
 // Fisheye pictures as real cameras deliver them, with the circle known:
 // off-centre and cut circles, night scenes, a lens housing around the
-// circle, low-contrast rims, flat discs, sensor noise, vignetting and JPEG;
-// and pictures with no lens circle at all. Shared by the detection tests
+// circle, low-contrast rims, flat discs, burned-in text, halos, fringes,
+// shadowed rims, light surrounds, sensor noise, vignetting and JPEG; and
+// pictures with no lens circle at all. Shared by the detection tests
 // and the calibration benchmark.
 #include <opencv2/core.hpp>
 
@@ -19,11 +20,21 @@ enum class PictureKind {
   kHousing,      // a dark grey ring (the lens housing) outside the circle
   kLowContrast,  // strong vignetting and a lifted black surround
   kFlatDisc,     // a plain bright or dark disc on black
+  kText,         // date, time and camera name burned into the corners, a line across the rim
+  kHalo,         // a bright bluish reflection ring just outside the rim
+  kFringe,       // a purple or blue chromatic fringe at the rim
+  kDarkRim,      // a third of the rim in shadow, as dark as the surround
+  kCutFringe,    // cut at top and bottom, with a fringe and text
+  kLightSurround,  // a white surround, as a picture cut from a page
+  kTestPattern,  // colour bars and a checkerboard
+  kSeaRim,       // dark blue sea along the lower rim
+  kRecording,    // a security camera's picture: several of the above together, soft and compressed
   kCount,
   // Pictures without a lens circle: detection must say so.
   kFullFrame = 100,  // the fisheye picture fills the frame
   kOrdinary,         // an ordinary photograph-like picture
   kBlack,            // a black frame with sensor noise
+  kGreyText,         // a uniformly grey frame with a camera's text on it
 };
 
 const char* kind_name(PictureKind kind);

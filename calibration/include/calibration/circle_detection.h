@@ -31,6 +31,11 @@ struct LensCircle {
   float visible_share = 0;                    // share of the circumference inside the frame
   int picture_width = 0, picture_height = 0;  // of the picture searched
   std::string reason;                         // why nothing was found (empty when found)
+  // Two lens circles side by side (a dual-lens 360° picture): `found` stays
+  // false, cx, cy, radius hold the left circle and these the right one.
+  bool dual_lens = false;
+  float second_cx = 0, second_cy = 0, second_radius = 0;
+  int frames = 1;  // pictures of a video the judgement was made over
 };
 
 // Callers that keep the old in/out convention preset the radius to this.

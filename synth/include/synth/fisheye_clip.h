@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace orb::synth {
 
 enum class AudioTrack { kNone, kSine, kClick };
+
+struct Picture;
 
 struct ClipSpec {
   int width = 1280;
@@ -33,6 +36,9 @@ struct ClipSpec {
   float circle_centre_y() const { return radius > 0 ? centre_y : static_cast<float>(height - 1) / 2; }
   float circle_radius() const { return radius > 0 ? radius : static_cast<float>(std::min(width, height)) / 2; }
   int frame_count() const;
+  // Draws over frame `number` before it is encoded (a camera's burned-in
+  // clock, a scene that changes); empty: the frames as they are.
+  std::function<void(int number, Picture& picture)> overlay;
 };
 
 // The calibration file that describes the clip's lens.

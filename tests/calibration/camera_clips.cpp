@@ -1,0 +1,93 @@
+#include "camera_clips.h"
+
+#include <synth/fisheye_clip.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+#include "camera_overlays.h"
+
+namespace orb::test {
+namespace {
+
+cv::Mat to_bgr_float(const synth::Picture& p) {
+  cv::Mat i420(p.height * 3 / 2, p.width, CV_8UC1);
+  std::copy(p.y.begin(), p.y.end(), i420.data);
+  std::copy(p.u.begin(), p.u.end(), i420.data + p.y.size());
+  std::copy(p.v.begin(), p.v.end(), i420.data + p.y.size() + p.u.size());
+  cv::Mat bgr, out;
+  cv::cvtColor(i420, bgr, cv::COLOR_YUV2BGR_I420);
+  bgr.convertTo(out, CV_32FC3);
+  return out;
+}
+
+void from_bgr_float(const cv::Mat& bgr, synth::Picture& p) {
+  cv::Mat eight, i420;
+  bgr.convertTo(eight, CV_8UC3);
+  cv::cvtColor(eight, i420, cv::COLOR_BGR2YUV_I420);
+  const std::uint8_t* data = i420.data;
+  std::copy(data, data + p.y.size(), p.y.begin());
+  std::copy(data + p.y.size(), data + p.y.size() + p.u.size(), p.u.begin());
+  std::copy(data + p.y.size() + p.u.size(), data + p.y.size() + p.u.size() + p.v.size(), p.v.begin());
+}
+
+}  // namespace
+
+const char* clip_kind_name(ClipKind kind) {
+  switch (kind) {
+    case ClipKind::kClock: return "clock";
+    case ClipKind::kDarkStart: return "dark start";
+    case ClipKind::kMovingShade: return "moving shade";
+    case ClipKind::kHaloFringe: return "halo fringe";
+    default: return "?";
+  }
+}
+
+CameraClip write_camera_clip(const std::string& path, ClipKind kind, int width, int height, std::mt19937& rng,
+                             std::string& error) {
+  CameraClip clip;
+  const auto w = static_cast<float>(width), h = static_cast<float>(height);
+  clip.cx = (w - 1) / 2 + w * uniform(rng, -0.04f, 0.04f);
+  clip.cy = (h - 1) / 2 + h * uniform(rng, -0.04f, 0.04f);
+  clip.radius = std::min(w, h) * uniform(rng, 0.40f, 0.47f);
+  clip.seconds = 4;
+
+  synth::ClipSpec spec;
+  spec.width = width;
+  spec.height = height;
+  spec.fps_num = 25;
+  spec.seconds = clip.seconds;
+  spec.centre_x = clip.cx;
+  spec.centre_y = clip.cy;
+  spec.radius = clip.radius;
+  spec.fov_deg = uniform(rng, 180, 220);
+  spec.scene_variant = static_cast<int>(rng() % 8);
+  spec.audio = synth::AudioTrack::kNone;
+  const Rim rim{clip.cx, clip.cy, clip.radius};
+  const auto seed = static_cast<unsigned>(rng());
+  const std::string name = rng() % 2 ? "CAM01" : "My Camera";
+  spec.overlay = [=](int number, synth::Picture& picture) {
+    std::mt19937 same(seed);  // the lens's artefacts are the same in every frame
+    cv::Mat bgr = to_bgr_float(picture);
+    const double t = number / 25.0;
+    if (kind == ClipKind::kDarkStart && t < 2) bgr *= 0.02;
+    if (kind == ClipKind::kMovingShade) {
+      std::mt19937 turning(seed + static_cast<unsigned>(number / 25));  // moves every second
+      darken_rim_sector(bgr, rim, turning);
+    }
+    if (kind == ClipKind::kHaloFringe) {
+      add_fringe(bgr, rim, same);
+      add_halo(bgr, rim, same);
+    }
+    soften(bgr, same);
+    burn_clock(bgr, static_cast<int>(t), name, 0.035f);
+    from_bgr_float(bgr, picture);
+  };
+  error = synth::write_clip(path, spec);
+  if (!error.empty()) clip.radius = 0;
+  return clip;
+}
+
+}  // namespace orb::test
