@@ -81,7 +81,10 @@ cv::Mat combine_frames(const std::vector<cv::Mat>& frames) {
   return out;
 }
 
-LensCircle detect_lens_circle(const cv::Mat& picture, const CircleDetectParams& params) {
+namespace {
+
+// One lens's circle in the picture.
+LensCircle single_circle(const cv::Mat& picture, const CircleDetectParams& params) {
   if (picture.empty()) return nothing("no picture");
   const int width = picture.cols, height = picture.rows;
   auto none_found = [&](const char* reason) {
@@ -163,7 +166,7 @@ LensCircle detect_lens_circle(const cv::Mat& picture, const CircleDetectParams& 
   for (const double d : fine.fit->distances) on_circle += std::abs(d) <= 1.5 * loose;
   const double agreement = static_cast<double>(on_circle) / std::max(1, fine.visible);
   const double in_view = std::min(1.0, out.visible_share / 0.3);
-  const double tightness = std::clamp(1.6 - fine.fit->rms / loose, 0.0, 1.0);
+  const double tightness = std::clamp(1.8 - fine.fit->rms / loose, 0.0, 1.0);
   out.confidence = static_cast<float>(agreement * in_view * tightness);
   const bool centre_inside = circle.cx >= 0 && circle.cy >= 0 && circle.cx <= width - 1 && circle.cy <= height - 1;
   const bool sized = circle.r >= 0.1 * std::min(width, height) && circle.r <= 0.75 * std::hypot(width, height);
@@ -175,6 +178,49 @@ LensCircle detect_lens_circle(const cv::Mat& picture, const CircleDetectParams& 
     out.found = true;
   }
   return out;
+}
+
+// A dual-lens camera's frame: each half holds one lens, cut by the frame
+// and meeting the other at the seam. Both halves must show a circle of
+// about the same size, each well inside its own half, far apart: one
+// circle across the middle of a wide frame shows in both halves too, but
+// as the same circle.
+std::optional<LensCircle> two_lenses(const cv::Mat& picture, const CircleDetectParams& params) {
+  const double aspect = static_cast<double>(picture.cols) / picture.rows;
+  if (aspect < 1.7 || aspect > 2.3) return std::nullopt;
+  const int half = picture.cols / 2;
+  const LensCircle left = single_circle(picture(cv::Rect(0, 0, half, picture.rows)), params);
+  if (!left.found) return std::nullopt;
+  LensCircle right = single_circle(picture(cv::Rect(half, 0, picture.cols - half, picture.rows)), params);
+  if (!right.found) return std::nullopt;
+  right.cx += static_cast<float>(half);
+  const float mean_r = 0.5f * (left.radius + right.radius);
+  const auto inside_half = [&](float x, int from) {
+    const auto start = static_cast<float>(from), width = static_cast<float>(half);
+    return x >= start + 0.15f * width && x <= start + 0.85f * width;
+  };
+  if (std::abs(left.radius - right.radius) > 0.1f * mean_r || !inside_half(left.cx, 0) ||
+      !inside_half(right.cx, half) || std::hypot(right.cx - left.cx, right.cy - left.cy) < 1.4f * mean_r) {
+    return std::nullopt;
+  }
+  LensCircle out = left;
+  out.found = false;
+  out.dual_lens = true;
+  out.second_cx = right.cx;
+  out.second_cy = right.cy;
+  out.second_radius = right.radius;
+  out.picture_width = picture.cols;
+  out.picture_height = picture.rows;
+  out.confidence = std::min(left.confidence, right.confidence);
+  out.reason = "two lens circles side by side: a dual-lens 360° picture";
+  return out;
+}
+
+}  // namespace
+
+LensCircle detect_lens_circle(const cv::Mat& picture, const CircleDetectParams& params) {
+  if (std::optional<LensCircle> dual = two_lenses(picture, params)) return *dual;
+  return single_circle(picture, params);
 }
 
 bool DetectFisheyeCircle(const cv::Mat& picture, const CircleDetectParams& params, float& cx, float& cy,

@@ -59,20 +59,21 @@ LensCircle detect_video_circle(const char* media_path) {
   }
   const cv::Mat picture = is_network_source(media_path) ? cv::Mat() : cv::imread(media_path, cv::IMREAD_COLOR);
   if (!picture.empty()) return detect_lens_circle(picture);
-  // The first picture usually shows the circle: the next seconds are
-  // decoded only when it does not.
-  const std::vector<cv::Mat> first_frame = sample_frames(media_path, 1, 0);
-  if (first_frame.empty()) {
+  // The lens stays where it is while the scene moves: the brightest value
+  // of pictures spread over the first seconds shows the whole lit disc even
+  // where one picture is dark (a dark start, a shadow over the rim).
+  const std::vector<cv::Mat> frames = sample_frames(media_path, kJudgedFrames, kJudgedSeconds);
+  if (frames.empty()) {
     LensCircle none;
     none.reason = "no picture could be decoded";
     return none;
   }
-  LensCircle first = detect_lens_circle(first_frame.front());
-  if (first.found) return first;
-  const std::vector<cv::Mat> frames = sample_frames(media_path, 8, 8.0);
-  if (frames.size() < 2) return first;
   LensCircle combined = detect_lens_circle(combine_frames(frames));
-  return combined.found ? combined : first;
+  combined.frames = static_cast<int>(frames.size());
+  if (combined.found || combined.dual_lens || frames.size() == 1) return combined;
+  // Something bright that moved through the surround: the first picture alone.
+  LensCircle first = detect_lens_circle(frames.front());
+  return first.found || first.dual_lens ? first : combined;
 }
 
 }  // namespace orb

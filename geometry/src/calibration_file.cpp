@@ -150,6 +150,48 @@ int apply_calibration(const CalibrationFile& f, CameraParams& camera) {
   return 0;
 }
 
+namespace {
+
+// A number as a person reads it: NaN and infinities by name.
+std::string number_text(double v) {
+  if (std::isnan(v)) return "NaN";
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", v);
+  return text;
+}
+
+}  // namespace
+
+std::string calibration_fault(const CalibrationFile& f) {
+  if (f.camera_count < 1 || f.camera_count > 2) return "camera count " + std::to_string(f.camera_count) + " is not 1 or 2";
+  if (f.image_width <= 0 || f.image_height <= 0) {
+    return "image size " + std::to_string(f.image_width) + " × " + std::to_string(f.image_height) +
+           " is not a picture's size";
+  }
+  for (int k = 0; k < kLensSlots; ++k) {
+    for (const float v : f.rotations[static_cast<std::size_t>(k)]) {
+      if (!std::isfinite(v)) return "the rotation of lens " + std::to_string(k) + " holds " + number_text(v);
+    }
+    const auto& c = f.centres[static_cast<std::size_t>(k)];
+    if (!std::isfinite(c[0]) || !std::isfinite(c[1])) {
+      return "the centre of lens " + std::to_string(k) + " is " + number_text(c[0]) + ", " + number_text(c[1]);
+    }
+  }
+  const std::pair<const char*, float> coefficients[] = {{"c1", f.c1}, {"c3", f.c3}, {"c5", f.c5}};
+  for (const auto& [name, v] : coefficients) {
+    if (!std::isfinite(v)) return std::string(name) + " " + number_text(v) + " is not a finite number";
+  }
+  if (!(f.max_ray_angle_rad > 0) || !std::isfinite(f.max_ray_angle_rad)) {
+    return "max ray angle " + number_text(f.max_ray_angle_rad) + " is not a positive angle";
+  }
+  const double t = f.max_ray_angle_rad;
+  const double radius = kReferenceRadius * (f.c1 * t + f.c3 * std::pow(t, 3.0) + f.c5 * std::pow(t, 5.0));
+  if (!(radius >= 1) || !std::isfinite(static_cast<float>(radius))) {
+    return "c1, c3, c5 and the max ray angle give a circle radius of " + number_text(radius) + " px";
+  }
+  return {};
+}
+
 int read_calibration_file(const char* path, CameraParams& camera) {
   if (path == nullptr) {
     debug_trace("error: null calibration file!\n");

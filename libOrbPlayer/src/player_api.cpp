@@ -143,16 +143,22 @@ PlaybackStats ISS_OrbPlayerImpl::stats() const {
 }
 
 int ISS_OrbPlayerImpl::CreateCalibrationFile(const char* media_path, const char* calibration_path) {
-  // The first picture goes beside the program (or to its data directory),
-  // then the lens circle is found in it, for a 200-degree lens.
+  // The first picture goes beside the program (or to its data directory);
+  // the lens circle is judged over the video's first seconds, for a
+  // 200-degree lens.
   const std::string capture = (data_dir(program_name()) / "onframe.jpg").string();
   if (CaptureFrame2Jpg(media_path, capture.c_str()) != 0) return ORB_ERROR;
-  const int result = CalcauteDingbiao(capture.c_str(), calibration_path, 200.0f);
-  if (result != kCalibrationNoCircle) return result == 0 ? 0 : ORB_ERROR;
-  // A dark or empty first picture: the brightest of several from the first seconds.
   const LensCircle circle = detect_video_circle(media_path);
-  if (!circle.found)
+  if (circle.dual_lens) {
+    return error_.format(ORB_ERROR, "error: two lens circles found in %s: a dual-lens 360° picture\n", media_path);
+  }
+  if (!circle.found) {
+    debug_trace("标定失败");  // calibration failed
     return error_.format(ORB_ERROR, "error: no lens circle found in %s (%s)\n", media_path, circle.reason.c_str());
+  }
+  debug_trace(circle_is_complete(circle.cx, circle.cy, circle.radius, circle.picture_width, circle.picture_height)
+                  ? "标定成功，完整圆"      // calibrated, the whole circle
+                  : "标定成功，圆不完整");  // calibrated, the circle is cut
   if (WriteCalibrationFile(calibration_path, 200.0f, circle.cx, circle.cy, circle.radius, circle.picture_width,
                            circle.picture_height) != 0) {
     return error_.format(ORB_ERROR, "error: cannot write %s\n", calibration_path);

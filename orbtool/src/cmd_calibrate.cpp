@@ -36,14 +36,18 @@ int calibrate_main(int argc, char** argv) {
   std::string out = args.get("o").value_or(args.get("out").value_or(""));
   if (out.empty()) out = std::filesystem::path(media).replace_extension(".inf").string();
 
-  // The picture itself, or the video's first picture (several from its
-  // first seconds when that one shows no circle).
+  // The picture itself, or the video judged over its first seconds.
   const LensCircle circle = detect_video_circle(media.c_str());
   if (circle.picture_width == 0) {
     if (circle.reason.rfind("error: ", 0) == 0)
       std::fprintf(stderr, "%s\n", circle.reason.c_str());
     else
       std::fprintf(stderr, "error: %s is neither a picture nor a video with a picture in it\n", media.c_str());
+    return 1;
+  }
+  if (circle.dual_lens) {
+    // Never written as one lens: the player cannot stitch two yet.
+    std::fprintf(stderr, "error: two lens circles found in %s: a dual-lens 360° picture\n", media.c_str());
     return 1;
   }
   if (!circle.found) {
@@ -57,6 +61,7 @@ int calibrate_main(int argc, char** argv) {
               complete ? "complete circle" : "circle cut by the frame");
   std::printf("confidence %.2f: %d rim points, %.2f px from the circle on average\n", circle.confidence,
               circle.rim_points, circle.residual_px);
+  if (circle.frames > 1) std::printf("judged over %d pictures of its first %.0f s\n", circle.frames, kJudgedSeconds);
   if (WriteCalibrationFile(out.c_str(), fov, cx, cy, radius, width, height) != 0) {
     std::fprintf(stderr, "error: cannot write %s\n", out.c_str());
     return 1;
@@ -101,8 +106,9 @@ int inspect_main(int argc, char** argv) {
   }
   CameraParams camera;
   std::fflush(stdout);
-  if (apply_calibration(f, camera) != 0) {  // prints why on standard output
+  if (apply_calibration(f, camera) != 0) {
     std::printf("invalid\n");
+    std::fprintf(stderr, "error: %s is invalid: %s\n", path.c_str(), calibration_fault(f).c_str());
     return 1;
   }
   std::printf("  circle radius    %.2f px\n", camera.circle_radius);

@@ -122,11 +122,52 @@ const char* kind_name(PictureKind kind) {
     case PictureKind::kSeaRim: return "sea rim";
     case PictureKind::kRecording: return "recording";
     case PictureKind::kGreyText: return "grey text";
+    case PictureKind::kDualLens: return "dual lens";
     default: return "?";
   }
 }
 
+namespace {
+
+// Two circles a little larger than half the frame's height, each cut by
+// the frame and meeting the other at the seam, with a soft dark edge
+// inside each rim.
+CameraPicture dual_lens_picture(int width, std::mt19937& rng) {
+  CameraPicture out;
+  out.kind = PictureKind::kDualLens;
+  out.jpeg_quality = static_cast<int>(uniform(rng, 60, 90.99f));
+  const int height = width / 2;
+  const auto w = static_cast<float>(width), h = static_cast<float>(height);
+  out.radius = h * uniform(rng, 0.47f, 0.54f);
+  out.radius2 = out.radius * uniform(rng, 0.99f, 1.01f);
+  out.cx = w / 4 - 0.5f + w * uniform(rng, -0.01f, 0.01f);
+  out.cy = h / 2 - 0.5f + h * uniform(rng, -0.01f, 0.01f);
+  out.cx2 = 3 * w / 4 - 0.5f + w * uniform(rng, -0.01f, 0.01f);
+  out.cy2 = h / 2 - 0.5f + h * uniform(rng, -0.01f, 0.01f);
+  const cv::Mat left = scene(width, height, out.cx, out.cy, out.radius, rng);
+  const cv::Mat right = scene(width, height, out.cx2, out.cy2, out.radius2, rng);
+  cv::Mat picture = left.clone();
+  right.colRange(width / 2, width).copyTo(picture.colRange(width / 2, width));
+  const cv::Mat d1 = distance_map(width, height, out.cx, out.cy), d2 = distance_map(width, height, out.cx2, out.cy2);
+  const float edge = uniform(rng, 0.006f, 0.012f), floor = uniform(rng, 0.35f, 0.6f);
+  for (int y = 0; y < height; ++y) {
+    auto* row = picture.ptr<cv::Vec3f>(y);
+    for (int x = 0; x < width; ++x) {
+      const bool left_half = x < width / 2;
+      const float d = (left_half ? d1 : d2).at<float>(y, x), r = left_half ? out.radius : out.radius2;
+      const float t = std::min(1.0f, d / r);
+      row[x] *= (1.0f - 0.35f * t * t) * std::clamp((r - d) / (edge * r), floor, 1.0f);
+    }
+  }
+  soften(picture, rng);
+  out.bgr = as_stored(picture, rng, out.jpeg_quality);
+  return out;
+}
+
+}  // namespace
+
 CameraPicture camera_picture(PictureKind kind, int width, int height, std::mt19937& rng) {
+  if (kind == PictureKind::kDualLens) return dual_lens_picture(width, rng);
   CameraPicture out;
   out.kind = kind;
   out.jpeg_quality = static_cast<int>(uniform(rng, 60, 90.99f));

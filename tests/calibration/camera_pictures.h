@@ -35,6 +35,9 @@ enum class PictureKind {
   kOrdinary,         // an ordinary photograph-like picture
   kBlack,            // a black frame with sensor noise
   kGreyText,         // a uniformly grey frame with a camera's text on it
+  // Two lenses side by side (a dual-lens 360° camera, a 2:1 frame of
+  // width x width/2): refused as dual-lens, both circles named.
+  kDualLens = 200,
 };
 
 const char* kind_name(PictureKind kind);
@@ -42,6 +45,7 @@ const char* kind_name(PictureKind kind);
 struct CameraPicture {
   cv::Mat bgr;
   float cx = 0, cy = 0, radius = 0;  // pixel-centre coordinates; radius 0 when there is no circle
+  float cx2 = 0, cy2 = 0, radius2 = 0;  // the right lens of a dual-lens picture
   PictureKind kind = PictureKind::kScene;
   int jpeg_quality = 0;
 };

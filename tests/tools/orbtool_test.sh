@@ -29,6 +29,29 @@ open('$work/negative.inf', 'wb').write(d)
 "
 "$tool" inspect "$work/negative.inf" > "$work/negative.out" 2>&1
 check "inspect calls a circle of negative radius invalid" $(( $? == 1 ? 0 : 1 ))
+grep -q "^invalid$" "$work/negative.out" &&
+  grep -q "^error: .*negative.inf is invalid: .*circle radius of -[0-9]" "$work/negative.out"
+check "and says which value makes it so" $?
+python3 -c "
+import struct
+d = bytearray(open('$work/found.inf', 'rb').read())
+d[364:368] = struct.pack('<i', 3)  # camera count
+open('$work/three.inf', 'wb').write(d)
+"
+"$tool" inspect "$work/three.inf" > /dev/null 2> "$work/three.err"
+check "inspect names a camera count of 3" $(( $? == 1 ? 0 : 1 ))
+grep -q "^error: .*three.inf is invalid: camera count 3 is not 1 or 2$" "$work/three.err"
+check "in one error line" $?
+
+# Two lenses side by side (a dual-lens 360° camera): refused, never written as one lens.
+"$tool" synth "$work/lens.mp4" --size 600x600 --fps 25 --seconds 1 --audio none --fov 200 > /dev/null
+ffmpeg -v error -i "$work/lens.mp4" -filter_complex "[0:v]pad=640:640:20:20,split[l][r];[r]hflip[f];[l][f]hstack" \
+  -frames:v 1 -y "$work/dual.png"
+"$tool" calibrate "$work/dual.png" -o "$work/dual.inf" > /dev/null 2> "$work/dual.err"
+check "calibrate refuses a dual-lens picture" $(( $? == 1 ? 0 : 1 ))
+grep -q "^error: two lens circles found in $work/dual.png: a dual-lens 360° picture$" "$work/dual.err" &&
+  test ! -e "$work/dual.inf"
+check "naming it, and writes nothing" $?
 
 head -c 100 "$work/found.inf" > "$work/short.inf"
 "$tool" inspect "$work/short.inf" > /dev/null 2> "$work/short.err"

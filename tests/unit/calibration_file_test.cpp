@@ -121,31 +121,40 @@ TEST(CalibrationFile, MissingOrShortFilesAreRefusedWithoutUsingUnreadBytes) {
   EXPECT_EQ(read(dir.write("long.inf", longer)).result, 0);
 }
 
+// Each refused, and the fault named with the field and its value.
 TEST(CalibrationFile, ValuesThatBreakTheLensModelAreRefused) {
   TempDir dir;
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
-  const std::vector<std::function<void(CalibrationFile&)>> breakers = {
-      [&](CalibrationFile& f) { f.rotations[5][4] = nan; },
-      [&](CalibrationFile& f) { f.centres[0][1] = inf; },
-      [&](CalibrationFile& f) { f.c5 = -inf; },
-      [&](CalibrationFile& f) { f.max_ray_angle_rad = nan; },
-      [&](CalibrationFile& f) { f.max_ray_angle_rad = 0; },
-      [&](CalibrationFile& f) { f.max_ray_angle_rad = -1; },
-      [&](CalibrationFile& f) { f.image_width = 0; },
-      [&](CalibrationFile& f) { f.image_height = -1080; },
-      [&](CalibrationFile& f) { f.c1 = 3e38f; },  // the radius overflows
-      [&](CalibrationFile& f) { f.c1 = 0; },      // a circle of 0 pixels
-      [&](CalibrationFile& f) { f.c1 = -0.5f; },  // or of -549
+  const std::vector<std::pair<std::function<void(CalibrationFile&)>, std::string>> breakers = {
+      {[&](CalibrationFile& f) { f.camera_count = 3; }, "camera count 3 is not 1 or 2"},
+      {[&](CalibrationFile& f) { f.rotations[5][4] = nan; }, "the rotation of lens 5 holds NaN"},
+      {[&](CalibrationFile& f) { f.centres[0][1] = inf; }, "the centre of lens 0 is 960, inf"},
+      {[&](CalibrationFile& f) { f.c1 = inf; }, "c1 inf is not a finite number"},
+      {[&](CalibrationFile& f) { f.c5 = -inf; }, "c5 -inf is not a finite number"},
+      {[&](CalibrationFile& f) { f.max_ray_angle_rad = nan; }, "max ray angle NaN is not a positive angle"},
+      {[&](CalibrationFile& f) { f.max_ray_angle_rad = 0; }, "max ray angle 0 is not"},
+      {[&](CalibrationFile& f) { f.max_ray_angle_rad = -1; }, "max ray angle -1 is not"},
+      {[&](CalibrationFile& f) {
+         f.image_width = 0;
+         f.image_height = -5;
+       },
+       "image size 0 × -5 is not a picture's size"},
+      {[&](CalibrationFile& f) { f.image_height = -1080; }, "image size 1920 × -1080"},
+      {[&](CalibrationFile& f) { f.c1 = 3e38f; }, "give a circle radius of"},  // the radius overflows
+      {[&](CalibrationFile& f) { f.c1 = 0; }, "give a circle radius of 9.4"},  // c3 and c5 alone
+      {[&](CalibrationFile& f) { f.c1 = -0.5f; }, "give a circle radius of -549"},
   };
   for (std::size_t i = 0; i < breakers.size(); ++i) {
     CalibrationFile f = example_calibration();
-    breakers[i](f);
+    breakers[i].first(f);
     const Loaded l = read(write_calibration(dir, "bad.inf", f));
     EXPECT_EQ(l.result, 1) << i;
     EXPECT_EQ(l.printed.rfind("error: ", 0), 0u) << i << ": " << l.printed;
     EXPECT_EQ(l.camera.image_width, 0) << i;
+    EXPECT_NE(calibration_fault(f).find(breakers[i].second), std::string::npos) << i << ": " << calibration_fault(f);
   }
+  EXPECT_EQ(calibration_fault(example_calibration()), "");
 }
 
 TEST(CalibrationFile, WriterLeavesNothingBehindOnFailure) {

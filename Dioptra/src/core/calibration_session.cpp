@@ -3,6 +3,7 @@
 #include <calibration/calibrate_picture.h>
 #include <calibration/circle_detection.h>
 #include <calibration/frame_capture.h>
+#include <calibration/frame_samples.h>
 #include <common/debug_trace.h>
 
 #include <opencv2/imgcodecs.hpp>
@@ -49,7 +50,8 @@ std::filesystem::path CalibrationSession::picture_for(const std::filesystem::pat
   return picture;
 }
 
-bool CalibrationSession::analyse(const std::filesystem::path& picture, std::string& error) {
+bool CalibrationSession::analyse(const std::filesystem::path& picture, std::string& error,
+                                 const std::filesystem::path& video) {
   const cv::Mat image = cv::imread(picture.string(), cv::IMREAD_COLOR);
   if (image.empty()) {
     error = "error: cannot read the picture " + picture.string();
@@ -57,8 +59,11 @@ bool CalibrationSession::analyse(const std::filesystem::path& picture, std::stri
   }
   columns_ = image.cols;
   rows_ = image.rows;
-  const orb::LensCircle circle = orb::detect_lens_circle(image);
+  // A video is judged over its first seconds: the lens stays, the scene moves.
+  orb::LensCircle circle = video.empty() ? orb::detect_lens_circle(image) : orb::detect_video_circle(video.c_str());
+  if (circle.picture_width != columns_ || circle.picture_height != rows_) circle = orb::detect_lens_circle(image);
   found_ = circle.found;
+  dual_lens_ = circle.dual_lens;
   detected_ = found_ ? CircleValues{circle.cx, circle.cy, circle.radius}
                      : CircleValues{static_cast<float>(columns_ - 1) / 2, static_cast<float>(rows_ - 1) / 2,
                                     static_cast<float>(std::min(columns_, rows_)) / 2};

@@ -32,11 +32,15 @@ class CalibrationSession {
   static std::filesystem::path picture_for(const std::filesystem::path& media, const std::filesystem::path& work_dir,
                                            std::string& error);
 
-  // Detects the circle in `picture` (a JPEG or PNG file). False, with
-  // `error` set, when the picture cannot be read. When no trustworthy circle
-  // is found, a centred one inscribed in the shorter side stands in for it
-  // (found() is false) for the user to drag into place.
-  bool analyse(const std::filesystem::path& picture, std::string& error);
+  // Detects the circle in `picture` (a JPEG or PNG file), or, when `video`
+  // names the video the picture was taken from, over that video's first
+  // seconds (the picture is what is shown). False, with `error` set, when
+  // the picture cannot be read. When no trustworthy circle is found, a
+  // centred one inscribed in the shorter side stands in for it (found() is
+  // false) for the user to drag into place; dual_lens() says when two
+  // lens circles stand side by side.
+  bool analyse(const std::filesystem::path& picture, std::string& error, const std::filesystem::path& video = {});
+  bool dual_lens() const { return dual_lens_; }
   // Back to the circle found (or the stand-in).
   void reset_to_detected();
   // The circle box a drag ended with, in display pixels.
@@ -69,6 +73,7 @@ class CalibrationSession {
 
   bool loaded_ = false;
   bool found_ = false;
+  bool dual_lens_ = false;
   int columns_ = 0, rows_ = 0;
   float ratio_ = 1;
   CircleValues current_, detected_;

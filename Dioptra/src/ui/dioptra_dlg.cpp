@@ -116,7 +116,8 @@ void CDioptraDlg::AnalyseMediaFile(const std::filesystem::path& media) {
                                             ? std::filesystem::path()
                                             : CalibrationSession::picture_for(media, data_dir_, error);
   if (picture.empty() && error.empty()) error = "error: " + media.string() + " is not a file that can be opened";
-  if (picture.empty() || !session_.analyse(picture, error)) {
+  const std::filesystem::path video = picture == media ? std::filesystem::path() : media;
+  if (picture.empty() || !session_.analyse(picture, error, video)) {
     // Said at once, and kept in the picture area: never an empty window.
     std::fprintf(stderr, "%s\n", error.c_str());
     picture_ = QImage();
@@ -144,6 +145,10 @@ void CDioptraDlg::SelectMediaFile() {
 QString CDioptraDlg::notice() const {
   if (!failure_.isEmpty()) return failure_;
   if (!session_.loaded()) return tr("Open a picture or a video of the camera to calibrate.");
+  if (session_.dual_lens()) {
+    return tr("Two lens circles were found side by side (a dual-lens 360° camera), which cannot be saved as one "
+              "lens: drag the circle onto one lens's rim to calibrate that lens alone.");
+  }
   if (!session_.found()) {
     return tr("No lens circle was found: drag the circle onto the rim of the picture, or type its centre and radius.");
   }

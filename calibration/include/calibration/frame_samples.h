@@ -15,9 +15,13 @@ namespace orb {
 // wall time, whichever comes first.
 std::vector<cv::Mat> sample_frames(const char* media_path, int count, double span_seconds);
 
-// The lens circle of a video: its first picture, then, when that shows no
-// trustworthy circle, the brightest value of several pictures from its
-// first seconds. Also for pictures (one frame).
+// How a video is judged: this many pictures over its first seconds.
+inline constexpr int kJudgedFrames = 7;
+inline constexpr double kJudgedSeconds = 3.0;
+
+// The lens circle of a video, judged over the brightest value of pictures
+// spread across its first seconds (`frames` says how many); the first
+// picture alone when that finds nothing. Also for pictures (one frame).
 LensCircle detect_video_circle(const char* media_path);
 
 }  // namespace orb

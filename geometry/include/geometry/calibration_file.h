@@ -1,6 +1,7 @@
 #pragma once
 // The 380-byte lens description (".inf"): 95 little-endian 32-bit words.
 #include <array>
+#include <string>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -57,6 +58,10 @@ CalibrationFile single_lens_calibration(float centre_x, float centre_y, float ra
 // Copies a decoded file into `camera` and checks it. 0, or 1 for an invalid
 // camera count or values that would make the lens model meaningless.
 int apply_calibration(const CalibrationFile& file, CameraParams& camera);
+
+// What makes `file` unusable, naming the field and its value ("camera
+// count 3 is not 1 or 2"); empty when apply_calibration takes it.
+std::string calibration_fault(const CalibrationFile& file);
 
 // Reads a calibration file into `camera`: 0 success, 1 invalid content,
 // 2 no path, unreadable or short file. Messages go to standard output.
