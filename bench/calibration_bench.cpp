@@ -20,6 +20,7 @@
 
 #include "camera_clips.h"
 #include "camera_pictures.h"
+#include "real_pictures.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -105,39 +106,15 @@ void print_header(const char* first) {
   std::printf("|---|---|---|---|---|---|---|---|---|\n");
 }
 
-struct Truth {
-  std::string file;
-  std::vector<std::array<float, 3>> circles;
-};
-
-// The real photographs and their hand-fitted circles (truth.csv).
-std::vector<Truth> real_pictures(const std::filesystem::path& dir) {
-  std::ifstream in(dir / "truth.csv");
-  std::vector<Truth> out;
-  std::string line;
-  std::getline(in, line);  // header
-  while (std::getline(in, line)) {
-    std::stringstream fields(line);
-    std::string file, lens, cx, cy, r;
-    if (!std::getline(fields, file, ',') || !std::getline(fields, lens, ',') || !std::getline(fields, cx, ',') ||
-        !std::getline(fields, cy, ',') || !std::getline(fields, r, ',')) {
-      continue;
-    }
-    if (out.empty() || out.back().file != file) out.push_back({file, {}});
-    out.back().circles.push_back({std::stof(cx), std::stof(cy), std::stof(r)});
-  }
-  return out;
-}
-
 void run_real(const std::filesystem::path& dir) {
-  const std::vector<Truth> truths = real_pictures(dir);
+  const std::vector<orb::test::RealPicture> truths = orb::test::real_pictures(dir);
   std::printf("\nreal photographs (%s):\n\n", dir.c_str());
   if (truths.empty()) {
     std::printf("none found\n");
     return;
   }
   std::printf("| picture | truth | result | centre error px | radius error %% | ms |\n|---|---|---|---|---|---|\n");
-  for (const Truth& t : truths) {
+  for (const orb::test::RealPicture& t : truths) {
     const cv::Mat picture = cv::imread((dir / t.file).string(), cv::IMREAD_COLOR);
     const auto t0 = Clock::now();
     const orb::LensCircle c = orb::detect_lens_circle(picture);

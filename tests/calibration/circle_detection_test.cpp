@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "camera_pictures.h"
+#include "real_pictures.h"
 #include "capture.h"
 #include "circle_fit.h"
 #include "synthetic_picture.h"
@@ -87,6 +88,53 @@ TEST(CircleDetection, FindsTheRimOfEveryKindOfCameraPicture) {
       EXPECT_FALSE(c.reason.empty());
     }
   }
+}
+
+// Photographs from real fisheye cameras, when the shared folder is there:
+// a DSLR lens with a strong colour fringe, a 180-degree lens cut at top and
+// bottom (each found within max(2 px, 1 %) and 1 %), and a dual-lens 360°
+// frame, refused as such with both circles named.
+TEST(CircleDetection, RealPhotographs) {
+  const std::filesystem::path dir = ORB_REALDATA_DIR;
+  const std::vector<test::RealPicture> pictures = test::real_pictures(dir);
+  if (pictures.empty()) GTEST_SKIP() << "no real photographs in " << dir;
+  auto near = [](float cx, float cy, float r, const std::array<float, 3>& truth) {
+    return std::hypot(cx - truth[0], cy - truth[1]) <= std::max(2.0f, 0.01f * truth[2]) &&
+           std::abs(r - truth[2]) <= 0.01f * truth[2];
+  };
+  for (const test::RealPicture& p : pictures) {
+    const cv::Mat picture = cv::imread((dir / p.file).string(), cv::IMREAD_COLOR);
+    ASSERT_FALSE(picture.empty()) << p.file;
+    const LensCircle c = detect_lens_circle(picture);
+    if (p.circles.size() == 2) {
+      EXPECT_FALSE(c.found) << p.file;
+      ASSERT_TRUE(c.dual_lens) << p.file << ": " << c.reason;
+      EXPECT_TRUE(near(c.cx, c.cy, c.radius, p.circles[0])) << p.file << " left: " << c.cx << ", " << c.cy;
+      EXPECT_TRUE(near(c.second_cx, c.second_cy, c.second_radius, p.circles[1])) << p.file << " right";
+    } else {
+      ASSERT_TRUE(c.found) << p.file << ": " << c.reason;
+      EXPECT_TRUE(near(c.cx, c.cy, c.radius, p.circles[0])) << p.file << ": " << c.cx << ", " << c.cy << " r " << c.radius;
+    }
+  }
+}
+
+// Two lenses side by side are never taken for one; one circle across the
+// middle of a wide frame is still one lens.
+TEST(CircleDetection, DualLensPicturesAreRefusedAsSuch) {
+  std::mt19937 rng(77);
+  for (const int width : {1280, 1920}) {
+    const auto pic = test::camera_picture(PictureKind::kDualLens, width, width / 2, rng);
+    const LensCircle c = detect_lens_circle(pic.bgr);
+    EXPECT_FALSE(c.found);
+    ASSERT_TRUE(c.dual_lens) << width << ": " << c.reason;
+    EXPECT_NEAR(c.cx, pic.cx, std::max(2.0f, 0.01f * pic.radius));
+    EXPECT_NEAR(c.second_cx, pic.cx2, std::max(2.0f, 0.01f * pic.radius2));
+    EXPECT_NEAR(c.second_radius, pic.radius2, 0.01f * pic.radius2);
+  }
+  const LensCircle one = detect_lens_circle(fisheye_picture(1920, 960, 959.5f, 479.5f, 440));
+  ASSERT_TRUE(one.found) << one.reason;
+  EXPECT_FALSE(one.dual_lens);
+  EXPECT_NEAR(one.radius, 440, 1.0);
 }
 
 TEST(CircleDetection, TheHousingRingOutsideThePictureIsNotTheRim) {

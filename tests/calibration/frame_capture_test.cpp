@@ -11,10 +11,12 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 
+#include "camera_clips.h"
 #include "temp_dir.h"
 
 extern "C" {
@@ -133,6 +135,45 @@ TEST(CreateCalibrationFile, ADarkFirstPictureIsMadeUpForByTheNextSeconds) {
   EXPECT_EQ(camera.image_width, 640);
   DestroyOrbPlayer(player);
   EXPECT_TRUE(sample_frames((dir.path() / "missing.mp4").c_str(), 4, 1).empty());
+}
+
+bool right(const LensCircle& c, const test::CameraClip& clip) {
+  return c.found && std::hypot(c.cx - clip.cx, c.cy - clip.cy) <= std::max(2.0f, 0.01f * clip.radius) &&
+         std::abs(c.radius - clip.radius) <= 0.01f * clip.radius;
+}
+
+// Clips as cameras record them: a clock ticking in a corner and the
+// camera's name in another, a reflection halo and a colour fringe at the
+// rim, the first two seconds in the dark, a shadow moving over the rim.
+// Judged over their first seconds, each gives its circle.
+TEST(VideoCircle, CameraRecordingsAreJudgedOverTheirFirstSeconds) {
+  test::TempDir dir;
+  std::mt19937 rng(2026);
+  const std::pair<test::ClipKind, cv::Size> clips[] = {{test::ClipKind::kHaloFringe, {1920, 1080}},
+                                                       {test::ClipKind::kDarkStart, {1280, 720}},
+                                                       {test::ClipKind::kClock, {1280, 720}},
+                                                       {test::ClipKind::kMovingShade, {1280, 720}}};
+  for (const auto& [kind, size] : clips) {
+    const auto media = dir.path() / (std::string(test::clip_kind_name(kind)) + ".mp4");
+    std::string error;
+    const test::CameraClip clip = test::write_camera_clip(media.string(), kind, size.width, size.height, rng, error);
+    ASSERT_GT(clip.radius, 0) << error;
+    const LensCircle c = detect_video_circle(media.c_str());
+    EXPECT_TRUE(right(c, clip)) << test::clip_kind_name(kind) << ": " << c.reason << " found " << c.cx << ", " << c.cy
+                                << " r " << c.radius << " for " << clip.cx << ", " << clip.cy << " r " << clip.radius;
+    EXPECT_EQ(c.frames, kJudgedFrames) << test::clip_kind_name(kind);
+    if (kind == test::ClipKind::kHaloFringe) {
+      // The player calibrates the same way.
+      ISS_OrbPlayer* player = CreateOrbPlayer();
+      const auto out = dir.path() / "halo.inf";
+      ASSERT_EQ(player->CreateCalibrationFile(media.c_str(), out.c_str()), 0);
+      CameraParams camera;
+      ASSERT_EQ(read_calibration_file(out.c_str(), camera), 0);
+      EXPECT_NEAR(camera.circle_radius, clip.radius, 0.01 * clip.radius);
+      EXPECT_NEAR(camera.lenses[0].centre_x, clip.cx, 0.01 * clip.radius);
+      DestroyOrbPlayer(player);
+    }
+  }
 }
 
 TEST(FrameCapture, TinyAndOddPicturesAreCapturedWithoutOverruns) {
