@@ -41,8 +41,10 @@ FineRim fine_rim(const cv::Mat& picture, const Circle& around, double band, doub
   out.rays = 720;
   lens::RayOptions options;
   options.rays = out.rays;
-  options.t_from = around.r - band;
-  options.t_to = around.r + band;
+  // Sampled a little past the band: an edge needs a pixel and a half of
+  // profile on each side to be seen.
+  options.t_from = around.r - band - 1.5;
+  options.t_to = around.r + band + 1.5;
   options.min_strength = min_strength;
   options.max_edges = 4;
   const std::vector<lens::RayProfile> rays = lens::ray_profiles(picture, around.cx, around.cy, options);
@@ -163,7 +165,8 @@ LensCircle single_circle(const cv::Mat& picture, const CircleDetectParams& param
   // fraction of a pixel at any size; soft ones are soft in proportion.
   const double loose = std::max(1.0, 0.5 * scale);
   int on_circle = 0;
-  for (const double d : fine.fit->distances) on_circle += std::abs(d) <= 1.5 * loose;
+  // A lens's colour fringe puts some rays' edges 2-3 px inside the others at any size.
+  for (const double d : fine.fit->distances) on_circle += std::abs(d) <= std::max(1.5 * loose, 3.0);
   const double agreement = static_cast<double>(on_circle) / std::max(1, fine.visible);
   const double in_view = std::min(1.0, out.visible_share / 0.3);
   const double tightness = std::clamp(1.8 - fine.fit->rms / loose, 0.0, 1.0);
@@ -187,11 +190,15 @@ LensCircle single_circle(const cv::Mat& picture, const CircleDetectParams& param
 // as the same circle.
 std::optional<LensCircle> two_lenses(const cv::Mat& picture, const CircleDetectParams& params) {
   const double aspect = static_cast<double>(picture.cols) / picture.rows;
-  if (aspect < 1.7 || aspect > 2.3) return std::nullopt;
+  if (aspect < 1.9 || aspect > 2.1) return std::nullopt;  // 2:1, as dual-lens cameras record
   const int half = picture.cols / 2;
-  const LensCircle left = single_circle(picture(cv::Rect(0, 0, half, picture.rows)), params);
+  // Each circle is cut on every side, and the pair vouches for each other:
+  // each alone may be less sure.
+  CircleDetectParams each = params;
+  each.min_confidence = 0.7f * params.min_confidence;
+  const LensCircle left = single_circle(picture(cv::Rect(0, 0, half, picture.rows)), each);
   if (!left.found) return std::nullopt;
-  LensCircle right = single_circle(picture(cv::Rect(half, 0, picture.cols - half, picture.rows)), params);
+  LensCircle right = single_circle(picture(cv::Rect(half, 0, picture.cols - half, picture.rows)), each);
   if (!right.found) return std::nullopt;
   right.cx += static_cast<float>(half);
   const float mean_r = 0.5f * (left.radius + right.radius);

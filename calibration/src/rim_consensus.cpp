@@ -239,7 +239,7 @@ std::optional<RimCircle> rim_consensus(const cv::Mat& picture, const std::vector
   const double texture_floor = std::max(1.0, 2 * limits.noise);
   for (const RimCircle& f : found) {
     const double gap = outer->circle.r - f.circle.r;
-    if (gap < std::max({2.0, limits.min_ring, 0.008 * outer->circle.r}) || gap > 0.12 * outer->circle.r) continue;
+    if (gap < std::max(2.0, 0.008 * outer->circle.r) || gap > 0.12 * outer->circle.r) continue;
     if (chosen != outer && f.circle.r <= chosen->circle.r) continue;  // the outermost such ring's inner edge
     if (!seen(f, 0.6)) continue;  // a rim of its own, not a scene edge that happens to be round
     if (std::hypot(f.circle.cx - outer->circle.cx, f.circle.cy - outer->circle.cy) > 0.35 * gap + 0.5) continue;
@@ -251,7 +251,9 @@ std::optional<RimCircle> rim_consensus(const cv::Mat& picture, const std::vector
     // A ring the scene's own texture does not cross; or one inside a rim
     // nearly every ray sees, which no scene draws around the same centre.
     const bool plain = !std::isnan(ring) && !std::isnan(scene) && ring <= std::max(texture_floor, 0.35 * scene);
-    if (!plain && !seen(f, 0.85)) continue;
+    if (!plain && !seen(f, 0.75)) continue;
+    // As narrow as a colour fringe: only a ring that does not follow the scene.
+    if (gap < limits.min_ring && !(ring_correlation(picture, f.circle, middle) < 0.3)) continue;
     chosen = &f;
   }
   return *chosen;

@@ -27,6 +27,24 @@ std::vector<float> ring_samples(const cv::Mat& picture, double cx, double cy, do
   return out;
 }
 
+double ring_correlation(const cv::Mat& picture, const Circle& inner, double rho) {
+  const std::vector<float> ring = ring_samples(picture, inner.cx, inner.cy, rho, 360);
+  const std::vector<float> scene = ring_samples(picture, inner.cx, inner.cy, inner.r - 2.5, 360);
+  double n = 0, sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
+  for (std::size_t i = 0; i < ring.size(); ++i) {
+    if (std::isnan(ring[i]) || std::isnan(scene[i])) continue;
+    ++n;
+    sa += ring[i];
+    sb += scene[i];
+    saa += ring[i] * ring[i];
+    sbb += scene[i] * scene[i];
+    sab += ring[i] * scene[i];
+  }
+  if (n < 30) return NAN;
+  const double va = saa - sa * sa / n, vb = sbb - sb * sb / n;
+  return va > 1e-9 && vb > 1e-9 ? (sab - sa * sb / n) / std::sqrt(va * vb) : 0.0;
+}
+
 namespace {
 
 template <typename F>

@@ -20,6 +20,12 @@ float sample(const cv::Mat& picture, double x, double y);
 std::vector<float> ring_samples(const cv::Mat& picture, double cx, double cy, double rho, int count,
                                 double border = 1.5);
 
+// How closely the picture at `rho` follows the picture just inside the
+// circle, around it (correlation over angles; NaN when too little of
+// either is in the frame): a lens's colour fringe is the picture's own edge
+// and follows it, a halo or a housing does not.
+double ring_correlation(const cv::Mat& picture, const Circle& inner, double rho);
+
 struct RimEdge {
   double t = 0;         // distance from the ray's origin, pixels, sub-pixel
   double strength = 0;  // brightness lost across two pixels

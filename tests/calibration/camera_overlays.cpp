@@ -165,7 +165,10 @@ void add_fringe(cv::Mat& picture, const Rim& rim, std::mt19937& rng) {
         return source.at<cv::Vec3f>(sy, sx)[channel];
       };
       const float green_edge = rim.radius - blue_shift;
-      row[x][0] = std::min(255.0f, from(0, blue_shift) * (d >= green_edge ? boost : 1.0f));
+      // Purple fringing lights the blue channel wherever the picture is bright, whatever its hue.
+      const float lit = 0.114f * from(0, blue_shift) + 0.587f * from(1, blue_shift) + 0.299f * from(2, blue_shift);
+      const float blue = d >= green_edge ? std::max(from(0, blue_shift), 0.9f * lit) * boost : from(0, blue_shift);
+      row[x][0] = std::min(255.0f, blue);
       row[x][2] = d < rim.radius - blue_shift + red_shift ? from(2, red_shift) : 0.0f;
       if (d >= green_edge) row[x][1] = 0;
     }
