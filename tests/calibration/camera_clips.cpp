@@ -51,7 +51,8 @@ CameraClip write_camera_clip(const std::string& path, ClipKind kind, int width, 
   const auto w = static_cast<float>(width), h = static_cast<float>(height);
   clip.cx = (w - 1) / 2 + w * uniform(rng, -0.04f, 0.04f);
   clip.cy = (h - 1) / 2 + h * uniform(rng, -0.04f, 0.04f);
-  clip.radius = std::min(w, h) * uniform(rng, 0.40f, 0.47f);
+  // Some cut at top and bottom, as a wide sensor records a large circle.
+  clip.radius = std::min(w, h) * uniform(rng, 0.42f, rng() % 2 ? 0.56f : 0.48f);
   clip.seconds = 4;
 
   synth::ClipSpec spec;
@@ -77,10 +78,16 @@ CameraClip write_camera_clip(const std::string& path, ClipKind kind, int width, 
       std::mt19937 turning(seed + static_cast<unsigned>(number / 25));  // moves every second
       darken_rim_sector(bgr, rim, turning);
     }
-    if (kind == ClipKind::kHaloFringe) {
-      add_fringe(bgr, rim, same);
-      add_halo(bgr, rim, same);
+    add_clutter(bgr, rim, same);
+    // A real lens: darker towards the rim, blue reaching past green at its edge.
+    const cv::Mat distance = distance_map(bgr.cols, bgr.rows, rim.cx, rim.cy);
+    for (int y = 0; y < bgr.rows; ++y) {
+      auto* row = bgr.ptr<cv::Vec3f>(y);
+      const float* d = distance.ptr<float>(y);
+      for (int x = 0; x < bgr.cols; ++x) row[x] *= 1.0f - 0.5f * std::min(1.0f, d[x] * d[x] / (rim.radius * rim.radius));
     }
+    add_fringe(bgr, rim, same);
+    if (kind == ClipKind::kHaloFringe) add_halo(bgr, rim, same);
     soften(bgr, same);
     burn_clock(bgr, static_cast<int>(t), name, 0.035f);
     from_bgr_float(bgr, picture);

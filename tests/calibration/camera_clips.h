@@ -1,8 +1,9 @@
 #pragma once
 // Short fisheye clips as cameras record them, with the lens circle known:
-// a clock burned in that changes every second, a camera name, halos and
-// fringes, a first two seconds in the dark, a shadow that moves over the
-// rim. Shared by the video-detection tests and the calibration benchmark.
+// a lens that darkens towards its rim and fringes blue there, some circles
+// cut at top and bottom, a clock burned in that changes every second, a
+// camera name, a halo, a first two seconds in the dark, a shadow that
+// moves over the rim. Shared by the video-detection tests and the calibration benchmark.
 #include <random>
 #include <string>
 
@@ -12,7 +13,7 @@ enum class ClipKind {
   kClock,       // date and time ticking in a corner, the camera's name in another
   kDarkStart,   // the first two seconds dark but for the clock
   kMovingShade, // a shadow over a third of the rim that moves every second
-  kHaloFringe,  // a reflection halo and a chromatic fringe, with the clock
+  kHaloFringe,  // a reflection halo outside the rim, with the clock
   kCount,
 };
 

@@ -237,6 +237,26 @@ cv::Mat test_pattern(int width, int height, const Rim& rim, std::mt19937& rng) {
   return picture;
 }
 
+void add_clutter(cv::Mat& picture, const Rim& rim, std::mt19937& rng) {
+  cv::Mat shapes = picture.clone();
+  const int count = 60 + static_cast<int>(rng() % 60);
+  for (int i = 0; i < count; ++i) {
+    const float a = uniform(rng, 0, 2 * kPi), d = rim.radius * std::sqrt(uniform(rng, 0, 1));
+    const cv::Point at(static_cast<int>(rim.cx + d * std::cos(a)), static_cast<int>(rim.cy + d * std::sin(a)));
+    const cv::Scalar colour(uniform(rng, 0, 255), uniform(rng, 0, 255), uniform(rng, 0, 255));
+    const int size = std::max(2, static_cast<int>(rim.radius * uniform(rng, 0.02f, 0.15f)));
+    if (rng() % 2) {
+      cv::rectangle(shapes, cv::Rect(at.x - size / 2, at.y - size / 2, size, size / 2 + 1), colour, cv::FILLED);
+    } else {
+      const cv::Point to(at.x + static_cast<int>(uniform(rng, -2, 2) * static_cast<float>(size)),
+                         at.y + static_cast<int>(uniform(rng, -2, 2) * static_cast<float>(size)));
+      cv::line(shapes, at, to, colour, std::max(1, size / 8), cv::LINE_AA);
+    }
+  }
+  // Only the picture inside the circle changes.
+  shapes.copyTo(picture, distance_map(picture.cols, picture.rows, rim.cx, rim.cy) < rim.radius);
+}
+
 void soften(cv::Mat& picture, std::mt19937& rng) {
   const double sigma = uniform(rng, 0.5f, 1.5f);
   cv::GaussianBlur(picture, picture, cv::Size(0, 0), sigma);

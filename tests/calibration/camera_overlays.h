@@ -41,6 +41,10 @@ void darken_rim_sector(cv::Mat& picture, const Rim& rim, std::mt19937& rng);
 void add_sea(cv::Mat& picture, const Rim& rim, std::mt19937& rng);
 // Colour bars, a checkerboard and grey ramps filling the circle.
 cv::Mat test_pattern(int width, int height, const Rim& rim, std::mt19937& rng);
+// A busy scene: shapes and lines of many colours and sizes inside the
+// circle, as streets, shelves and people give, so that the rim is far from
+// the strongest edge along most rays.
+void add_clutter(cv::Mat& picture, const Rim& rim, std::mt19937& rng);
 // The lens's softness: a Gaussian blur of 0.5-1.5 px.
 void soften(cv::Mat& picture, std::mt19937& rng);
 

@@ -86,6 +86,7 @@ void add_artefacts(cv::Mat& picture, PictureKind kind, const cv::Mat& distance, 
     }
     case PictureKind::kSeaRim: add_sea(picture, rim, rng); break;
     case PictureKind::kRecording:
+      add_clutter(picture, rim, rng);
       // Each with its own chance, as cameras combine them.
       if (rng() % 3 == 0) darken_rim_sector(picture, rim, rng);
       if (rng() % 3 == 0) add_fringe(picture, rim, rng);
