@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <memory>
 
 #include "camera_overlays.h"
 
@@ -69,16 +71,23 @@ CameraClip write_camera_clip(const std::string& path, ClipKind kind, int width, 
   const Rim rim{clip.cx, clip.cy, clip.radius};
   const auto seed = static_cast<unsigned>(rng());
   const std::string name = rng() % 2 ? "CAM01" : "My Camera";
+  // Drawn once per second of the clip and repeated for its other pictures:
+  // the clock ticks, the shade moves and the dark start ends on seconds.
+  auto drawn = std::make_shared<std::map<int, synth::Picture>>();
   spec.overlay = [=](int number, synth::Picture& picture) {
-    std::mt19937 same(seed);  // the lens's artefacts are the same in every frame
+    const int second = number / spec.fps_num;
+    if (const auto hit = drawn->find(second); hit != drawn->end()) {
+      picture = hit->second;
+      return;
+    }
+    std::mt19937 same(seed);  // the scene's and the lens's artefacts are the same in every picture
     cv::Mat bgr = to_bgr_float(picture);
-    const double t = number / 25.0;
-    if (kind == ClipKind::kDarkStart && t < 2) bgr *= 0.02;
+    add_clutter(bgr, rim, same);
+    if (kind == ClipKind::kDarkStart && second < 2) bgr *= 0.02;
     if (kind == ClipKind::kMovingShade) {
-      std::mt19937 turning(seed + static_cast<unsigned>(number / 25));  // moves every second
+      std::mt19937 turning(seed + static_cast<unsigned>(second));
       darken_rim_sector(bgr, rim, turning);
     }
-    add_clutter(bgr, rim, same);
     // A real lens: darker towards the rim, blue reaching past green at its edge.
     const cv::Mat distance = distance_map(bgr.cols, bgr.rows, rim.cx, rim.cy);
     for (int y = 0; y < bgr.rows; ++y) {
@@ -89,8 +98,9 @@ CameraClip write_camera_clip(const std::string& path, ClipKind kind, int width, 
     add_fringe(bgr, rim, same);
     if (kind == ClipKind::kHaloFringe) add_halo(bgr, rim, same);
     soften(bgr, same);
-    burn_clock(bgr, static_cast<int>(t), name, 0.035f);
+    burn_clock(bgr, second, name, 0.035f);
     from_bgr_float(bgr, picture);
+    (*drawn)[second] = picture;
   };
   error = synth::write_clip(path, spec);
   if (!error.empty()) clip.radius = 0;
