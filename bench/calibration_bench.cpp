@@ -50,8 +50,7 @@ struct Outcome {
 };
 
 bool is_right(const orb::LensCircle& c, float cx, float cy, float r) {
-  return c.found && std::hypot(c.cx - cx, c.cy - cy) <= std::max(2.0, 0.01 * r) &&
-         std::abs(c.radius - r) <= 0.01 * r;
+  return c.found && std::hypot(c.cx - cx, c.cy - cy) <= std::max(2.0, 0.01 * r) && std::abs(c.radius - r) <= 0.01 * r;
 }
 
 double percentile(std::vector<double> v, double p) {
@@ -63,9 +62,7 @@ double percentile(std::vector<double> v, double p) {
   return v[lo] + (v[hi] - v[lo]) * (at - static_cast<double>(lo));
 }
 
-double ms_since(Clock::time_point t0) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
+double ms_since(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
 
 struct Tally {
   std::vector<Outcome> circles;
@@ -128,9 +125,9 @@ void run_real(const std::filesystem::path& dir) {
                         std::abs(c.radius - tr) <= 0.01 * tr &&
                         std::hypot(c.second_cx - ux, c.second_cy - uy) <= std::max(2.0, 0.01 * ur) &&
                         std::abs(c.second_radius - ur) <= 0.01 * ur;
-      result = c.found ? "WRONG: one lens" : c.dual_lens ? (both ? "right: dual lens, both circles right"
-                                                                 : "dual lens, circles off")
-                                                         : "refused: " + c.reason;
+      result = c.found       ? "WRONG: one lens"
+               : c.dual_lens ? (both ? "right: dual lens, both circles right" : "dual lens, circles off")
+                             : "refused: " + c.reason;
       if (c.dual_lens) {
         centre = std::max(std::hypot(c.cx - tx, c.cy - ty), std::hypot(c.second_cx - ux, c.second_cy - uy));
         radius = std::max(std::abs(c.radius - tr) / tr, std::abs(c.second_radius - ur) / ur) * 100;
@@ -161,7 +158,8 @@ void run_clips(int per_kind, bool verbose, std::mt19937& rng) {
       for (int i = 0; i < per_kind; ++i) {
         const std::string path = (dir / "clip.mp4").string();
         std::string error;
-        const orb::test::CameraClip clip = orb::test::write_camera_clip(path, kind, size.width, size.height, rng, error);
+        const orb::test::CameraClip clip =
+            orb::test::write_camera_clip(path, kind, size.width, size.height, rng, error);
         if (clip.radius <= 0) {
           std::printf("cannot write a clip: %s\n", error.c_str());
           continue;
@@ -267,8 +265,8 @@ int main(int argc, char** argv) {
             "  %s %-12s q%d centre %.1f,%.1f r %.1f -> %s %.2f,%.2f r %.2f confidence %.2f rms %.2f "
             "visible %.2f (%.1f ms) %s\n",
             size.label, orb::test::kind_name(kind), pic.jpeg_quality, pic.cx, pic.cy, pic.radius,
-            circle.found ? "found" : "none", circle.cx, circle.cy, circle.radius, circle.confidence,
-            circle.residual_px, circle.visible_share, ms, circle.reason.c_str());
+            circle.found ? "found" : "none", circle.cx, circle.cy, circle.radius, circle.confidence, circle.residual_px,
+            circle.visible_share, ms, circle.reason.c_str());
       }
     };
     for (int i = 0; i < per_kind; ++i) {
@@ -293,9 +291,9 @@ int main(int argc, char** argv) {
   std::printf("\n");
   for (const auto& [kind, tally] : by_kind) {
     std::printf("| %s%s |", orb::test::kind_name(kind),
-                tally.circles.empty()              ? " (refused)"
+                tally.circles.empty()            ? " (refused)"
                 : kind == PictureKind::kDualLens ? " (refused as dual-lens, both circles right)"
-                                                  : "");
+                                                 : "");
     for (int s = 0; s < static_cast<int>(std::size(sizes)); ++s) {
       const auto& [right, total] = cells[{kind, s}];
       std::printf(" %d/%d |", right, total);

@@ -210,7 +210,8 @@ std::optional<RimCircle> rim_consensus(const cv::Mat& picture, const std::vector
     f.dark_outside = dark_outside_of(picture, f.circle, limits.surround_level + 0.15 * std::max(0.0, f.contrast));
     // Refits of one rim from different samples end up on the same circle.
     const bool again = std::any_of(refined.begin(), refined.end(), [&](const RimCircle& g) {
-      return std::abs(g.circle.r - f.circle.r) < 0.3 && std::hypot(g.circle.cx - f.circle.cx, g.circle.cy - f.circle.cy) < 0.3;
+      return std::abs(g.circle.r - f.circle.r) < 0.3 &&
+             std::hypot(g.circle.cx - f.circle.cx, g.circle.cy - f.circle.cy) < 0.3;
     });
     if (!again) refined.push_back(f);
   }

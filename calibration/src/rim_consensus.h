@@ -17,10 +17,10 @@ namespace orb::lens {
 
 struct RimCircle {
   Circle circle;
-  int support = 0;           // rays with an edge on the circle
-  int in_view = 0;           // rays that reach the circle inside the frame
-  double contrast = 0;       // median brightness lost across the rim
-  double dark_outside = 0;   // share of the band just outside at the surround's level
+  int support = 0;          // rays with an edge on the circle
+  int in_view = 0;          // rays that reach the circle inside the frame
+  double contrast = 0;      // median brightness lost across the rim
+  double dark_outside = 0;  // share of the band just outside at the surround's level
 };
 
 struct ConsensusLimits {

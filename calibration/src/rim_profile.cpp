@@ -22,7 +22,8 @@ std::vector<float> ring_samples(const cv::Mat& picture, double cx, double cy, do
   for (int i = 0; i < count; ++i) {
     const double angle = 2 * M_PI * i / count;
     const double x = cx + rho * std::cos(angle), y = cy + rho * std::sin(angle);
-    if (x >= border && y >= border && x <= x_max && y <= y_max) out[static_cast<std::size_t>(i)] = sample(picture, x, y);
+    if (x >= border && y >= border && x <= x_max && y <= y_max)
+      out[static_cast<std::size_t>(i)] = sample(picture, x, y);
   }
   return out;
 }

@@ -27,8 +27,8 @@ std::vector<float> ring_samples(const cv::Mat& picture, double cx, double cy, do
 double ring_correlation(const cv::Mat& picture, const Circle& inner, double rho);
 
 struct RimEdge {
-  double t = 0;         // distance from the ray's origin, pixels, sub-pixel
-  double strength = 0;  // brightness lost across two pixels
+  double t = 0;             // distance from the ray's origin, pixels, sub-pixel
+  double strength = 0;      // brightness lost across two pixels
   bool ends_scene = false;  // the ray stays at the surround's level after it, for a while or to the frame
 };
 
@@ -50,9 +50,9 @@ struct RayOptions {
   double t_from = 0, t_to = 0;  // distances to search
   double border = 1.5;          // samples closer than this to the frame's edge are not taken
   double min_strength = 2;      // weaker steps are not edges
-  int max_edges = 3;            // the strongest; and besides them the outermost two and the first two that end the scene
-  double surround_level = -1;   // at most this is the surround (below 0: not judged)
-  double plain_share = 0.03;    // how far, as a share of the distance, the surround must last after an edge
+  int max_edges = 3;           // the strongest; and besides them the outermost two and the first two that end the scene
+  double surround_level = -1;  // at most this is the surround (below 0: not judged)
+  double plain_share = 0.03;   // how far, as a share of the distance, the surround must last after an edge
 };
 
 // Profiles along `options.rays` directions from (cx, cy); each lists its

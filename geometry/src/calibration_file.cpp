@@ -163,7 +163,8 @@ std::string number_text(double v) {
 }  // namespace
 
 std::string calibration_fault(const CalibrationFile& f) {
-  if (f.camera_count < 1 || f.camera_count > 2) return "camera count " + std::to_string(f.camera_count) + " is not 1 or 2";
+  if (f.camera_count < 1 || f.camera_count > 2)
+    return "camera count " + std::to_string(f.camera_count) + " is not 1 or 2";
   if (f.image_width <= 0 || f.image_height <= 0) {
     return "image size " + std::to_string(f.image_width) + " × " + std::to_string(f.image_height) +
            " is not a picture's size";

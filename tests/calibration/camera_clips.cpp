@@ -93,7 +93,8 @@ CameraClip write_camera_clip(const std::string& path, ClipKind kind, int width, 
     for (int y = 0; y < bgr.rows; ++y) {
       auto* row = bgr.ptr<cv::Vec3f>(y);
       const float* d = distance.ptr<float>(y);
-      for (int x = 0; x < bgr.cols; ++x) row[x] *= 1.0f - 0.5f * std::min(1.0f, d[x] * d[x] / (rim.radius * rim.radius));
+      for (int x = 0; x < bgr.cols; ++x)
+        row[x] *= 1.0f - 0.5f * std::min(1.0f, d[x] * d[x] / (rim.radius * rim.radius));
     }
     add_fringe(bgr, rim, same);
     if (kind == ClipKind::kHaloFringe) add_halo(bgr, rim, same);

@@ -10,10 +10,10 @@
 namespace orb::test {
 
 enum class ClipKind {
-  kClock,       // date and time ticking in a corner, the camera's name in another
-  kDarkStart,   // the first two seconds dark but for the clock
-  kMovingShade, // a shadow over a third of the rim that moves every second
-  kHaloFringe,  // a reflection halo outside the rim, with the clock
+  kClock,        // date and time ticking in a corner, the camera's name in another
+  kDarkStart,    // the first two seconds dark but for the clock
+  kMovingShade,  // a shadow over a third of the rim that moves every second
+  kHaloFringe,   // a reflection halo outside the rim, with the clock
   kCount,
 };
 

@@ -128,8 +128,8 @@ void add_halo(cv::Mat& picture, const Rim& rim, std::mt19937& rng) {
   const float level = uniform(rng, 60, 170), tilt = uniform(rng, 0, 2 * kPi);
   const cv::Vec3f tint(1.0f, uniform(rng, 0.75f, 0.9f), uniform(rng, 0.45f, 0.65f));
   const float from = rim.radius + gap, to = from + width;
-  for (int y = std::max(0, static_cast<int>(rim.cy - to) - 1); y < std::min(picture.rows, static_cast<int>(rim.cy + to) + 2);
-       ++y) {
+  for (int y = std::max(0, static_cast<int>(rim.cy - to) - 1);
+       y < std::min(picture.rows, static_cast<int>(rim.cy + to) + 2); ++y) {
     auto* row = picture.ptr<cv::Vec3f>(y);
     for (int x = 0; x < picture.cols; ++x) {
       const float dx = static_cast<float>(x) - rim.cx, dy = static_cast<float>(y) - rim.cy;
@@ -206,7 +206,8 @@ void add_sea(cv::Mat& picture, const Rim& rim, std::mt19937& rng) {
       const float d = std::hypot(dx, dy);
       const float a = std::atan2(dy, dx);
       if (d < 0.55f * rim.radius || d >= rim.radius || a < from || a > to) continue;
-      const float ripple = 1.0f + 0.15f * std::sin(static_cast<float>(y) / waves * 6.283f + std::sin(static_cast<float>(x) / waves));
+      const float ripple =
+          1.0f + 0.15f * std::sin(static_cast<float>(y) / waves * 6.283f + std::sin(static_cast<float>(x) / waves));
       row[x] = water * ripple;
     }
   }

@@ -13,22 +13,22 @@
 namespace orb::test {
 
 enum class PictureKind {
-  kScene,        // the synthetic room, centred within 5 %
-  kOffCentre,    // centre up to 15 % of the frame off the middle
-  kCutCircle,    // taller than the frame: cut at top and bottom
-  kDarkScene,    // night: the content at a tenth to a quarter of its light
-  kHousing,      // a dark grey ring (the lens housing) outside the circle
-  kLowContrast,  // strong vignetting and a lifted black surround
-  kFlatDisc,     // a plain bright or dark disc on black
-  kText,         // date, time and camera name burned into the corners, a line across the rim
-  kHalo,         // a bright bluish reflection ring just outside the rim
-  kFringe,       // a purple or blue chromatic fringe at the rim
-  kDarkRim,      // a third of the rim in shadow, as dark as the surround
-  kCutFringe,    // cut at top and bottom, with a fringe and text
+  kScene,          // the synthetic room, centred within 5 %
+  kOffCentre,      // centre up to 15 % of the frame off the middle
+  kCutCircle,      // taller than the frame: cut at top and bottom
+  kDarkScene,      // night: the content at a tenth to a quarter of its light
+  kHousing,        // a dark grey ring (the lens housing) outside the circle
+  kLowContrast,    // strong vignetting and a lifted black surround
+  kFlatDisc,       // a plain bright or dark disc on black
+  kText,           // date, time and camera name burned into the corners, a line across the rim
+  kHalo,           // a bright bluish reflection ring just outside the rim
+  kFringe,         // a purple or blue chromatic fringe at the rim
+  kDarkRim,        // a third of the rim in shadow, as dark as the surround
+  kCutFringe,      // cut at top and bottom, with a fringe and text
   kLightSurround,  // a white surround, as a picture cut from a page
-  kTestPattern,  // colour bars and a checkerboard
-  kSeaRim,       // dark blue sea along the lower rim
-  kRecording,    // a security camera's picture: several of the above together, soft and compressed
+  kTestPattern,    // colour bars and a checkerboard
+  kSeaRim,         // dark blue sea along the lower rim
+  kRecording,      // a security camera's picture: several of the above together, soft and compressed
   kCount,
   // Pictures without a lens circle: detection must say so.
   kFullFrame = 100,  // the fisheye picture fills the frame
@@ -44,7 +44,7 @@ const char* kind_name(PictureKind kind);
 
 struct CameraPicture {
   cv::Mat bgr;
-  float cx = 0, cy = 0, radius = 0;  // pixel-centre coordinates; radius 0 when there is no circle
+  float cx = 0, cy = 0, radius = 0;     // pixel-centre coordinates; radius 0 when there is no circle
   float cx2 = 0, cy2 = 0, radius2 = 0;  // the right lens of a dual-lens picture
   PictureKind kind = PictureKind::kScene;
   int jpeg_quality = 0;

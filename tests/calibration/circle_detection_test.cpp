@@ -113,7 +113,8 @@ TEST(CircleDetection, RealPhotographs) {
       EXPECT_TRUE(near(c.second_cx, c.second_cy, c.second_radius, p.circles[1])) << p.file << " right";
     } else {
       ASSERT_TRUE(c.found) << p.file << ": " << c.reason;
-      EXPECT_TRUE(near(c.cx, c.cy, c.radius, p.circles[0])) << p.file << ": " << c.cx << ", " << c.cy << " r " << c.radius;
+      EXPECT_TRUE(near(c.cx, c.cy, c.radius, p.circles[0]))
+          << p.file << ": " << c.cx << ", " << c.cy << " r " << c.radius;
     }
   }
 }

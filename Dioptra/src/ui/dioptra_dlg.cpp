@@ -146,8 +146,9 @@ QString CDioptraDlg::notice() const {
   if (!failure_.isEmpty()) return failure_;
   if (!session_.loaded()) return tr("Open a picture or a video of the camera to calibrate.");
   if (session_.dual_lens()) {
-    return tr("Two lens circles were found side by side (a dual-lens 360° camera), which cannot be saved as one "
-              "lens: drag the circle onto one lens's rim to calibrate that lens alone.");
+    return tr(
+        "Two lens circles were found side by side (a dual-lens 360° camera), which cannot be saved as one "
+        "lens: drag the circle onto one lens's rim to calibrate that lens alone.");
   }
   if (!session_.found()) {
     return tr("No lens circle was found: drag the circle onto the rim of the picture, or type its centre and radius.");
