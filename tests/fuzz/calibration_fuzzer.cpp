@@ -1,8 +1,11 @@
 // Hostile calibration files: whatever the reader accepts must give meshes
-// of the right size with finite texture data and known texture indices.
+// of the right size with finite texture data and known texture indices, and
+// the fault inspect names is there exactly when the reader refuses.
 #include <geometry/calibration_file.h>
 #include <geometry/vertex_factory.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -33,6 +36,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The reader's refusals go to standard output; keep the fuzzer's log readable.
   static const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
   (void)quiet;
+
+  // A fault is named exactly when the file is refused.
+  if (size >= orb::kCalibrationFileSize) {
+    std::array<unsigned char, orb::kCalibrationFileSize> bytes{};
+    std::copy_n(data, bytes.size(), bytes.begin());
+    const orb::CalibrationFile decoded = orb::decode_calibration(bytes);
+    orb::CameraParams camera;
+    check((orb::apply_calibration(decoded, camera) == 0) == orb::calibration_fault(decoded).empty(),
+          "fault named for an accepted file, or none for a refused one");
+  }
 
   const int mount_mode = size > 0 ? data[0] % 4 : 0;
   orb::VertexFactory factory;
