@@ -2,9 +2,10 @@
 // Which circle the rays' edges agree on. Each ray votes once. A rim is an
 // outward-dark circle that most rays reaching it see, with the surround's
 // darkness outside it (text or a glow over part of it outvoted); of those
-// the outermost wins, unless a ring without texture lies just inside it
-// around the same centre: a lens housing, a reflection halo or a glow
-// outside the picture, which ends at the ring's inner edge.
+// the one most rays see wins, unless a ring without the scene's texture
+// lies just inside it around the same centre: a lens housing, a
+// reflection halo or a glow outside the picture, which ends at the ring's
+// inner edge.
 #include <opencv2/core.hpp>
 
 #include <optional>

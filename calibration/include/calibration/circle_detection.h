@@ -1,13 +1,16 @@
 #pragma once
 // The image circle of a fisheye lens in one still picture. The rim is
-// where the picture ends and the dark surround begins: the surround's own
-// level and noise set the threshold, rays from a coarse centre find the
-// outward-dark step along each direction (sub-pixel), points on the
-// frame's border are never rim points, a random-sample consensus over the
-// rays picks the circle (the innermost one whose outside is plain, so a
-// lens housing is not taken for the rim), and a robust geometric fit at
-// full resolution refines it. A confidence figure decides whether the
-// circle is reported at all.
+// where the picture ends and the surround begins, measured as each pixel's
+// colour distance from the surround's colour (dark, video-black or white;
+// a colour fringe counts as picture): rays from a coarse centre find the
+// outward steps along each direction (sub-pixel) and where each ray's
+// scene ends, points on the frame's border are never rim points, a
+// random-sample consensus over the rays picks the circle with the
+// surround's darkness outside it (text and glows outvoted) and peels off
+// a housing, halo or glow ring, and a robust geometric fit at full
+// resolution refines it. A confidence figure decides whether the circle is
+// reported at all; two circles side by side in a 2:1 frame are reported
+// as a dual-lens picture, never as one lens.
 //
 // Coordinates are pixel-centre coordinates: (0, 0) is the middle of the
 // top-left pixel, as in the calibration file.
