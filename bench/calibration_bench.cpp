@@ -50,7 +50,7 @@ struct Outcome {
 };
 
 bool is_right(const orb::LensCircle& c, float cx, float cy, float r) {
-  return c.found && std::hypot(c.cx - cx, c.cy - cy) <= std::max(2.0, 0.01 * r) && std::abs(c.radius - r) <= 0.01 * r;
+  return c.found && orb::test::circle_within(c.cx, c.cy, c.radius, cx, cy, r);
 }
 
 double percentile(std::vector<double> v, double p) {
@@ -121,10 +121,8 @@ void run_real(const std::filesystem::path& dir) {
     double centre = NAN, radius = NAN;
     if (t.circles.size() == 2) {
       const auto& [ux, uy, ur] = t.circles[1];
-      const bool both = c.dual_lens && std::hypot(c.cx - tx, c.cy - ty) <= std::max(2.0, 0.01 * tr) &&
-                        std::abs(c.radius - tr) <= 0.01 * tr &&
-                        std::hypot(c.second_cx - ux, c.second_cy - uy) <= std::max(2.0, 0.01 * ur) &&
-                        std::abs(c.second_radius - ur) <= 0.01 * ur;
+      const bool both = c.dual_lens && orb::test::circle_within(c.cx, c.cy, c.radius, tx, ty, tr) &&
+                        orb::test::circle_within(c.second_cx, c.second_cy, c.second_radius, ux, uy, ur);
       result = c.found       ? "WRONG: one lens"
                : c.dual_lens ? (both ? "right: dual lens, both circles right" : "dual lens, circles off")
                              : "refused: " + c.reason;

@@ -10,18 +10,14 @@
 #include <memory>
 
 #include "camera_overlays.h"
+#include "synthetic_picture.h"
 
 namespace orb::test {
 namespace {
 
 cv::Mat to_bgr_float(const synth::Picture& p) {
-  cv::Mat i420(p.height * 3 / 2, p.width, CV_8UC1);
-  std::copy(p.y.begin(), p.y.end(), i420.data);
-  std::copy(p.u.begin(), p.u.end(), i420.data + p.y.size());
-  std::copy(p.v.begin(), p.v.end(), i420.data + p.y.size() + p.u.size());
-  cv::Mat bgr, out;
-  cv::cvtColor(i420, bgr, cv::COLOR_YUV2BGR_I420);
-  bgr.convertTo(out, CV_32FC3);
+  cv::Mat out;
+  to_bgr(p).convertTo(out, CV_32FC3);
   return out;
 }
 

@@ -7,6 +7,8 @@
 // and the calibration benchmark.
 #include <opencv2/core.hpp>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 #include <string>
 
@@ -41,6 +43,13 @@ enum class PictureKind {
 };
 
 const char* kind_name(PictureKind kind);
+
+// A circle found right: its centre within max(2 px, 1 % of the radius) of
+// the true one, its radius within 1 %.
+inline bool circle_within(float cx, float cy, float r, float true_cx, float true_cy, float true_r) {
+  return std::hypot(cx - true_cx, cy - true_cy) <= std::max(2.0f, 0.01f * true_r) &&
+         std::abs(r - true_r) <= 0.01f * true_r;
+}
 
 struct CameraPicture {
   cv::Mat bgr;

@@ -99,8 +99,7 @@ TEST(CircleDetection, RealPhotographs) {
   const std::vector<test::RealPicture> pictures = test::real_pictures(dir);
   if (pictures.empty()) GTEST_SKIP() << "no real photographs in " << dir;
   auto near = [](float cx, float cy, float r, const std::array<float, 3>& truth) {
-    return std::hypot(cx - truth[0], cy - truth[1]) <= std::max(2.0f, 0.01f * truth[2]) &&
-           std::abs(r - truth[2]) <= 0.01f * truth[2];
+    return test::circle_within(cx, cy, r, truth[0], truth[1], truth[2]);
   };
   for (const test::RealPicture& p : pictures) {
     const cv::Mat picture = cv::imread((dir / p.file).string(), cv::IMREAD_COLOR);

@@ -17,6 +17,7 @@
 #include <iterator>
 
 #include "camera_clips.h"
+#include "camera_pictures.h"
 #include "temp_dir.h"
 
 extern "C" {
@@ -138,8 +139,7 @@ TEST(CreateCalibrationFile, ADarkFirstPictureIsMadeUpForByTheNextSeconds) {
 }
 
 bool right(const LensCircle& c, const test::CameraClip& clip) {
-  return c.found && std::hypot(c.cx - clip.cx, c.cy - clip.cy) <= std::max(2.0f, 0.01f * clip.radius) &&
-         std::abs(c.radius - clip.radius) <= 0.01f * clip.radius;
+  return c.found && test::circle_within(c.cx, c.cy, c.radius, clip.cx, clip.cy, clip.radius);
 }
 
 // Clips as cameras record them: a clock ticking in a corner and the
